@@ -1,0 +1,42 @@
+# Shared by scripts/run and scripts/test: installs the Debian packages the project needs when
+# they are missing, then configures and builds into build/.
+set -euo pipefail
+
+repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build_dir=${PELORA_BUILD_DIR:-$repo_root/build}
+
+# Build tools, libraries, the Japanese UI font, and the outside readers the tests use to check
+# every PDF (qpdf, poppler-utils), plus the SANE test backend for the scanner tests.
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+  libsane1 libsane-dev
+  libgtest-dev libgmock-dev
+  fonts-ipafont-gothic fonts-urw-base35
+  qpdf poppler-utils
+)
+
+install_missing_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  if ((${#missing[@]} == 0)); then
+    return
+  fi
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+  fi
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+}
+
+configure_and_build() {
+  cmake -S "$repo_root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  cmake --build "$build_dir" --parallel "$(nproc)"
+}

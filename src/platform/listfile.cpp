@@ -1,0 +1,96 @@
+#include "platform/listfile.h"
+
+#include "platform/cp932qt.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace listfile {
+namespace {
+
+const QByteArray utf8Bom("\xEF\xBB\xBF");
+
+QString decodeText(const QByteArray& bytes) {
+    if (bytes.startsWith(utf8Bom)) {
+        return QString::fromUtf8(bytes.mid(utf8Bom.size()));
+    }
+    bool valid = true;
+    QString text = cp932::qDecode(bytes, &valid);
+    if (!valid) {
+        // A list saved by a UTF-8 editor without a byte-order mark is still read correctly.
+        const auto utf8 = QString::fromUtf8(bytes);
+        if (!utf8.contains(QChar::ReplacementCharacter)) {
+            return utf8;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+QStringList parse(const QByteArray& bytes) {
+    const QString text = decodeText(bytes);
+    QStringList items;
+    QString current;
+    bool open = false; // whether a line has started that has not been ended yet
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            items.append(current);
+            current.clear();
+            open = false;
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
+                ++i;
+            }
+        } else {
+            current.append(c);
+            open = true;
+        }
+    }
+    if (open) {
+        items.append(current);
+    }
+    return items;
+}
+
+QByteArray serialize(const QStringList& items) {
+    QString text;
+    for (const auto& item : items) {
+        text += item;
+        text += QStringLiteral("\r\n");
+    }
+    if (cp932::qRoundTrips(text)) {
+        return *cp932::qEncode(text);
+    }
+    return utf8Bom + text.toUtf8();
+}
+
+bool read(const QString& path, QStringList& items) {
+    items.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    items = parse(file.readAll());
+    return true;
+}
+
+bool write(const QString& path, const QStringList& items, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error) {
+            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        }
+        return false;
+    }
+    file.write(serialize(items));
+    if (!file.commit()) {
+        if (error) {
+            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        }
+        return false;
+    }
+    return true;
+}
+
+} // namespace listfile

@@ -1,0 +1,29 @@
+#pragma once
+
+/// \file
+/// The one-item-per-line list files kept beside the program (keyword, comment and bookmark
+/// lists). Reading accepts CR LF, CR or LF; writing ends every line with CR LF. Files are
+/// code page 932; a list holding text that CP932 cannot keep is written as UTF-8 with a
+/// byte-order mark instead, and reading accepts both, so nothing typed is ever lost.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace listfile {
+
+/// Items of a list file's bytes. A last line without a line end is still an item; an empty
+/// line is an empty item. Bytes that are not valid in the file's encoding read as U+FFFD.
+QStringList parse(const QByteArray& bytes);
+
+/// Bytes of a list file holding \p items.
+QByteArray serialize(const QStringList& items);
+
+/// Reads the list file at \p path. Returns false (and an empty list) when it cannot be read.
+bool read(const QString& path, QStringList& items);
+
+/// Replaces the file at \p path with \p items; a crash never leaves half a file. On failure
+/// returns false with the reason in \p error.
+bool write(const QString& path, const QStringList& items, QString* error = nullptr);
+
+} // namespace listfile

@@ -1,0 +1,5 @@
+#include "platform/urlopener.h"
+
+#include <QDesktopServices>
+
+bool DesktopUrlOpener::open(const QUrl& url) { return QDesktopServices::openUrl(url); }
