@@ -1,0 +1,23 @@
+#pragma once
+
+/// \file
+/// One sub-command of pelorafile-admin. Each command prints its result on standard output and
+/// its errors on standard error, and returns the process exit code.
+
+#include <QString>
+#include <QStringList>
+
+struct AdminCommand {
+    QString name;
+    QString usage;   ///< argument synopsis shown in the help text
+    QString summary; ///< one line for the help text
+    int (*run)(const QStringList& arguments, const QString& programFolder);
+};
+
+/// Exit codes shared by every command.
+enum AdminExit : int {
+    ExitOk = 0,
+    ExitUsage = 64, ///< wrong arguments
+};
+
+int runCreateIndex(const QStringList& arguments, const QString& programFolder);

@@ -1,0 +1,50 @@
+// pelorafile-admin: maintenance commands for support staff and scripts.
+
+#include "admincommand.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+const QList<AdminCommand>& commands() {
+    static const QList<AdminCommand> list{
+        {QStringLiteral("create-index"), QStringLiteral("FOLDER"),
+         QStringLiteral("create an empty chart index in FOLDER (never touches an existing one)"),
+         runCreateIndex},
+    };
+    return list;
+}
+
+void printHelp(QTextStream& out) {
+    out << "usage: pelorafile-admin [--program-folder DIR] COMMAND ARGUMENTS\n\ncommands:\n";
+    for (const auto& command : commands()) {
+        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary << '\n';
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments().mid(1);
+    QString programFolder = QCoreApplication::applicationDirPath();
+    if (arguments.size() >= 2 && arguments.at(0) == QLatin1String("--program-folder")) {
+        programFolder = arguments.at(1);
+        arguments = arguments.mid(2);
+    }
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (arguments.isEmpty() || arguments.at(0) == QLatin1String("--help")) {
+        printHelp(arguments.isEmpty() ? err : out);
+        return arguments.isEmpty() ? ExitUsage : ExitOk;
+    }
+    for (const auto& command : commands()) {
+        if (command.name == arguments.at(0)) {
+            return command.run(arguments.mid(1), programFolder);
+        }
+    }
+    err << "unknown command: " << arguments.at(0) << '\n';
+    printHelp(err);
+    return ExitUsage;
+}
