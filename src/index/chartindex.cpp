@@ -11,7 +11,8 @@
 
 ChartIndex::ChartIndex(Clock clock, int busyTimeoutMs)
     : m_clock(std::move(clock)), m_busyTimeoutMs(busyTimeoutMs),
-      m_connection(QStringLiteral("chart-index-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
+      m_connection(
+          QStringLiteral("chart-index-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
 
 ChartIndex::~ChartIndex() {
     close();
@@ -24,7 +25,9 @@ QString ChartIndex::timestampText(const QDateTime& time) {
     return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
 }
 
-void ChartIndex::fail(const QString& why) { m_lastError = why; }
+void ChartIndex::fail(const QString& why) {
+    m_lastError = why;
+}
 
 bool ChartIndex::open(const QString& programFolder) {
     close();
@@ -42,7 +45,8 @@ bool ChartIndex::open(const QString& programFolder) {
         QUrl uri = QUrl::fromLocalFile(path);
         uri.setQuery(QStringLiteral("mode=rw"));
         db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
         if (!db.open()) {
             fail(QStringLiteral("%1: %2").arg(path, db.lastError().text()));
             return false;
@@ -86,7 +90,8 @@ bool ChartIndex::checkTable() {
             fits = type.contains(QLatin1String("INT"));
             break;
         case chartindex::FieldKind::Timestamp:
-            fits = type.contains(QLatin1String("TIMESTAMP")) || type.contains(QLatin1String("DATETIME"));
+            fits = type.contains(QLatin1String("TIMESTAMP")) ||
+                   type.contains(QLatin1String("DATETIME"));
             break;
         case chartindex::FieldKind::Text:
             fits = type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("TEXT")) ||
@@ -152,7 +157,8 @@ std::optional<bool> ChartIndex::containsPath(const QString& filePath) {
                        {filePath});
     if (!found) {
         // An index file without the path index still answers, more slowly.
-        found = query(QStringLiteral("SELECT 1 FROM %1 WHERE FilePath = ? LIMIT 1").arg(chartindex::tableName),
+        found = query(QStringLiteral("SELECT 1 FROM %1 WHERE FilePath = ? LIMIT 1")
+                          .arg(chartindex::tableName),
                       {filePath});
     }
     if (!found) {

@@ -37,18 +37,22 @@ QString createTableStatement() {
             columns << QStringLiteral("%1 TIMESTAMP NOT NULL").arg(field.name);
             break;
         case FieldKind::Text:
-            columns << QStringLiteral("%1 VARCHAR(%2) NOT NULL DEFAULT ''").arg(field.name).arg(field.width);
+            columns << QStringLiteral("%1 VARCHAR(%2) NOT NULL DEFAULT ''")
+                           .arg(field.name)
+                           .arg(field.width);
             break;
         }
     }
     // No primary key: a chart saved again under the same patient and serial number (allowed when
     // overwriting is on) gets a row of its own, as does a re-registered file.
-    return QStringLiteral("CREATE TABLE %1 (%2)").arg(tableName, columns.join(QStringLiteral(", ")));
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(tableName, columns.join(QStringLiteral(", ")));
 }
 
 /// Builds the schema in a fresh SQLite file; the connection is closed before returning.
 bool buildSchema(const QString& path, QString* error) {
-    const QString connection = QStringLiteral("create-index-%1").arg(QUuid::createUuid().toString());
+    const QString connection =
+        QStringLiteral("create-index-%1").arg(QUuid::createUuid().toString());
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
@@ -94,7 +98,8 @@ bool createEmptyIndex(const QString& path, QString* error) {
     // Built under a temporary name and renamed at the end, so a failure never leaves a
     // half-made index under the real name.
     const QString temporary = target.absoluteDir().filePath(
-        QStringLiteral(".%1.%2.tmp").arg(target.fileName(), QUuid::createUuid().toString(QUuid::Id128)));
+        QStringLiteral(".%1.%2.tmp")
+            .arg(target.fileName(), QUuid::createUuid().toString(QUuid::Id128)));
     if (!buildSchema(temporary, &why)) {
         QFile::remove(temporary);
         return false;

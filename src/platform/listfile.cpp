@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace listfile {
 namespace {
@@ -14,16 +15,14 @@ QString decodeText(const QByteArray& bytes) {
     if (bytes.startsWith(utf8Bom)) {
         return QString::fromUtf8(bytes.mid(utf8Bom.size()));
     }
-    bool valid = true;
-    QString text = cp932::qDecode(bytes, &valid);
-    if (!valid) {
-        // A list saved by a UTF-8 editor without a byte-order mark is still read correctly.
-        const auto utf8 = QString::fromUtf8(bytes);
-        if (!utf8.contains(QChar::ReplacementCharacter)) {
-            return utf8;
-        }
+    // A list saved by a UTF-8 editor without a byte-order mark is read as UTF-8: Japanese UTF-8
+    // is often also valid CP932 (as nonsense), while CP932 text is practically never valid UTF-8.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString asUtf8 = utf8.decode(bytes);
+    if (!utf8.hasError()) {
+        return asUtf8;
     }
-    return text;
+    return cp932::qDecode(bytes);
 }
 
 } // namespace

@@ -273,7 +273,8 @@ bool RegistryFile::parse(const QByteArray& bytes, QString* error) {
             while (data.endsWith(u'\\')) {
                 data.chop(1);
                 if (i + 1 >= lines.size()) {
-                    return fail(firstLine, QStringLiteral("byte list of \"%1\" is cut off").arg(name));
+                    return fail(firstLine,
+                                QStringLiteral("byte list of \"%1\" is cut off").arg(name));
                 }
                 data += lines.at(++i).trimmed();
                 ++lineNumber;
@@ -331,8 +332,9 @@ QByteArray RegistryFile::serialize() const {
                 out += hexList(QStringLiteral("hex:"), value.bytes());
                 break;
             default:
-                out += hexList(QStringLiteral("hex(%1):").arg(static_cast<quint32>(value.type()), 0, 16),
-                               value.bytes());
+                out += hexList(
+                    QStringLiteral("hex(%1):").arg(static_cast<quint32>(value.type()), 0, 16),
+                    value.bytes());
                 break;
             }
             out += QStringLiteral("\r\n");
@@ -372,7 +374,9 @@ const RegistryFile::Key* RegistryFile::findKey(const QString& key) const {
     return const_cast<RegistryFile*>(this)->findKey(key);
 }
 
-bool RegistryFile::hasKey(const QString& key) const { return findKey(key) != nullptr; }
+bool RegistryFile::hasKey(const QString& key) const {
+    return findKey(key) != nullptr;
+}
 
 void RegistryFile::createKey(const QString& key) {
     if (!findKey(key)) {

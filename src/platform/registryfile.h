@@ -22,8 +22,8 @@
 #include <QStringList>
 
 enum class RegistryType : quint32 {
-    None = 0,   ///< untyped bytes, "hex(0):"
-    Sz = 1,     ///< text, "..."
+    None = 0, ///< untyped bytes, "hex(0):"
+    Sz = 1,   ///< text, "..."
     ExpandSz = 2,
     Binary = 3, ///< bytes, "hex:"
     Dword = 4,  ///< 32-bit number, "dword:"

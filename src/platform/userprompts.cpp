@@ -4,7 +4,9 @@
 #include <QDialog>
 #include <QFileDialog>
 
-int WidgetPrompts::exec(QDialog& dialog) { return dialog.exec(); }
+int WidgetPrompts::exec(QDialog& dialog) {
+    return dialog.exec();
+}
 
 QMessageBox::StandardButton WidgetPrompts::question(QWidget* parent, const QString& title,
                                                     const QString& text,

@@ -14,8 +14,8 @@ class QWidget;
 
 /// Result of a file dialog.
 struct FileChoice {
-    bool accepted = false;      ///< false when the operator cancelled
-    QStringList files;          ///< chosen files, in the dialog's order
+    bool accepted = false;       ///< false when the operator cancelled
+    QStringList files;           ///< chosen files, in the dialog's order
     int selectedFilterIndex = 0; ///< 0-based index of the filter in use when accepted
 };
 
@@ -46,8 +46,7 @@ public:
 class WidgetPrompts final : public UserPrompts {
 public:
     int exec(QDialog& dialog) override;
-    QMessageBox::StandardButton question(QWidget* parent, const QString& title,
-                                         const QString& text,
+    QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
                                          QMessageBox::StandardButtons buttons) override;
     void showError(QWidget* parent, const QString& text) override;
     FileChoice openFiles(QWidget* parent, const QString& folder, const QString& filter,

@@ -42,7 +42,8 @@ void SettingsFile::load(TRegistory& settings) {
 bool SettingsFile::save(const TRegistory& settings, QString* error) {
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
         if (error) {
-            *error = QStringLiteral("%1: the folder cannot be created").arg(QFileInfo(m_path).absolutePath());
+            *error = QStringLiteral("%1: the folder cannot be created")
+                         .arg(QFileInfo(m_path).absolutePath());
         }
         return false;
     }

@@ -27,7 +27,8 @@ public:
     };
     static constexpr int FontNameCapacity = 30;
 
-    /// A label at (left, top) with the default font ("ＭＳ Ｐゴシック", 9 points, window text colour).
+    /// A label at (left, top) with the default font ("ＭＳ Ｐゴシック", 9 points, window text
+    /// colour).
     static TLabelLayout withDefaults(int left, int top);
 
     const std::array<std::uint8_t, Size>& bytes() const { return m_bytes; }

@@ -9,9 +9,13 @@
 const QString TRegistory::KeyPath =
     QStringLiteral("HKEY_CURRENT_USER\\Software\\Tovani\\PeloraFileBasic14");
 
-TRegistory::TRegistory() { SetDefaults(); }
+TRegistory::TRegistory() {
+    SetDefaults();
+}
 
-QString TRegistory::defaultFolder() { return QDir::homePath(); }
+QString TRegistory::defaultFolder() {
+    return QDir::homePath();
+}
 
 void TRegistory::SetDefaults() {
     FolderClear = true;
@@ -156,9 +160,10 @@ struct ValueReader {
         if (stored->type() != RegistryType::Sz && stored->type() != RegistryType::ExpandSz) {
             return QStringLiteral("not a text value");
         }
-        settings.*field = stored->type() == RegistryType::Sz
-                              ? stored->text()
-                              : RegistryValue::fromTypedBytes(RegistryType::Sz, stored->bytes()).text();
+        settings.*field =
+            stored->type() == RegistryType::Sz
+                ? stored->text()
+                : RegistryValue::fromTypedBytes(RegistryType::Sz, stored->bytes()).text();
         return {};
     }
     QString operator()(double TRegistory::*field) const {
@@ -215,14 +220,15 @@ struct ValueWriter {
 static_assert(sizeof(double) == 8 && std::endian::native == std::endian::little,
               "settings store doubles as little-endian IEEE 754 bytes");
 
-TRegistory::LoadResult TRegistory::LoadFromRegistry(const RegistryFile& registry, QString* problem) {
+TRegistory::LoadResult TRegistory::LoadFromRegistry(const RegistryFile& registry,
+                                                    QString* problem) {
     if (!registry.hasKey(KeyPath)) {
         SetDefaults();
         return LoadResult::NoKey;
     }
     for (const auto& value : values()) {
-        const QString wrong = std::visit(ValueReader{*this, registry.value(KeyPath, value.name)},
-                                         value.field);
+        const QString wrong =
+            std::visit(ValueReader{*this, registry.value(KeyPath, value.name)}, value.field);
         if (!wrong.isEmpty()) {
             if (problem) {
                 *problem = QStringLiteral("%1: %2").arg(value.name, wrong);

@@ -66,7 +66,7 @@ public:
     int Quality;
     TLabelLayout lblIdno, lblName, lblSex, lblBirth, lblAddress;           // kept only
     TLabelLayout labelIdno, labelName, labelSex, labelBirth, labelAddress; // kept only
-    QString CsvFolder; // kept only
+    QString CsvFolder;                                                     // kept only
     QString LogOutFolder;
     QString KeyLabel1, KeyLabel2, KeyLabel3, KeyLabel4;
     QString VolNo;

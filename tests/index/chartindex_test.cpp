@@ -91,17 +91,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SchemaCase{"empty_database", ""},
         SchemaCase{"other_table", "CREATE TABLE Other (x INTEGER)"},
-        SchemaCase{"missing_key4",
-                   "CREATE TABLE PeloraFileDB (Pidno INTEGER, SubNo INTEGER, CreateDateTime TIMESTAMP, "
-                   "FilePath VARCHAR(255), Key1 VARCHAR(50), Key2 VARCHAR(50), Key3 VARCHAR(50))"},
-        SchemaCase{"pidno_as_text",
-                   "CREATE TABLE PeloraFileDB (Pidno VARCHAR(8), SubNo INTEGER, CreateDateTime TIMESTAMP, "
-                   "FilePath VARCHAR(255), Key1 VARCHAR(50), Key2 VARCHAR(50), Key3 VARCHAR(50), "
-                   "Key4 VARCHAR(50))"},
-        SchemaCase{"timestamp_as_integer",
-                   "CREATE TABLE PeloraFileDB (Pidno INTEGER, SubNo INTEGER, CreateDateTime INTEGER, "
-                   "FilePath VARCHAR(255), Key1 VARCHAR(50), Key2 VARCHAR(50), Key3 VARCHAR(50), "
-                   "Key4 VARCHAR(50))"}),
+        SchemaCase{
+            "missing_key4",
+            "CREATE TABLE PeloraFileDB (Pidno INTEGER, SubNo INTEGER, CreateDateTime TIMESTAMP, "
+            "FilePath VARCHAR(255), Key1 VARCHAR(50), Key2 VARCHAR(50), Key3 VARCHAR(50))"},
+        SchemaCase{
+            "pidno_as_text",
+            "CREATE TABLE PeloraFileDB (Pidno VARCHAR(8), SubNo INTEGER, CreateDateTime TIMESTAMP, "
+            "FilePath VARCHAR(255), Key1 VARCHAR(50), Key2 VARCHAR(50), Key3 VARCHAR(50), "
+            "Key4 VARCHAR(50))"},
+        SchemaCase{
+            "timestamp_as_integer",
+            "CREATE TABLE PeloraFileDB (Pidno INTEGER, SubNo INTEGER, CreateDateTime INTEGER, "
+            "FilePath VARCHAR(255), Key1 VARCHAR(50), Key2 VARCHAR(50), Key3 VARCHAR(50), "
+            "Key4 VARCHAR(50))"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ChartIndexTest, CorruptOrLockedFileLeavesItClosed) {
@@ -109,7 +112,8 @@ TEST_F(ChartIndexTest, CorruptOrLockedFileLeavesItClosed) {
     {
         RawConnection other(dbPath());
         other.exec("BEGIN EXCLUSIVE");
-        other.exec("INSERT INTO PeloraFileDB VALUES (1, 0, '2024-01-01 00:00:00.000', '/a', '', '', '', '')");
+        other.exec("INSERT INTO PeloraFileDB VALUES (1, 0, '2024-01-01 00:00:00.000', '/a', '', "
+                   "'', '', '')");
         EXPECT_FALSE(m_index.open(m_dir.path()));
         EXPECT_TRUE(m_index.lastError().contains("locked")) << m_index.lastError().toStdString();
         other.exec("ROLLBACK");

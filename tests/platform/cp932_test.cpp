@@ -37,21 +37,21 @@ TEST_P(Cp932Characters, EncodeLengthAndDoubleByteTest) {
     EXPECT_EQ(cp932::hasDoubleByte(c.utf8), c.doubleByte);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Cp932Characters,
-    ::testing::Values(CharCase{"ascii", "Ab1 ", "41623120", 4, false},
-                      CharCase{"halfwidth_katakana", "ｱｲｳ", "b1b2b3", 3, false},
-                      CharCase{"kanji", "漢字", "8abf8e9a", 4, true},
-                      CharCase{"nec_circled_one", "①", "8740", 2, true},
-                      CharCase{"fullwidth_tilde", "～", "8160", 2, true},
-                      CharCase{"ibm_small_roman_one", "ⅰ", "fa40", 2, true},
-                      CharCase{"ibm_kanji", "髙", "fbfc", 2, true},
-                      CharCase{"mixed", "A漢ｱ", "418abfb1", 4, true},
-                      CharCase{"euro_not_in_cp932", "€", nullptr, 2, true},
-                      CharCase{"astral_not_in_cp932", "𠮷", nullptr, 2, true},
-                      CharCase{"invalid_utf8", "\xff", nullptr, 2, true},
-                      CharCase{"empty", "", "", 0, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, Cp932Characters,
+                         ::testing::Values(CharCase{"ascii", "Ab1 ", "41623120", 4, false},
+                                           CharCase{"halfwidth_katakana", "ｱｲｳ", "b1b2b3", 3,
+                                                    false},
+                                           CharCase{"kanji", "漢字", "8abf8e9a", 4, true},
+                                           CharCase{"nec_circled_one", "①", "8740", 2, true},
+                                           CharCase{"fullwidth_tilde", "～", "8160", 2, true},
+                                           CharCase{"ibm_small_roman_one", "ⅰ", "fa40", 2, true},
+                                           CharCase{"ibm_kanji", "髙", "fbfc", 2, true},
+                                           CharCase{"mixed", "A漢ｱ", "418abfb1", 4, true},
+                                           CharCase{"euro_not_in_cp932", "€", nullptr, 2, true},
+                                           CharCase{"astral_not_in_cp932", "𠮷", nullptr, 2, true},
+                                           CharCase{"invalid_utf8", "\xff", nullptr, 2, true},
+                                           CharCase{"empty", "", "", 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct CutCase {
     const char* name;
@@ -67,28 +67,35 @@ TEST_P(Cp932Truncate, NeverSplitsACharacter) {
     EXPECT_EQ(cp932::truncate(c.text, c.maxBytes), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Cp932Truncate,
-    ::testing::Values(CutCase{"ascii_exact", "abcdef", 6, "abcdef"},
-                      CutCase{"ascii_cut", "abcdefgh", 6, "abcdef"},
-                      CutCase{"cut_inside_kanji", "あいう", 5, "あい"},
-                      CutCase{"cut_after_kanji", "あいう", 4, "あい"},
-                      CutCase{"odd_after_ascii", "aあいう", 4, "aあ"},
-                      CutCase{"katakana_single_bytes", "ｱｲｳｴｵ", 3, "ｱｲｳ"},
-                      CutCase{"outside_cp932_counts_two", "a€b", 3, "a€"},
-                      CutCase{"outside_cp932_not_split", "a€b", 2, "a"},
-                      CutCase{"zero", "abc", 0, ""},
-                      CutCase{"seven_fullwidth_to_twelve", "全角文字七字分", 12, "全角文字七字"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, Cp932Truncate,
+                         ::testing::Values(CutCase{"ascii_exact", "abcdef", 6, "abcdef"},
+                                           CutCase{"ascii_cut", "abcdefgh", 6, "abcdef"},
+                                           CutCase{"cut_inside_kanji", "あいう", 5, "あい"},
+                                           CutCase{"cut_after_kanji", "あいう", 4, "あい"},
+                                           CutCase{"odd_after_ascii", "aあいう", 4, "aあ"},
+                                           CutCase{"katakana_single_bytes", "ｱｲｳｴｵ", 3, "ｱｲｳ"},
+                                           CutCase{"outside_cp932_counts_two", "a€b", 3, "a€"},
+                                           CutCase{"outside_cp932_not_split", "a€b", 2, "a"},
+                                           CutCase{"zero", "abc", 0, ""},
+                                           CutCase{"seven_fullwidth_to_twelve", "全角文字七字分",
+                                                   12, "全角文字七字"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Cp932Decode, RoundTripsAndReplacesInvalidBytes) {
     bool valid = false;
-    EXPECT_EQ(cp932::decode("\x8a\xbf\x8e\x9a\xb1" "A", &valid), "漢字ｱA");
+    EXPECT_EQ(cp932::decode("\x8a\xbf\x8e\x9a\xb1"
+                            "A",
+                            &valid),
+              "漢字ｱA");
     EXPECT_TRUE(valid);
     EXPECT_EQ(cp932::decode("\x87\x40\x81\x60\xfa\x40"), "①～ⅰ");
 
     // A lone lead byte at the end and an undefined byte each become one replacement character.
-    EXPECT_EQ(cp932::decode("A\xa0" "B\x8a", &valid), "A\xEF\xBF\xBD" "B\xEF\xBF\xBD");
+    EXPECT_EQ(cp932::decode("A\xa0"
+                            "B\x8a",
+                            &valid),
+              "A\xEF\xBF\xBD"
+              "B\xEF\xBF\xBD");
     EXPECT_FALSE(valid);
 }
 

@@ -13,30 +13,38 @@ struct ParseCase {
 
 class ListFileParse : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(ListFileParse, SplitsLines) { EXPECT_EQ(listfile::parse(GetParam().bytes), GetParam().items); }
+TEST_P(ListFileParse, SplitsLines) {
+    EXPECT_EQ(listfile::parse(GetParam().bytes), GetParam().items);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ListFileParse,
     ::testing::Values(
-        ParseCase{"crlf", "a\r\nb\r\n", {"a", "b"}},
-        ParseCase{"lf_only", "a\nb\n", {"a", "b"}},
+        ParseCase{"crlf", "a\r\nb\r\n", {"a", "b"}}, ParseCase{"lf_only", "a\nb\n", {"a", "b"}},
         ParseCase{"cr_only", "a\rb\r", {"a", "b"}},
         ParseCase{"last_line_without_end", "a\r\nb", {"a", "b"}},
         ParseCase{"empty_line_is_an_item", "a\n\nb\n", {"a", "", "b"}},
         ParseCase{"empty_file", "", {}},
-        ParseCase{"cp932_text", "\x8a\xbf\x8e\x9a\r\n\xb1\r\n", {QStringLiteral("漢字"), QStringLiteral("ｱ")}},
+        ParseCase{"cp932_text",
+                  "\x8a\xbf\x8e\x9a\r\n\xb1\r\n",
+                  {QStringLiteral("漢字"), QStringLiteral("ｱ")}},
         ParseCase{"utf8_with_bom", "\xEF\xBB\xBF\xE2\x82\xAC\r\n", {QStringLiteral("€")}},
         ParseCase{"utf8_without_bom", "\xE6\xBC\xA2\xE5\xAD\x97\n", {QStringLiteral("漢字")}},
-        ParseCase{"invalid_bytes_keep_the_rest", "ok\r\n\xa0\x81\r\nnext\r\n",
-                  {"ok", QString(QChar::ReplacementCharacter) + QChar::ReplacementCharacter, "next"}}),
+        ParseCase{
+            "invalid_bytes_keep_the_rest",
+            "ok\r\n\xa0\x81\r\nnext\r\n",
+            {"ok", QString(QChar::ReplacementCharacter) + QChar::ReplacementCharacter, "next"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ListFileWrite, Cp932WithCrLfOrUtf8WhenCp932CannotHoldIt) {
-    EXPECT_EQ(listfile::serialize({"a", QStringLiteral("漢"), ""}), QByteArray("a\r\n\x8a\xbf\r\n\r\n"));
+    EXPECT_EQ(listfile::serialize({"a", QStringLiteral("漢"), ""}),
+              QByteArray("a\r\n\x8a\xbf\r\n\r\n"));
     EXPECT_EQ(listfile::serialize({}), QByteArray());
-    EXPECT_EQ(listfile::serialize({QStringLiteral("€1")}), QByteArray("\xEF\xBB\xBF\xE2\x82\xAC" "1\r\n"));
+    EXPECT_EQ(listfile::serialize({QStringLiteral("€1")}), QByteArray("\xEF\xBB\xBF\xE2\x82\xAC"
+                                                                      "1\r\n"));
     // The yen sign has a CP932 form that reads back as a backslash; the list keeps it anyway.
-    EXPECT_EQ(listfile::parse(listfile::serialize({QStringLiteral("¥100")})), QStringList{QStringLiteral("¥100")});
+    EXPECT_EQ(listfile::parse(listfile::serialize({QStringLiteral("¥100")})),
+              QStringList{QStringLiteral("¥100")});
 }
 
 TEST(ListFileWrite, RoundTripThroughDisk) {

@@ -28,7 +28,8 @@ TEST(RegistryFile, EveryTypeSurvivesSaveAndLoad) {
     ASSERT_TRUE(reg.save(path));
 
     RegistryFile loaded;
-    ASSERT_EQ(loaded.load(path), RegistryFile::LoadStatus::Loaded) << loaded.loadError().toStdString();
+    ASSERT_EQ(loaded.load(path), RegistryFile::LoadStatus::Loaded)
+        << loaded.loadError().toStdString();
     EXPECT_EQ(loaded.valueNames(key), reg.valueNames(key));
     for (const auto& name : reg.valueNames(key)) {
         ASSERT_NE(loaded.value(key, name), nullptr) << name.toStdString();
@@ -54,13 +55,13 @@ TEST(RegistryFile, WritesTheExportFormat) {
 }
 
 TEST(RegistryFile, ReadsAWindowsUtf16Export) {
-    const QString text = QStringLiteral(
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[HKEY_CURRENT_USER\\Software\\Tovani\\PeloraFileBasic14]\r\n"
-        "\"KeyLabel1\"=\"部位\"\r\n"
-        "\"PrintDensity\"=hex:00,00,00,00,00,c0,82,\\\r\n"
-        "  40\r\n"
-        "\"ImSize\"=dword:00000002\r\n");
+    const QString text =
+        QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                       "[HKEY_CURRENT_USER\\Software\\Tovani\\PeloraFileBasic14]\r\n"
+                       "\"KeyLabel1\"=\"部位\"\r\n"
+                       "\"PrintDensity\"=hex:00,00,00,00,00,c0,82,\\\r\n"
+                       "  40\r\n"
+                       "\"ImSize\"=dword:00000002\r\n");
     QByteArray bytes("\xFF\xFE");
     for (const QChar c : text) {
         bytes.append(static_cast<char>(c.unicode() & 0xFF));
@@ -86,7 +87,8 @@ TEST_P(RegistryFileRejects, BrokenFiles) {
     RegistryFile reg;
     QString error;
     EXPECT_FALSE(reg.parse(GetParam().bytes, &error));
-    EXPECT_TRUE(error.startsWith(QStringLiteral("line %1:").arg(GetParam().line))) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("line %1:").arg(GetParam().line)))
+        << error.toStdString();
     EXPECT_TRUE(reg.keys().isEmpty());
 }
 

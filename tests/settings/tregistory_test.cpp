@@ -113,32 +113,43 @@ TEST_P(TRegistoryLoadRules, Apply) {
     }
 }
 
-QByteArray bytesOf(const char* text, int size) { return QByteArray(text, size); }
+QByteArray bytesOf(const char* text, int size) {
+    return QByteArray(text, size);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, TRegistoryLoadRules,
     ::testing::Values(
-        LoadCase{"deleted_integer", [](RegistryFile& r) { r.removeValue(key, "Quality"); }, true, {}},
-        LoadCase{"deleted_late_boolean", [](RegistryFile& r) { r.removeValue(key, "ThumbStrech"); },
-                 true, {}},
-        LoadCase{"boolean_as_text",
-                 [](RegistryFile& r) { r.setValue(key, "WriteDate", RegistryValue::fromString("1")); },
-                 true, {}},
+        LoadCase{
+            "deleted_integer", [](RegistryFile& r) { r.removeValue(key, "Quality"); }, true, {}},
+        LoadCase{"deleted_late_boolean",
+                 [](RegistryFile& r) { r.removeValue(key, "ThumbStrech"); },
+                 true,
+                 {}},
+        LoadCase{
+            "boolean_as_text",
+            [](RegistryFile& r) { r.setValue(key, "WriteDate", RegistryValue::fromString("1")); },
+            true,
+            {}},
         LoadCase{"float_of_7_bytes",
                  [](RegistryFile& r) {
                      r.setValue(key, "PanelDensity", RegistryValue::fromBinary(QByteArray(7, 'x')));
                  },
-                 true, {}},
+                 true,
+                 {}},
         LoadCase{"text_as_dword",
-                 [](RegistryFile& r) { r.setValue(key, "HPCode", RegistryValue::fromDword(5)); }, true,
+                 [](RegistryFile& r) { r.setValue(key, "HPCode", RegistryValue::fromDword(5)); },
+                 true,
                  {}},
         LoadCase{"record_of_51_bytes",
                  [](RegistryFile& r) {
                      r.setValue(key, "lblSex", RegistryValue::fromBinary(QByteArray(51, '\0')));
                  },
-                 true, {}},
+                 true,
+                 {}},
         LoadCase{"record_as_dword",
-                 [](RegistryFile& r) { r.setValue(key, "lblSex", RegistryValue::fromDword(1)); }, true,
+                 [](RegistryFile& r) { r.setValue(key, "lblSex", RegistryValue::fromDword(1)); },
+                 true,
                  {}},
         LoadCase{"deleted_text_reads_empty",
                  [](RegistryFile& r) {
@@ -155,8 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"record_of_10_bytes_overwrites_its_start",
                  [](RegistryFile& r) {
                      r.setValue(key, "lblName",
-                                RegistryValue::fromTypedBytes(RegistryType::None,
-                                                              bytesOf("\x05\0\0\0\x06\0\0\0\0\x01", 10)));
+                                RegistryValue::fromTypedBytes(
+                                    RegistryType::None, bytesOf("\x05\0\0\0\x06\0\0\0\0\x01", 10)));
                  },
                  false,
                  [](const TRegistory& s) {
@@ -172,14 +183,17 @@ INSTANTIATE_TEST_SUITE_P(
                  }},
         LoadCase{"deleted_record_keeps_default",
                  [](RegistryFile& r) { r.removeValue(key, "lblName"); }, false,
-                 [](const TRegistory& s) { EXPECT_EQ(s.lblName, TLabelLayout::withDefaults(144, 104)); }}),
+                 [](const TRegistory& s) {
+                     EXPECT_EQ(s.lblName, TLabelLayout::withDefaults(144, 104));
+                 }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SettingsFile, UnreadableFileGivesDefaultsAndIsKeptBesideTheNewOne) {
     QTemporaryDir dir;
     const QString path = dir.filePath("Tovani/registry.reg");
     QDir().mkpath(dir.filePath("Tovani"));
-    const QByteArray broken = "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\X]\r\n\"Q\"=dwo";
+    const QByteArray broken =
+        "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\X]\r\n\"Q\"=dwo";
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));

@@ -19,7 +19,8 @@ const QList<AdminCommand>& commands() {
 void printHelp(QTextStream& out) {
     out << "usage: pelorafile-admin [--program-folder DIR] COMMAND ARGUMENTS\n\ncommands:\n";
     for (const auto& command : commands()) {
-        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary << '\n';
+        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary
+            << '\n';
     }
 }
 

@@ -97,8 +97,7 @@ char32_t decodeUtf8(std::string_view sequence) {
 
 /// Walks the characters of a UTF-8 text with their CP932 bytes (empty when the character has
 /// no CP932 form). The callback returns false to stop the walk.
-template <typename Callback>
-void forEachCharacter(std::string_view utf8, Callback&& callback) {
+template <typename Callback> void forEachCharacter(std::string_view utf8, Callback&& callback) {
     std::optional<Converter> converter;
     std::string bytes;
     size_t pos = 0;
@@ -122,7 +121,9 @@ void forEachCharacter(std::string_view utf8, Callback&& callback) {
     }
 }
 
-size_t cp932Width(std::string_view bytes) { return bytes.empty() ? 2 : bytes.size(); }
+size_t cp932Width(std::string_view bytes) {
+    return bytes.empty() ? 2 : bytes.size();
+}
 
 } // namespace
 

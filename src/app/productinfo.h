@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+/// Names and addresses of the product, used for captions and the help commands.
+namespace product {
+inline const QString name = QStringLiteral("Tovani PeloraFile Basic");
+inline const QString version = QStringLiteral("1.4.0");
+inline const QString helpFileName = QStringLiteral("PeloraFileBasic.chm");
+inline const QString supportUrl = QStringLiteral("https://www.tovani.co.jp/support/");
+} // namespace product

@@ -1,0 +1,444 @@
+#include "app/tmainform.h"
+
+#include "app/keywordpanel.h"
+#include "app/patientcheckview.h"
+#include "app/productinfo.h"
+#include "app/toolicons.h"
+#include "index/chartindex.h"
+#include "index/tdberrormes.h"
+#include "platform/listfile.h"
+#include "platform/urlopener.h"
+#include "platform/userprompts.h"
+#include "settings/settingsfile.h"
+#include "settings/tregistory.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+namespace {
+
+constexpr QSize designSize(734, 651);
+
+} // namespace
+
+TMainForm::TMainForm(AppServices services, QWidget* parent)
+    : QMainWindow(parent), m_services(std::move(services)),
+      m_settings(std::make_unique<TRegistory>()),
+      m_settingsFile(std::make_unique<SettingsFile>(m_services.settingsPath)),
+      m_index(std::make_unique<ChartIndex>(m_services.clock)),
+      m_listFiles(m_services.programFolder) {
+    Q_ASSERT(m_services.prompts && m_services.urlOpener);
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(product::name);
+
+    // Creation steps: settings, list paths (fixed in m_listFiles), no page selected, index.
+    m_settingsFile->load(*m_settings);
+    if (!m_settingsFile->notice().isEmpty()) {
+        qWarning("settings reset to their defaults: %s", qPrintable(m_settingsFile->notice()));
+    }
+    m_selectedPage = -1;
+    if (!m_index->open(m_services.programFolder)) {
+        qWarning("chart index not opened: %s", qPrintable(m_index->lastError()));
+    }
+
+    buildToolBar();
+    buildTabs();
+    buildStatusBar();
+    buildMenus();
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), designSize);
+    resize(designSize.boundedTo(available.size()));
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(available.center());
+    move(frame.topLeft());
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::createWindows() {
+    // Windows live from here to the end of the program and are only shown and hidden.
+    m_dbErrorMes = new TDBErrorMes(this);
+}
+
+// --- Building -------------------------------------------------------------------------------
+
+QAction* TMainForm::addCommand(QMenu* menu, const QString& text, const QString& objectName,
+                               std::function<void()> command) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(objectName);
+    if (command) {
+        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+    } else {
+        markUnbuilt(action);
+    }
+    return action;
+}
+
+void TMainForm::markUnbuilt(QAction* action) {
+    m_unbuilt.insert(action);
+    action->setEnabled(false);
+}
+
+void TMainForm::buildMenus() {
+    QMenuBar* bar = menuBar();
+
+    m_fileMenu = bar->addMenu(QStringLiteral("ファイル"));
+    m_addScannerIntake =
+        addCommand(m_fileMenu, QStringLiteral("スキャナフォルダーからの追加画像取込み"),
+                   QStringLiteral("AddScannerIntake"));
+    m_addFolderIntake = addCommand(m_fileMenu, QStringLiteral("フォルダーからの画像追加取込み"),
+                                   QStringLiteral("AddFolderIntake"));
+    m_fileMenu->addSeparator();
+    m_scanSelect =
+        addCommand(m_fileMenu, QStringLiteral("Ｔｗａｉｎ装置選択"), QStringLiteral("ScanSelect"));
+    m_scanAcquire =
+        addCommand(m_fileMenu, QStringLiteral("Ｔｗａｉｎ読み取り"), QStringLiteral("ScanAcquire"));
+    m_fileMenu->addSeparator();
+    addCommand(m_fileMenu, QStringLiteral("ファイル　インポート"), QStringLiteral("FileImport"));
+    m_fileMenu->addSeparator();
+    addCommand(m_fileMenu, QStringLiteral("プログラム終了"), QStringLiteral("Quit"),
+               [this] { close(); });
+
+    m_editMenu = bar->addMenu(QStringLiteral("編集"));
+    addCommand(m_editMenu, QStringLiteral("スキャナーフォルダーのクリア"),
+               QStringLiteral("ClearScannerFolder"));
+    addCommand(m_editMenu, QStringLiteral("ログのクリア"), QStringLiteral("ClearLog"));
+    addCommand(m_editMenu, QStringLiteral("エラーログのクリア"), QStringLiteral("ClearErrorLog"));
+    m_editMenu->addSeparator();
+    m_deletePage =
+        addCommand(m_editMenu, QStringLiteral("ページの削除"), QStringLiteral("DeletePage"));
+    m_editMenu->addSeparator();
+    m_paste = addCommand(m_editMenu, QStringLiteral("貼り付け"), QStringLiteral("Paste"),
+                         [this] { paste(); });
+
+    m_viewMenu = bar->addMenu(QStringLiteral("表示"));
+    m_redraw =
+        addCommand(m_viewMenu, QStringLiteral("ページ確認の再描画"), QStringLiteral("Redraw"));
+    m_viewMenu->addSeparator();
+    addCommand(m_viewMenu, QStringLiteral("エラーログの表示"), QStringLiteral("ShowErrorLog"));
+
+    QMenu* settingsMenu = bar->addMenu(QStringLiteral("設定"));
+    addCommand(settingsMenu, QStringLiteral("読込設定"), QStringLiteral("ReadSettings"));
+    addCommand(settingsMenu, QStringLiteral("保存設定"), QStringLiteral("SaveSettings"));
+    addCommand(settingsMenu, QStringLiteral("検索キーラベル設定"),
+               QStringLiteral("KeyLabelSettings"));
+
+    m_inquiryMenu = bar->addMenu(QStringLiteral("照会"));
+    addCommand(m_inquiryMenu, QStringLiteral("患者番号照会"), QStringLiteral("PatientLookup"));
+    m_inquiryMenu->addSeparator();
+    addCommand(m_inquiryMenu, QStringLiteral("検索"), QStringLiteral("KeywordSearch"));
+
+    QMenu* utilityMenu = bar->addMenu(QStringLiteral("ユーティリティ"));
+    QMenu* databaseMenu = utilityMenu->addMenu(QStringLiteral("データベース"));
+    addCommand(databaseMenu, QStringLiteral("カルテ存在確認"), QStringLiteral("ExistenceCheck"));
+    databaseMenu->addSeparator();
+    addCommand(databaseMenu, QStringLiteral("メンテナンス(全件)"), QStringLiteral("Maintenance"));
+    addCommand(utilityMenu, QStringLiteral("カルテ登録確認"), QStringLiteral("RegistrationCheck"));
+
+    QMenu* helpMenu = bar->addMenu(QStringLiteral("ヘルプ"));
+    addCommand(helpMenu, product::name + QStringLiteral(" ヘルプ"), QStringLiteral("Help"),
+               [this] { openHelp(); });
+    addCommand(helpMenu, QStringLiteral("サポート"), QStringLiteral("Support"),
+               [this] { openSupport(); });
+
+    QMenu* infoMenu = bar->addMenu(QStringLiteral("情報"));
+    addCommand(infoMenu, QStringLiteral("製品情報"), QStringLiteral("ProductInfo"),
+               [this] { showProductInfo(); });
+
+    for (QMenu* menu : {m_fileMenu, m_editMenu, m_viewMenu, m_inquiryMenu}) {
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { updateMenu(menu); });
+    }
+}
+
+void TMainForm::updateMenu(QMenu* menu) {
+    const bool pageTabActive = m_tabs->currentIndex() == static_cast<int>(Tab::PageCheck);
+    auto enable = [this](QAction* action, bool rule) {
+        action->setEnabled(!m_unbuilt.contains(action) && rule);
+    };
+    if (menu == m_fileMenu) {
+        enable(m_addScannerIntake, pageTabActive);
+        enable(m_addFolderIntake, pageTabActive);
+        enable(m_scanAcquire, m_scanSourceChosen);
+    } else if (menu == m_editMenu) {
+        const QMimeData* clip = QApplication::clipboard()->mimeData();
+        enable(m_paste, clip && clip->hasText());
+        enable(m_deletePage, pageTabActive && m_selectedPage >= 0);
+    } else if (menu == m_viewMenu) {
+        enable(m_redraw, pageTabActive);
+    } else if (menu == m_inquiryMenu) {
+        setStatusText(1, QString());
+    }
+}
+
+void TMainForm::buildToolBar() {
+    QToolBar* bar = addToolBar(QStringLiteral("ToolBar"));
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(32, 32));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    auto addTool = [&](const QIcon& icon, const QString& caption, const QString& name) {
+        QAction* action = bar->addAction(icon, caption);
+        action->setObjectName(name);
+        action->setToolTip(caption); // the caption shows as the button's hint
+        markUnbuilt(action);
+        return action;
+    };
+    addTool(toolicons::scanner(), QStringLiteral("スキャナ画像読取"),
+            QStringLiteral("ScannerIntake"));
+    addTool(toolicons::folder(), QStringLiteral("フォルダー画像取込"),
+            QStringLiteral("FolderIntake"));
+    addTool(toolicons::log(), QStringLiteral("保存ログ"), QStringLiteral("ShowLog"));
+    bar->addSeparator();
+
+    auto* panel = new QWidget(bar);
+    auto* layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(8, 0, 8, 0);
+    layout->addWidget(new QLabel(QStringLiteral("患者番号"), panel));
+    m_idEdit = new QLineEdit(panel);
+    m_idEdit->setObjectName(QStringLiteral("IdEdit"));
+    m_idEdit->setFixedWidth(110);
+    layout->addWidget(m_idEdit);
+    layout->addSpacing(12);
+    layout->addWidget(new QLabel(QStringLiteral("連番"), panel));
+    m_volNoEdit = new QLineEdit(QStringLiteral("0"), panel);
+    m_volNoEdit->setObjectName(QStringLiteral("VolNoEdit"));
+    m_volNoEdit->setFixedWidth(50);
+    layout->addWidget(m_volNoEdit);
+    layout->addSpacing(12);
+    m_saveButton = new QPushButton(QStringLiteral("保存"), panel);
+    m_saveButton->setObjectName(QStringLiteral("SaveButton"));
+    m_saveButton->setEnabled(false); // the save pipeline is not part of this build yet
+    layout->addWidget(m_saveButton);
+    layout->addStretch(1);
+    bar->addWidget(panel);
+}
+
+void TMainForm::buildTabs() {
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("PageControl"));
+
+    m_listView = new QListWidget(m_tabs);
+    m_listView->setObjectName(QStringLiteral("ListView"));
+    m_listView->setViewMode(QListView::IconMode);
+    m_tabs->addTab(m_listView, QStringLiteral("ページ確認"));
+
+    m_patientCheck = new PatientCheckView(m_tabs);
+    m_tabs->addTab(m_patientCheck, QStringLiteral("患者確認"));
+
+    m_keywords = new TKeywordPanel(m_tabs);
+    m_tabs->addTab(m_keywords, QStringLiteral("キーワード"));
+
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == static_cast<int>(Tab::Keywords)) {
+            applyKeywordLabels();
+        }
+    });
+    setCentralWidget(m_tabs);
+}
+
+void TMainForm::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setSizeGripEnabled(true);
+    for (int i = 0; i < 2; ++i) {
+        m_statusPanels[i] = new QLabel(bar);
+        m_statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        m_statusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+    m_statusPanels[0]->setMinimumWidth(80);
+    bar->addWidget(m_statusPanels[0]);
+    bar->addWidget(m_statusPanels[1], 1);
+}
+
+// --- State ----------------------------------------------------------------------------------
+
+QAction* TMainForm::action(const QString& text) const {
+    for (QAction* a : findChildren<QAction*>()) {
+        if (a->text() == text) {
+            return a;
+        }
+    }
+    return nullptr;
+}
+
+QString TMainForm::statusText(int panel) const {
+    return m_statusPanels[panel]->text();
+}
+
+void TMainForm::setStatusText(int panel, const QString& text) {
+    m_statusPanels[panel]->setText(text);
+}
+
+void TMainForm::reportError(const QString& text) {
+    m_services.prompts->showError(this, text);
+}
+
+void TMainForm::runCommand(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::exception& error) {
+        reportError(QString::fromUtf8(error.what()));
+    }
+}
+
+void TMainForm::applyKeywordLabels() {
+    m_keywords->setLabels({m_settings->KeyLabel1, m_settings->KeyLabel2, m_settings->KeyLabel3,
+                           m_settings->KeyLabel4});
+}
+
+// --- Showing --------------------------------------------------------------------------------
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        runShowingSteps();
+    }
+}
+
+void TMainForm::runShowingSteps() {
+    m_scanSourceChosen = false;
+    m_scanAcquire->setEnabled(false);
+    m_volNoEdit->setText(m_settings->VolNo);
+    m_tabs->setCurrentIndex(static_cast<int>(Tab::PageCheck));
+    applyKeywordLabels();
+    loadLists();
+    // The index check runs once the window is on screen, so the error window has an owner.
+    QTimer::singleShot(0, this, [this] { runCommand([this] { checkChartIndex(); }); });
+}
+
+void TMainForm::loadLists() {
+    for (const auto list : ListFiles::order) {
+        QStringList items;
+        listfile::read(m_listFiles.path(list), items); // a missing file leaves its list empty
+        switch (list) {
+        case ListFiles::List::Comment:
+            m_commentItems = items;
+            break;
+        case ListFiles::List::Shiori:
+            m_shioriItems = items;
+            break;
+        default:
+            m_keywords->setItems(static_cast<int>(list) - static_cast<int>(ListFiles::List::Key1),
+                                 items);
+            break;
+        }
+    }
+}
+
+void TMainForm::checkChartIndex() {
+    if (m_index->isOpen()) {
+        return;
+    }
+    if (!m_dbErrorMes) {
+        m_dbErrorMes = new TDBErrorMes(this);
+    }
+    m_dbErrorMes->centreOnScreen();
+    m_services.prompts->exec(*m_dbErrorMes);
+    close();
+}
+
+// --- Closing --------------------------------------------------------------------------------
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!m_closed && !runClosingSteps()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool TMainForm::runClosingSteps() {
+    QStringList errors;
+    QString error;
+    if (!m_settingsFile->save(*m_settings, &error)) {
+        errors << QStringLiteral("設定を保存できませんでした: %1").arg(error);
+    }
+    writeLists(errors);
+    m_index->close();
+    m_closed = true;
+    if (!errors.isEmpty()) {
+        reportError(errors.join(u'\n'));
+    }
+    return true;
+}
+
+bool TMainForm::writeLists(QStringList& errors) {
+    bool allWritten = true;
+    for (const auto list : ListFiles::order) {
+        QStringList items;
+        switch (list) {
+        case ListFiles::List::Comment:
+            items = m_commentItems;
+            break;
+        case ListFiles::List::Shiori:
+            items = m_shioriItems;
+            break;
+        default:
+            items =
+                m_keywords->items(static_cast<int>(list) - static_cast<int>(ListFiles::List::Key1));
+            break;
+        }
+        QString error;
+        if (!listfile::write(m_listFiles.path(list), items, &error)) {
+            errors << QStringLiteral("リストを保存できませんでした: %1").arg(error);
+            allWritten = false;
+        }
+    }
+    return allWritten;
+}
+
+// --- Commands -------------------------------------------------------------------------------
+
+void TMainForm::paste() {
+    const QString text = QApplication::clipboard()->text();
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == m_idEdit || focus == m_volNoEdit) {
+        static_cast<QLineEdit*>(focus)->paste(); // ordinary paste at the caret
+        return;
+    }
+    const int row = m_keywords->rowOf(focus);
+    if (row >= 0) {
+        m_keywords->replaceText(row, text); // a keyword box takes the clipboard as its whole text
+    }
+}
+
+void TMainForm::openHelp() {
+    const QString helpFile = QDir(m_services.programFolder).filePath(product::helpFileName);
+    if (QFile::exists(helpFile)) {
+        m_services.urlOpener->open(QUrl::fromLocalFile(helpFile));
+    } else {
+        openSupport();
+    }
+}
+
+void TMainForm::openSupport() {
+    m_services.urlOpener->open(QUrl(product::supportUrl));
+}
+
+void TMainForm::showProductInfo() {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("製品情報"),
+                    QStringLiteral("%1\nバージョン %2\nQt %3")
+                        .arg(product::name, product::version, QString::fromLatin1(qVersion())),
+                    QMessageBox::Ok, this);
+    m_services.prompts->exec(box);
+}

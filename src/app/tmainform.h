@@ -1,0 +1,134 @@
+#pragma once
+
+/// \file
+/// The main window: tool bar with the patient and serial number boxes, the page check, patient
+/// check and keyword tabs, the two status panels and the main menu. It owns the working state
+/// of the program (settings, chart index, keyword lists) from start to exit.
+
+#include "app/appservices.h"
+#include "app/listfiles.h"
+
+#include <QMainWindow>
+#include <QSet>
+#include <functional>
+#include <memory>
+
+class ChartIndex;
+class PatientCheckView;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class SettingsFile;
+class TDBErrorMes;
+class TKeywordPanel;
+class TRegistory;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    /// Runs the creation steps: loads the settings, fixes the list file paths and opens the
+    /// chart index (silently left closed when that fails).
+    explicit TMainForm(AppServices services, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    /// Creates the other windows of the program once, in their start-up order.
+    void createWindows();
+
+    enum class Tab : int { PageCheck = 0, PatientCheck = 1, Keywords = 2 };
+
+    TRegistory& settings() { return *m_settings; }
+    ChartIndex& chartIndex() { return *m_index; }
+    const AppServices& services() const { return m_services; }
+
+    QLineEdit* idEdit() const { return m_idEdit; }
+    QLineEdit* volNoEdit() const { return m_volNoEdit; }
+    QPushButton* saveButton() const { return m_saveButton; }
+    QTabWidget* pageControl() const { return m_tabs; }
+    QListWidget* pageListView() const { return m_listView; }
+    PatientCheckView* patientCheck() const { return m_patientCheck; }
+    TKeywordPanel* keywordPanel() const { return m_keywords; }
+    QStringList commentItems() const { return m_commentItems; }
+    QStringList shioriItems() const { return m_shioriItems; }
+
+    /// The menu entry or tool action with the caption \p text, or nullptr.
+    QAction* action(const QString& text) const;
+    /// Re-evaluates the enabling rules of \p menu, as happens each time it opens.
+    void updateMenu(QMenu* menu);
+
+    QString statusText(int panel) const;
+    void setStatusText(int panel, const QString& text);
+
+    int selectedPageIndex() const { return m_selectedPage; }
+
+    /// The general error report: the text in a message box; the program goes on.
+    void reportError(const QString& text);
+
+    /// Runs \p command; an error it does not catch reaches the general error report.
+    void runCommand(const std::function<void()>& command);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildTabs();
+    void buildStatusBar();
+    QAction* addCommand(QMenu* menu, const QString& text, const QString& objectName,
+                        std::function<void()> command = {});
+    void markUnbuilt(QAction* action);
+
+    void runShowingSteps();
+    void checkChartIndex();
+    bool runClosingSteps();
+
+    void applyKeywordLabels();
+    void loadLists();
+    bool writeLists(QStringList& errors);
+
+    void paste();
+    void openHelp();
+    void openSupport();
+    void showProductInfo();
+
+    AppServices m_services;
+    std::unique_ptr<TRegistory> m_settings;
+    std::unique_ptr<SettingsFile> m_settingsFile;
+    std::unique_ptr<ChartIndex> m_index;
+    ListFiles m_listFiles;
+    QStringList m_commentItems; // the page editor's comment list
+    QStringList m_shioriItems;  // the page editor's bookmark list
+    int m_selectedPage = -1;
+
+    QLineEdit* m_idEdit = nullptr;
+    QLineEdit* m_volNoEdit = nullptr;
+    QPushButton* m_saveButton = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    QListWidget* m_listView = nullptr;
+    PatientCheckView* m_patientCheck = nullptr;
+    TKeywordPanel* m_keywords = nullptr;
+    QLabel* m_statusPanels[2] = {nullptr, nullptr};
+
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_inquiryMenu = nullptr;
+    QAction* m_addScannerIntake = nullptr;
+    QAction* m_addFolderIntake = nullptr;
+    QAction* m_scanSelect = nullptr;
+    QAction* m_scanAcquire = nullptr;
+    QAction* m_paste = nullptr;
+    QAction* m_deletePage = nullptr;
+    QAction* m_redraw = nullptr;
+    QSet<QAction*> m_unbuilt; // entries whose commands are not part of this build yet
+    bool m_scanSourceChosen = false;
+
+    TDBErrorMes* m_dbErrorMes = nullptr;
+    bool m_shownOnce = false;
+    bool m_closed = false;
+};

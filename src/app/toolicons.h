@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QIcon>
+
+/// The 32 × 32 icons of the tool bar, drawn in code so the program carries no image files.
+namespace toolicons {
+QIcon scanner();
+QIcon folder();
+QIcon log();
+} // namespace toolicons
