@@ -1,0 +1,55 @@
+#include "app/apagelist.h"
+
+#include "platform/cp932qt.h"
+
+#include <QFileInfo>
+#include <algorithm>
+
+APageList& PageList::append(APageList page) {
+    m_pages.push_back(std::make_unique<APageList>(std::move(page)));
+    return *m_pages.back();
+}
+
+bool PageList::remove(int index) {
+    if (index < 0 || index >= count()) {
+        return false;
+    }
+    m_pages.erase(m_pages.begin() + index);
+    return true;
+}
+
+bool PageList::containsFileName(const QString& fileName) const {
+    return std::any_of(m_pages.begin(), m_pages.end(), [&](const auto& page) {
+        return QFileInfo(page->ImageFile).fileName() == fileName;
+    });
+}
+
+std::optional<std::pair<int, int>> PageList::dragMove(int source, std::optional<int> target) {
+    const int last = count() - 1;
+    if (source < 0 || source > last || (target && (*target < 0 || *target > last))) {
+        return std::nullopt;
+    }
+    int destination = 0;
+    std::pair<int, int> refreshed;
+    if (!target) {
+        destination = last; // dropped on empty space: to the end
+        refreshed = {source, last};
+    } else if (source < *target) {
+        destination = *target - 1; // just before the target item
+        refreshed = {source, *target - 1};
+    } else if (*target < source) {
+        destination = *target; // the target item shifts one place to the right
+        refreshed = {*target, source};
+    } else {
+        return std::nullopt;
+    }
+    if (destination == source) {
+        return std::nullopt;
+    }
+    auto moved = std::move(m_pages[static_cast<size_t>(source)]);
+    m_pages.erase(m_pages.begin() + source);
+    m_pages.insert(m_pages.begin() + destination, std::move(moved));
+    return refreshed;
+}
+
+QString PageList::cutCaption(const QString& text) { return cp932::qTruncate(text, CaptionBytes); }

@@ -1,0 +1,51 @@
+#pragma once
+
+/// \file
+/// The page list: the chart being assembled, one entry per page image, in page order.
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+/// One page: its image file, its thumbnail, its note lines and its bookmark text.
+struct APageList {
+    QString ImageFile;
+    int ImageIndex = -1;              ///< thumbnail index; -1 when the image could not be loaded
+    std::optional<QStringList> Note;  ///< note lines, or none
+    QString Shiori;                   ///< bookmark text; empty when none
+};
+
+class PageList {
+public:
+    /// Largest bookmark typed as a caption, in code page 932 bytes.
+    static constexpr int CaptionBytes = 18;
+
+    int count() const { return static_cast<int>(m_pages.size()); }
+    bool isEmpty() const { return m_pages.empty(); }
+    APageList& at(int index) { return *m_pages.at(static_cast<size_t>(index)); }
+    const APageList& at(int index) const { return *m_pages.at(static_cast<size_t>(index)); }
+
+    /// Appends \p page and returns it. Entries keep their address while they are in the list.
+    APageList& append(APageList page);
+    void clear() { m_pages.clear(); }
+    /// Removes the entry at \p index; false when there is none.
+    bool remove(int index);
+
+    /// Whether an entry's file has the name part \p fileName (exact comparison).
+    bool containsFileName(const QString& fileName) const;
+
+    /// Moves page \p source as a drop on list item \p target does (no target: empty space).
+    /// Returns the first and last list positions whose items now show another page, or nothing
+    /// when the order did not change.
+    std::optional<std::pair<int, int>> dragMove(int source, std::optional<int> target);
+
+    /// The bookmark that an edited caption gives: the text cut to 18 bytes on a character
+    /// boundary.
+    static QString cutCaption(const QString& text);
+
+private:
+    std::vector<std::unique_ptr<APageList>> m_pages;
+};

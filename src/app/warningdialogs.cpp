@@ -1,0 +1,51 @@
+#include "app/warningdialogs.h"
+
+#include <QLabel>
+
+TNotMakeFolder::TNotMakeFolder(QWidget* parent) : WarningDialog(parent) {
+    setObjectName(QStringLiteral("NotMakeFolder"));
+    m_subject = addLine(QString());
+    addLine(QStringLiteral("ファイルまたはフォルダーを作成できません。　"));
+    addLine(QStringLiteral("Diskの容量不足または書き込み不可のデバイスの可能性があります。"));
+    addLine(QStringLiteral("又は、使用中の可能性があります。"));
+    addButton(QStringLiteral("了解"), QDialog::Accepted, QStringLiteral("OkButton"));
+    finishLayout();
+}
+
+void TNotMakeFolder::prepare(const QString& pathOrName) {
+    m_subject->setText(pathOrName);
+    centreOnOwner();
+}
+
+QString TNotMakeFolder::subject() const { return m_subject->text(); }
+
+TNotOverwrite::TNotOverwrite(QWidget* parent) : WarningDialog(parent) {
+    setObjectName(QStringLiteral("NotOverwrite"));
+    m_subject = addLine(QString());
+    addLine(QStringLiteral("ファイルの上書きができません。"));
+    addButton(QStringLiteral("了解"), QDialog::Accepted, QStringLiteral("OkButton"));
+    finishLayout();
+}
+
+void TNotOverwrite::prepare(const QString& fileName) {
+    m_subject->setText(fileName);
+    centreOnOwner();
+}
+
+QString TNotOverwrite::subject() const { return m_subject->text(); }
+
+TNotDelete::TNotDelete(QWidget* parent) : WarningDialog(parent) {
+    setObjectName(QStringLiteral("NotDelete"));
+    m_subject = addLine(QString());
+    addLine(QStringLiteral("ファイルの削除ができません。"));
+    addButton(QStringLiteral("次の削除へ"), QDialog::Accepted, QStringLiteral("NextButton"));
+    addButton(QStringLiteral("削除終了"), QDialog::Rejected, QStringLiteral("StopButton"));
+    finishLayout();
+}
+
+void TNotDelete::prepare(const QString& fileName) {
+    m_subject->setText(fileName);
+    centreOnOwner();
+}
+
+QString TNotDelete::subject() const { return m_subject->text(); }
