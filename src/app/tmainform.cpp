@@ -1,6 +1,10 @@
 #include "app/tmainform.h"
 
+#include "app/creationlog.h"
 #include "app/keywordpanel.h"
+#include "app/terrorlogform.h"
+#include "app/tlog.h"
+#include "app/warningdialogs.h"
 #include "app/patientcheckview.h"
 #include "app/productinfo.h"
 #include "app/toolicons.h"
@@ -44,7 +48,7 @@ TMainForm::TMainForm(AppServices services, QWidget* parent)
       m_settings(std::make_unique<TRegistory>()),
       m_settingsFile(std::make_unique<SettingsFile>(m_services.settingsPath)),
       m_index(std::make_unique<ChartIndex>(m_services.clock)),
-      m_listFiles(m_services.programFolder) {
+      m_creationLog(std::make_unique<CreationLog>()), m_listFiles(m_services.programFolder) {
     Q_ASSERT(m_services.prompts && m_services.urlOpener);
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(product::name);
@@ -75,8 +79,17 @@ TMainForm::TMainForm(AppServices services, QWidget* parent)
 TMainForm::~TMainForm() = default;
 
 void TMainForm::createWindows() {
-    // Windows live from here to the end of the program and are only shown and hidden.
+    // Windows live from here to the end of the program and are only shown and hidden, in the
+    // order in which the program has always created them.
+    m_log = new TLog(*m_creationLog, *m_settings, *m_services.prompts, this);
+    m_errorLog = new TErrorLogForm(*m_services.prompts, this);
+    m_logWarning = new TLogWarningForm(this);
     m_dbErrorMes = new TDBErrorMes(this);
+
+    connectCommand(action(QStringLiteral("保存ログ")), [this] { m_log->execute(); });
+    connectCommand(action(QStringLiteral("ログのクリア")), [this] { clearCreationLog(); });
+    connectCommand(action(QStringLiteral("エラーログのクリア")), [this] { m_errorLog->clearLog(); });
+    connectCommand(action(QStringLiteral("エラーログの表示")), [this] { m_errorLog->execute(); });
 }
 
 // --- Building -------------------------------------------------------------------------------
@@ -86,11 +99,18 @@ QAction* TMainForm::addCommand(QMenu* menu, const QString& text, const QString& 
     QAction* action = menu->addAction(text);
     action->setObjectName(objectName);
     if (command) {
-        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+        connectCommand(action, std::move(command));
     } else {
-        markUnbuilt(action);
+        markUnbuilt(action); // until connectCommand gives it its command
     }
     return action;
+}
+
+void TMainForm::connectCommand(QAction* action, std::function<void()> command) {
+    Q_ASSERT(action);
+    m_unbuilt.remove(action);
+    action->setEnabled(true);
+    connect(action, &QAction::triggered, this, [this, command = std::move(command)] { runCommand(command); });
 }
 
 void TMainForm::markUnbuilt(QAction* action) {
@@ -360,11 +380,27 @@ void TMainForm::checkChartIndex() {
 // --- Closing --------------------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!m_closed && !runClosingSteps()) {
+    if (!m_closed && (!askToCloseWithUnsavedLog() || !runClosingSteps())) {
         event->ignore();
         return;
     }
     event->accept();
+}
+
+bool TMainForm::askToCloseWithUnsavedLog() {
+    if (!m_creationLog->isModified()) {
+        return true;
+    }
+    return m_services.prompts->question(this, product::name,
+                                        QStringLiteral("ログファイルが追加保存されていません。終了しますか？"),
+                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TMainForm::clearCreationLog() {
+    m_logWarning->centreOnOwner();
+    if (m_services.prompts->exec(*m_logWarning) == QDialog::Accepted) {
+        m_creationLog->clear();
+    }
 }
 
 bool TMainForm::runClosingSteps() {

@@ -14,6 +14,10 @@
 #include <memory>
 
 class ChartIndex;
+class CreationLog;
+class TErrorLogForm;
+class TLog;
+class TLogWarningForm;
 class PatientCheckView;
 class QAction;
 class QLabel;
@@ -64,6 +68,9 @@ public:
 
     int selectedPageIndex() const { return m_selectedPage; }
 
+    CreationLog& creationLog() { return *m_creationLog; }
+    TErrorLogForm* errorLog() const { return m_errorLog; }
+
     /// The general error report: the text in a message box; the program goes on.
     void reportError(const QString& text);
 
@@ -81,6 +88,7 @@ private:
     void buildStatusBar();
     QAction* addCommand(QMenu* menu, const QString& text, const QString& objectName,
                         std::function<void()> command = {});
+    void connectCommand(QAction* action, std::function<void()> command);
     void markUnbuilt(QAction* action);
 
     void runShowingSteps();
@@ -91,6 +99,9 @@ private:
     void loadLists();
     bool writeLists(QStringList& errors);
 
+    bool askToCloseWithUnsavedLog();
+    void clearCreationLog();
+
     void paste();
     void openHelp();
     void openSupport();
@@ -100,6 +111,7 @@ private:
     std::unique_ptr<TRegistory> m_settings;
     std::unique_ptr<SettingsFile> m_settingsFile;
     std::unique_ptr<ChartIndex> m_index;
+    std::unique_ptr<CreationLog> m_creationLog;
     ListFiles m_listFiles;
     QStringList m_commentItems; // the page editor's comment list
     QStringList m_shioriItems;  // the page editor's bookmark list
@@ -129,6 +141,9 @@ private:
     bool m_scanSourceChosen = false;
 
     TDBErrorMes* m_dbErrorMes = nullptr;
+    TLog* m_log = nullptr;
+    TErrorLogForm* m_errorLog = nullptr;
+    TLogWarningForm* m_logWarning = nullptr;
     bool m_shownOnce = false;
     bool m_closed = false;
 };

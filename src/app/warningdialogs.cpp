@@ -49,3 +49,12 @@ void TNotDelete::prepare(const QString& fileName) {
 }
 
 QString TNotDelete::subject() const { return m_subject->text(); }
+
+TLogWarningForm::TLogWarningForm(QWidget* parent) : WarningDialog(parent) {
+    setObjectName(QStringLiteral("LogWarningForm"));
+    addLine(QStringLiteral("ログファイルをクリアしてもよいですか?"));
+    addLine(QStringLiteral("ログ情報は、破棄されます。"));
+    addButton(QStringLiteral("Cancel"), QDialog::Rejected, QStringLiteral("CancelButton"));
+    addButton(QStringLiteral("Ok"), QDialog::Accepted, QStringLiteral("OkButton"));
+    finishLayout();
+}

@@ -43,3 +43,10 @@ public:
 private:
     QLabel* m_subject;
 };
+
+/// Asks before the creation log is emptied. Accepted is "Ok".
+class TLogWarningForm : public WarningDialog {
+    Q_OBJECT
+public:
+    explicit TLogWarningForm(QWidget* parent = nullptr);
+};
