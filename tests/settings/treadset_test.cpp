@@ -230,17 +230,31 @@ private slots:
         QCOMPARE(m_settings.ScannerDir, other);
     }
 
-    void missingScannerFolderFallsBackToHome() {
-        m_settings.ScannerDir = m_folders.filePath("gone");
+    void scannerFolderAtOpening_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("fallsBackToHome");
+        QTest::newRow("missing folder: home") << "gone" << true;
+        QTest::newRow("a file, not a folder: home") << "plain.txt" << true;
+        QTest::newRow("relative path: home") << "." << true;
+        QTest::newRow("hidden folder: kept") << ".hidden" << false;
+    }
+    void scannerFolderAtOpening() {
+        QFETCH(QString, stored);
+        QFETCH(bool, fallsBackToHome);
+        folder(".hidden");
+        QFile(m_folders.filePath("plain.txt")).open(QIODevice::WriteOnly);
+        m_settings.ScannerDir = stored == "." ? stored : m_folders.filePath(stored);
+        const QString expected = fallsBackToHome
+                                     ? QDir::toNativeSeparators(TRegistory::defaultFolder())
+                                     : m_settings.ScannerDir;
         QString shown;
         m_prompts.dialogAnswers.enqueue([&](QDialog& d) {
             shown = child<QLineEdit>(d, "ScanPathDisp")->text();
             return int(QDialog::Accepted);
         });
         QVERIFY(m_dialog->Execute(m_settings, m_prompts).accepted);
-        const QString home = QDir::toNativeSeparators(TRegistory::defaultFolder());
-        QCOMPARE(shown, home);
-        QCOMPARE(m_settings.ScannerDir, home); // the tree's selection, though nobody clicked
+        QCOMPARE(shown, expected);
+        QCOMPARE(m_settings.ScannerDir, expected); // the tree's selection, though nobody clicked
     }
 
     void storedValuesOutsideTheChoicesAreKept() {
