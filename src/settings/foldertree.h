@@ -1,0 +1,42 @@
+#pragma once
+
+/// \file
+/// The folder tree of the settings dialogs: the file system's folders from "/" down, so the
+/// home folder, the root and the mounted drives (under /media, /mnt, /run/media) are reachable.
+
+#include <QString>
+#include <QTreeView>
+
+class QFileSystemModel;
+
+class FolderTree : public QTreeView {
+    Q_OBJECT
+public:
+    explicit FolderTree(QWidget* parent = nullptr);
+
+    /// Selects \p path when it is an existing folder, else the home folder, expands the tree
+    /// down to it (and to the home folder's contents) and scrolls it into view. Emits no
+    /// folderChosen().
+    void selectFolder(const QString& path);
+
+    /// The selected folder, with native separators. A folder that the tree does not list (a
+    /// hidden one, say) still counts as selected when selectFolder() was given it.
+    QString selectedPath() const { return m_path; }
+
+    /// Whether \p path names an existing folder by an absolute path. A relative path would
+    /// depend on the program's working folder.
+    static bool isExistingFolder(const QString& path);
+
+signals:
+    /// The operator selected \p path in the tree, by mouse or keyboard.
+    void folderChosen(const QString& path);
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    QFileSystemModel* m_model;
+    QString m_path;
+    QString m_scrollPending; // folder whose listing the selection waits for
+    bool m_selecting = false;
+};

@@ -1,0 +1,9 @@
+#include "settings/mousecheckbox.h"
+
+void MouseCheckBox::mouseReleaseEvent(QMouseEvent* event) {
+    const bool wasChecked = isChecked();
+    QCheckBox::mouseReleaseEvent(event);
+    if (!wasChecked && isChecked()) {
+        emit checkedByMouse();
+    }
+}
