@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -15,6 +16,8 @@ TPdfFileOutput::TPdfFileOutput(std::string path) : m_path(std::move(path)) {
     if (m_fd < 0) {
         fail("cannot create", errno);
     }
+    struct stat status {};
+    m_isRegularFile = ::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode);
     m_buffer.resize(kBufferSize);
 }
 
@@ -52,15 +55,19 @@ void TPdfFileOutput::finish() {
     if (::close(fd) != 0) {
         fail("cannot close", errno);
     }
+    m_finished = true;
 }
 
 void TPdfFileOutput::discard() noexcept {
+    m_used = 0;
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
     }
-    m_used = 0;
-    ::unlink(m_path.c_str());
+    // Only a regular file is removed: a path such as a device node is left alone.
+    if (m_isRegularFile && !m_finished) {
+        ::unlink(m_path.c_str());
+    }
 }
 
 void TPdfFileOutput::flushBuffer() {

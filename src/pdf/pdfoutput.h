@@ -54,7 +54,8 @@ public:
 
     /// Flushes the buffer, makes the contents durable (fsync) and closes the file.
     void finish();
-    /// Closes the file and removes it: for a file that is known to be incomplete. Never throws.
+    /// Closes the file and removes it unless finish() succeeded: for a file that is known to be
+    /// incomplete. Never throws.
     void discard() noexcept;
 
     const std::string& path() const { return m_path; }
@@ -69,4 +70,6 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
     std::uint64_t m_position = 0;
+    bool m_isRegularFile = false;
+    bool m_finished = false;
 };
