@@ -150,8 +150,8 @@ void TPdfCanvas::SetFont(std::string_view name, float size) {
 void TPdfCanvas::PlaceXObject(const char* operation, std::string_view name) {
     TPdfXObject* object = GetDoc().FindXObject(name);
     if (!object) {
-        throw EPdfInvalidValue(std::string(operation) + " --XObject not found: " +
-                               std::string(name));
+        throw EPdfInvalidValue(std::string(operation) +
+                               " --XObject not found: " + std::string(name));
     }
     TPdfDictionary& xobjects = ResourceDictionary("XObject");
     if (!xobjects.Lookup(name)) {
@@ -214,13 +214,13 @@ void TPdfCanvas::GRestore() {
 }
 
 void TPdfCanvas::Concat(float a, float b, float c, float d, float e, float f) {
-    WriteOperator(FormatReal(a) + ' ' + FormatReal(b) + ' ' + FormatReal(c) + ' ' +
-                  FormatReal(d) + ' ' + FormatReal(e) + ' ' + FormatReal(f) + " cm\n");
+    WriteOperator(FormatReal(a) + ' ' + FormatReal(b) + ' ' + FormatReal(c) + ' ' + FormatReal(d) +
+                  ' ' + FormatReal(e) + ' ' + FormatReal(f) + " cm\n");
 }
 
 void TPdfCanvas::Rectangle(float x, float y, float w, float h) {
-    WriteOperator(FormatReal(x) + ' ' + FormatReal(y) + ' ' + FormatReal(w) + ' ' +
-                  FormatReal(h) + " re\n");
+    WriteOperator(FormatReal(x) + ' ' + FormatReal(y) + ' ' + FormatReal(w) + ' ' + FormatReal(h) +
+                  " re\n");
 }
 
 void TPdfCanvas::Clip() {

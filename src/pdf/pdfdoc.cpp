@@ -42,8 +42,8 @@ const char* PageModeName(TPdfPageMode value) {
 }
 
 constexpr const char* kAnnotationSubTypeNames[] = {
-    "Text",      "Link",      "Sound", "FreeText", "Stamp",          "Square", "Circle",
-    "StrikeOut", "Highlight", "Underline", "Ink", "FileAttachment", "Popup",
+    "Text",      "Link",      "Sound",     "FreeText", "Stamp",          "Square", "Circle",
+    "StrikeOut", "Highlight", "Underline", "Ink",      "FileAttachment", "Popup",
 };
 
 constexpr const char* kDestinationTypeNames[] = {
@@ -160,8 +160,7 @@ TPdfDictionary& TPdfCatalog::ViewerPreferences() {
     if (TPdfDictionary* existing = Data()->LookupDictionary("ViewerPreferences")) {
         return *existing;
     }
-    return *Data()->Put("ViewerPreferences",
-                        std::make_unique<TPdfDictionary>(Data()->ObjectMgr()));
+    return *Data()->Put("ViewerPreferences", std::make_unique<TPdfDictionary>(Data()->ObjectMgr()));
 }
 
 void TPdfCatalog::SetNonFullScreenPageMode(TPdfPageMode value) {
@@ -298,8 +297,8 @@ void TPdfOutlineEntry::Save() {
     // many bookmarks a document has.
     for (TPdfOutlineEntry* entry = this; entry; entry = entry->m_next) {
         TPdfDictionary& data = *entry->Data();
-        data.Put("Count", std::make_unique<TPdfNumber>(entry->m_opened ? entry->m_count
-                                                                       : -entry->m_count));
+        data.Put("Count",
+                 std::make_unique<TPdfNumber>(entry->m_opened ? entry->m_count : -entry->m_count));
         data.Put("Title", std::make_unique<TPdfText>(entry->m_title));
         if (entry->m_dest) {
             data.Put("Dest", entry->m_dest->GetValue());

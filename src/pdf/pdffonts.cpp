@@ -4,8 +4,7 @@
 
 #include <functional>
 
-TPdfType1Font::TPdfType1Font(TPdfObjectMgr& objectMgr, std::string name,
-                             std::string_view baseFont,
+TPdfType1Font::TPdfType1Font(TPdfObjectMgr& objectMgr, std::string name, std::string_view baseFont,
                              const std::array<std::uint16_t, 224>& widths)
     : TPdfFont(objectMgr, std::move(name)) {
     auto* dictionary = objectMgr.Add(std::make_unique<TPdfDictionary>(&objectMgr));
@@ -55,13 +54,11 @@ int TPdfType1Font::CharWidth(std::string_view text, int position) const {
 PDF_STANDARD_FONT_CONSTRUCTOR(TPdfFixedWidth, "Courier", kCourier)
 PDF_STANDARD_FONT_CONSTRUCTOR(TPdfFixedWidthBold, "Courier-Bold", kCourierBold)
 PDF_STANDARD_FONT_CONSTRUCTOR(TPdfFixedWidthItalic, "Courier-Oblique", kCourierOblique)
-PDF_STANDARD_FONT_CONSTRUCTOR(TPdfFixedWidthBoldItalic, "Courier-BoldOblique",
-                              kCourierBoldOblique)
+PDF_STANDARD_FONT_CONSTRUCTOR(TPdfFixedWidthBoldItalic, "Courier-BoldOblique", kCourierBoldOblique)
 PDF_STANDARD_FONT_CONSTRUCTOR(TPdfArial, "Helvetica", kHelvetica)
 PDF_STANDARD_FONT_CONSTRUCTOR(TPdfArialBold, "Helvetica-Bold", kHelveticaBold)
 PDF_STANDARD_FONT_CONSTRUCTOR(TPdfArialItalic, "Helvetica-Oblique", kHelveticaOblique)
-PDF_STANDARD_FONT_CONSTRUCTOR(TPdfArialBoldItalic, "Helvetica-BoldOblique",
-                              kHelveticaBoldOblique)
+PDF_STANDARD_FONT_CONSTRUCTOR(TPdfArialBoldItalic, "Helvetica-BoldOblique", kHelveticaBoldOblique)
 PDF_STANDARD_FONT_CONSTRUCTOR(TPdfTimesRoman, "Times-Roman", kTimesRoman)
 PDF_STANDARD_FONT_CONSTRUCTOR(TPdfTimesBold, "Times-Bold", kTimesBold)
 PDF_STANDARD_FONT_CONSTRUCTOR(TPdfTimesItalic, "Times-Italic", kTimesItalic)

@@ -41,5 +41,4 @@ public:
 
 /// Makes the creator registered under \p creatorName and creates the image of \p picture.
 /// An unknown name fails with std::runtime_error.
-std::unique_ptr<TPdfImage> CreatePdfImage(const TPdfGraphic& picture,
-                                          std::string_view creatorName);
+std::unique_ptr<TPdfImage> CreatePdfImage(const TPdfGraphic& picture, std::string_view creatorName);

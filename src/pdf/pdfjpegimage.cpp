@@ -39,8 +39,8 @@ bool ReadJpegFrame(const std::vector<unsigned char>& bytes, TJpegFrame& frame) {
         if (length < 2 || pos + 2 + length > size) {
             return false;
         }
-        const bool isFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
-                             marker != 0xC8 && marker != 0xCC;
+        const bool isFrame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (isFrame) {
             if (length < 8) {
                 return false;
@@ -73,11 +73,10 @@ std::unique_ptr<TPdfImage> TPdfJpegImage::CreateImage(const TPdfGraphic& picture
     if (frame.precision != 8 || frame.components != 3 || frame.width != jpeg->width ||
         frame.height != jpeg->height) {
         throw EPdfInvalidImageFormat(
-            "the JPEG frame (" + std::to_string(frame.width) + "x" +
-            std::to_string(frame.height) + ", " + std::to_string(frame.components) +
-            " components of " + std::to_string(frame.precision) +
-            " bits) is not the picture's 8-bit RGB " + std::to_string(jpeg->width) + "x" +
-            std::to_string(jpeg->height) + ".");
+            "the JPEG frame (" + std::to_string(frame.width) + "x" + std::to_string(frame.height) +
+            ", " + std::to_string(frame.components) + " components of " +
+            std::to_string(frame.precision) + " bits) is not the picture's 8-bit RGB " +
+            std::to_string(jpeg->width) + "x" + std::to_string(jpeg->height) + ".");
     }
 
     auto image = std::make_unique<TPdfImage>();

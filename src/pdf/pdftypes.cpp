@@ -49,8 +49,8 @@ std::string FormatGeneral(double value) {
     // Fifteen significant digits in scientific form (d.dddddddddddddde±x), then laid out in
     // plain decimal: an exponent is not valid number syntax in a PDF.
     char buffer[40];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::scientific, 14);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
     const std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
     const size_t e = text.find('e');
     const bool negative = text.front() == '-';
@@ -324,8 +324,7 @@ TPdfObject* TPdfDictionary::PutObject(std::string_view key, std::unique_ptr<TPdf
     return &m_elements.back()->Value();
 }
 
-void TPdfDictionary::PutReference(std::string_view key, const TPdfObject& indirect,
-                                  bool internal) {
+void TPdfDictionary::PutReference(std::string_view key, const TPdfObject& indirect, bool internal) {
     if (indirect.ObjectType() == TPdfObjectType::otDirect) {
         // A direct object belongs to its one container; it cannot be shared.
         throw EPdfInvalidValue("internal error. wrong object.");

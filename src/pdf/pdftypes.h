@@ -286,7 +286,9 @@ public:
         return static_cast<T*>(PutObject(key, std::move(value), false));
     }
     /// Put of a proxy for an indirect object.
-    void Put(std::string_view key, const TPdfObject& indirect) { PutReference(key, indirect, false); }
+    void Put(std::string_view key, const TPdfObject& indirect) {
+        PutReference(key, indirect, false);
+    }
     /// Put of an element that is kept but never written.
     template <class T> T* PutInternal(std::string_view key, std::unique_ptr<T> value) {
         return static_cast<T*>(PutObject(key, std::move(value), true));

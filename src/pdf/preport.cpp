@@ -3,6 +3,7 @@
 #include "pdf/pdfcanvas.h"
 #include "pdf/pdfimages.h"
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -105,9 +106,9 @@ void TPRPage::PrintPage(TPRCanvas& canvas) {
     }
     for (std::size_t i = 0; i < ChildCount(); ++i) {
         if (auto* panel = dynamic_cast<TPRPanel*>(&Child(i))) {
-            panel->Print(canvas, TPRRect{panel->Left(), panel->Top(),
-                                         panel->Left() + panel->Width(),
-                                         panel->Top() + panel->Height()});
+            panel->Print(canvas,
+                         TPRRect{panel->Left(), panel->Top(), panel->Left() + panel->Width(),
+                                 panel->Top() + panel->Height()});
         }
     }
 }
@@ -239,10 +240,9 @@ void TPRDestination::SetElement(int index, int value) {
         m_destination.SetElement(index, value);
     } else if (index == 1 || index == 3) {
         const TPdfArray* mediaBox = m_destination.Page().LookupArray("MediaBox");
-        const auto* height = mediaBox ? dynamic_cast<const TPdfNumber*>(mediaBox->ItemAt(3))
-                                      : nullptr;
-        const int pageHeight =
-            height ? height->Value() : m_destination.Doc().DefaultPageHeight();
+        const auto* height =
+            mediaBox ? dynamic_cast<const TPdfNumber*>(mediaBox->ItemAt(3)) : nullptr;
+        const int pageHeight = height ? height->Value() : m_destination.Doc().DefaultPageHeight();
         m_destination.SetElement(index, pageHeight - value);
     }
 }
@@ -309,8 +309,7 @@ void TPReport::SetPageMode(TPdfPageMode value) {
 
 void TPReport::SetNonFullScreenPageMode(TPdfPageMode value) {
     CheckClosed("SetNonFullScreenPageMode");
-    m_nonFullScreenPageMode =
-        value == TPdfPageMode::pmFullScreen ? TPdfPageMode::pmUseNone : value;
+    m_nonFullScreenPageMode = value == TPdfPageMode::pmFullScreen ? TPdfPageMode::pmUseNone : value;
 }
 
 void TPReport::SetUseOutlines(bool value) {

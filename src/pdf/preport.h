@@ -264,8 +264,7 @@ private:
 /// A bookmark of the report's open document.
 class TPROutlineEntry {
 public:
-    TPROutlineEntry(TPReport& report, TPdfOutlineEntry& entry)
-        : m_report(report), m_entry(entry) {}
+    TPROutlineEntry(TPReport& report, TPdfOutlineEntry& entry) : m_report(report), m_entry(entry) {}
     virtual ~TPROutlineEntry() = default;
     TPROutlineEntry(const TPROutlineEntry&) = delete;
     TPROutlineEntry& operator=(const TPROutlineEntry&) = delete;

@@ -68,9 +68,8 @@ TEST_F(Canvas, DrawingOperatorsAndResources) {
 
     ExpectError<EPdfInvalidValue>([&] { canvas.DrawXObject(0, 0, 1, 1, "Missing"); },
                                   "DrawXObject --XObject not found: Missing");
-    ExpectError<EPdfInvalidValue>(
-        [&] { canvas.DrawXObjectEx(0, 0, 1, 1, 0, 0, 1, 1, "Missing"); },
-        "DrawXObjectEx --XObject not found: Missing");
+    ExpectError<EPdfInvalidValue>([&] { canvas.DrawXObjectEx(0, 0, 1, 1, 0, 0, 1, 1, "Missing"); },
+                                  "DrawXObjectEx --XObject not found: Missing");
 }
 
 TEST_F(Canvas, FontsAndTextStateFollowThePage) {
@@ -157,8 +156,7 @@ TEST_F(Canvas, TextStateRangesAndMissingPageOrDocument) {
     EXPECT_EQ(ContentsOf(page), "/F0 10 Tf\n");
 
     TPdfCanvas detached(nullptr);
-    ExpectError<EPdfInvalidOperation>([&] { detached.GetDoc(); },
-                                      "ERROR: GetDoc documant is nil.");
+    ExpectError<EPdfInvalidOperation>([&] { detached.GetDoc(); }, "ERROR: GetDoc documant is nil.");
 }
 
 } // namespace

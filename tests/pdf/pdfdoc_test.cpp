@@ -35,8 +35,7 @@ TEST(Document, SkeletonNumberingAndCrossReferenceOffsets) {
         OpenDoc(doc, useOutlines);
         doc.AddPage();
         const std::string file = Save(doc);
-        pdftest::KeepWritten(useOutlines ? "doc-skeleton-outlines.pdf" : "doc-skeleton.pdf",
-                             file);
+        pdftest::KeepWritten(useOutlines ? "doc-skeleton-outlines.pdf" : "doc-skeleton.pdf", file);
 
         const int info = useOutlines ? 3 : 2;
         const int pages = info + 1;
@@ -109,8 +108,9 @@ TEST(Document, OutlineCountsLinksAndDestinations) {
     EXPECT_EQ(root.Count(), 6);
     EXPECT_EQ(Definition(*root.Data()), "2 0 obj\r\n<<\r\n/Type /Outlines\r\n/Count 6\r\n"
                                         "/First 8 0 R\r\n/Last 12 0 R\r\n>>\r\nendobj\r\n");
-    EXPECT_EQ(Definition(*a.Data()), "8 0 obj\r\n<<\r\n/Count 0\r\n/Title (a)\r\n"
-                                     "/Dest [5 0 R /XYZ 0 0 1 ]\r\n/Next 9 0 R\r\n>>\r\nendobj\r\n");
+    EXPECT_EQ(Definition(*a.Data()),
+              "8 0 obj\r\n<<\r\n/Count 0\r\n/Title (a)\r\n"
+              "/Dest [5 0 R /XYZ 0 0 1 ]\r\n/Next 9 0 R\r\n>>\r\nendobj\r\n");
     EXPECT_EQ(Definition(*b.Data()),
               "9 0 obj\r\n<<\r\n/Count -2\r\n/Title (b)\r\n/First 10 0 R\r\n/Last 11 0 R\r\n"
               "/Prev 8 0 R\r\n/Next 12 0 R\r\n>>\r\nendobj\r\n");
@@ -174,8 +174,8 @@ TEST(Document, CatalogSettingsKeepTheirPlace) {
     catalog.SetPageLayout(TPdfPageLayout::plOneColumn);
     catalog.SetPageMode(TPdfPageMode::pmUseThumbs);
     catalog.SetNonFullScreenPageMode(TPdfPageMode::pmUseOutlines);
-    catalog.SetViewerPreference({TPdfViewerPreference::vpHideToolbar,
-                                 TPdfViewerPreference::vpFitWindow});
+    catalog.SetViewerPreference(
+        {TPdfViewerPreference::vpHideToolbar, TPdfViewerPreference::vpFitWindow});
     EXPECT_EQ(Definition(*catalog.Data()),
               "1 0 obj\r\n<<\r\n/Type /Catalog\r\n/Pages 3 0 R\r\n/PageMode /UseThumbs\r\n"
               "/PageLayout /OneColumn\r\n/ViewerPreferences <<\r\n/NonFullScreenPageMode "

@@ -61,25 +61,17 @@ TEST(Fonts, CharacterWidths) {
         int position;
         int width;
     } cases[] = {
-        {arial.get(), "A", 1, 667},
-        {arial.get(), "xA", 2, 667},
-        {arial.get(), "@", 1, 1015},
-        {arial.get(), "'", 1, 191},
-        {arial.get(), "\x7F", 1, 0},
-        {arial.get(), "\x81", 1, 0},
-        {arial.get(), "\xA0", 1, 0},
-        {arial.get(), "\xAD", 1, 0},
+        {arial.get(), "A", 1, 667},     {arial.get(), "xA", 2, 667},
+        {arial.get(), "@", 1, 1015},    {arial.get(), "'", 1, 191},
+        {arial.get(), "\x7F", 1, 0},    {arial.get(), "\x81", 1, 0},
+        {arial.get(), "\xA0", 1, 0},    {arial.get(), "\xAD", 1, 0},
         {arial.get(), "\x80", 1, 556}, // Euro
         {arial.get(), "\xE9", 1, 556}, // e acute
         {arial.get(), "A", 2, 0},      // outside the text
-        {arial.get(), "A", 0, 0},
-        {arialItalic.get(), "@", 1, 1015},
-        {times.get(), "A", 1, 722},
-        {times.get(), "@", 1, 921},
-        {timesBold.get(), "A", 1, 722},
-        {timesBold.get(), "a", 1, 500},
-        {courier.get(), "W", 1, 600},
-        {courier.get(), "\x7F", 1, 600},
+        {arial.get(), "A", 0, 0},       {arialItalic.get(), "@", 1, 1015},
+        {times.get(), "A", 1, 722},     {times.get(), "@", 1, 921},
+        {timesBold.get(), "A", 1, 722}, {timesBold.get(), "a", 1, 500},
+        {courier.get(), "W", 1, 600},   {courier.get(), "\x7F", 1, 600},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.font->CharWidth(c.text, c.position), c.width)

@@ -63,7 +63,8 @@ TEST(BitmapImages, PaletteDepthsBecomeEightBitIndexes) {
         TPdfBitmapPicture picture;
         std::string data;
     } cases[] = {
-        {"1 bit", {10, 2, 1, palette, {0b10110000, 0b01000000, 0b00000000, 0b11000000}},
+        {"1 bit",
+         {10, 2, 1, palette, {0b10110000, 0b01000000, 0b00000000, 0b11000000}},
          std::string("\1\0\1\1\0\0\0\0\0\1\0\0\0\0\0\0\0\0\1\1", 20)},
         {"4 bits", {3, 1, 4, palette, {0x12, 0x00}}, std::string("\1\2\0", 3)},
         {"8 bits", {2, 2, 8, palette, {2, 1, 0, 2}}, std::string("\2\1\0\2", 4)},
@@ -96,16 +97,24 @@ TEST(BitmapImages, TwentyFourBitsAsRgbAndRefusals) {
     ExpectError<EPdfInvalidValue>([&] { creator.CreateImage(TPdfJpegPicture{}); },
                                   "only bitmap image is allowed.");
     ExpectError<EPdfInvalidImageFormat>(
-        [&] { creator.CreateImage(TPdfBitmapPicture{1, 1, 8, {}, {0}}); },
+        [&] {
+            creator.CreateImage(TPdfBitmapPicture{1, 1, 8, {}, {0}});
+        },
         "failed to get Palette..");
     ExpectError<EPdfInvalidImageFormat>(
-        [&] { creator.CreateImage(TPdfBitmapPicture{2, 2, 24, {}, {1, 2, 3}}); },
+        [&] {
+            creator.CreateImage(TPdfBitmapPicture{2, 2, 24, {}, {1, 2, 3}});
+        },
         "the bitmap holds fewer pixels than its size.");
     ExpectError<EPdfInvalidImageFormat>(
-        [&] { creator.CreateImage(TPdfBitmapPicture{0, 1, 24, {}, {}}); },
+        [&] {
+            creator.CreateImage(TPdfBitmapPicture{0, 1, 24, {}, {}});
+        },
         "the bitmap has no pixels.");
     ExpectError<EPdfInvalidImageFormat>(
-        [&] { creator.CreateImage(TPdfBitmapPicture{1, 1, 16, {}, {0, 0}}); },
+        [&] {
+            creator.CreateImage(TPdfBitmapPicture{1, 1, 16, {}, {0, 0}});
+        },
         "unsupported bitmap depth: 16 bits per pixel.");
 }
 

@@ -70,8 +70,7 @@ TEST(Readers, QpdfAndPdfinfoAcceptEveryWrittenFile) {
         SCOPED_TRACE(file.filename().string());
         const CommandResult check = RunCommand("qpdf --check " + Quoted(file));
         EXPECT_EQ(check.status, 0) << check.output;
-        EXPECT_NE(check.output.find("No syntax or stream encoding errors found"),
-                  std::string::npos)
+        EXPECT_NE(check.output.find("No syntax or stream encoding errors found"), std::string::npos)
             << check.output;
         const CommandResult info = RunCommand("pdfinfo " + Quoted(file));
         EXPECT_EQ(info.status, 0) << info.output;
@@ -101,9 +100,8 @@ public:
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     Pixel At(int x, int y) const {
-        const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(m_width) +
-                           static_cast<size_t>(x)) *
-                          3;
+        const size_t at =
+            (static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)) * 3;
         return Pixel{static_cast<unsigned char>(m_bytes[at]),
                      static_cast<unsigned char>(m_bytes[at + 1]),
                      static_cast<unsigned char>(m_bytes[at + 2])};
@@ -132,7 +130,8 @@ TEST(Readers, TwoPageChartRendersItsPictures) {
     fs::create_directories(rendered);
     // At 72 dpi one point is one pixel: the pages are 700 x 1000 and each 64 x 48 picture
     // sits 33 pixels right of and below the top-left corner.
-    const CommandResult run = RunCommand("pdftoppm -r 72 " + Quoted(chart) + " " + Quoted(rendered / "page"));
+    const CommandResult run =
+        RunCommand("pdftoppm -r 72 " + Quoted(chart) + " " + Quoted(rendered / "page"));
     ASSERT_EQ(run.status, 0) << run.output;
 
     const Ppm first(rendered / "page-1.ppm");

@@ -80,8 +80,8 @@ void ExpectGolden(const std::string& name, const std::string& actual) {
     }
     const size_t from = at < 40 ? 0 : at - 40;
     ADD_FAILURE() << name << " differs from byte " << at << " (golden " << expected.size()
-                  << " bytes, written " << actual.size() << ")\n golden: "
-                  << testing::PrintToString(expected.substr(from, 80))
+                  << " bytes, written " << actual.size()
+                  << ")\n golden: " << testing::PrintToString(expected.substr(from, 80))
                   << "\nwritten: " << testing::PrintToString(actual.substr(from, 80));
 }
 

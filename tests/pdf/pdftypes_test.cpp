@@ -29,8 +29,7 @@ TEST_P(TextStrings, WrittenForm) {
 INSTANTIATE_TEST_SUITE_P(
     Table, TextStrings,
     testing::Values(
-        TextCase{"empty", "", "()"},
-        TextCase{"date", "D:20240305143009", "(D:20240305143009)"},
+        TextCase{"empty", "", "()"}, TextCase{"date", "D:20240305143009", "(D:20240305143009)"},
         TextCase{"parentheses_and_backslash", "a(b)\\c", "(a\\(b\\)\\\\c)"},
         TextCase{"control_escapes", "1\r2\n3\t4\b5\f6", "(1\\r2\\n3\\t4\\b5\\f6)"},
         TextCase{"other_control_bytes_raw", "a\x01z", "(a\x01z)"},
@@ -39,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
         // literal string as PDFDocEncoding (B1 would show as a plus-minus sign), so it is
         // written as UTF-16.
         TextCase{"halfwidth_katakana", "\xEF\xBD\xB1\xEF\xBD\xB2", "<FEFF001B656E001BFF71FF72>"},
-        TextCase{"line_break_in_unicode", "A\r\n\xE6\xBC\xA2", "<FEFF001B656E001B0041000D000A6F22>"},
+        TextCase{"line_break_in_unicode", "A\r\n\xE6\xBC\xA2",
+                 "<FEFF001B656E001B0041000D000A6F22>"},
         // U+301C WAVE DASH comes back from code page 932 as U+FF5E, as on Windows.
         TextCase{"wave_dash_as_cp932_maps_it", "\xE3\x80\x9C", "<FEFF001B656E001BFF5E>"},
         TextCase{"euro_outside_cp932", "\xE2\x82\xAC", "<FEFF001B656E001B20AC>"},
@@ -134,9 +134,8 @@ TEST(Containers, ArraysAndDictionaries) {
     EXPECT_EQ(dictionary.Lookup("type"), nullptr);
     EXPECT_EQ(dictionary.LookupNumber("Type"), nullptr);
 
-    ExpectError<EPdfInvalidValue>(
-        [&] { dictionary.Put("Count", std::unique_ptr<TPdfObject>()); },
-        "internal error. wrong object.");
+    ExpectError<EPdfInvalidValue>([&] { dictionary.Put("Count", std::unique_ptr<TPdfObject>()); },
+                                  "internal error. wrong object.");
     EXPECT_EQ(dictionary.ElementAt(0).Key(), "Count");
     dictionary.Remove("Count");
     dictionary.Remove("Missing");

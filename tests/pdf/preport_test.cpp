@@ -155,8 +155,9 @@ TEST(ReportGolden, JapaneseBookmarkAndNote) {
     ChartLayout chart;
     chart.Begin("japanese-bookmark.pdf");
     // "紹介状" (referral letter); note "再診" (follow-up visit) and "２週間後" (in two weeks).
-    chart.AddPage(Page1(), {"\xE5\x86\x8D\xE8\xA8\xBA", "\xEF\xBC\x92\xE9\x80\xB1\xE9\x96\x93"
-                                                        "\xE5\xBE\x8C"},
+    chart.AddPage(Page1(),
+                  {"\xE5\x86\x8D\xE8\xA8\xBA", "\xEF\xBC\x92\xE9\x80\xB1\xE9\x96\x93"
+                                               "\xE5\xBE\x8C"},
                   "\xE7\xB4\xB9\xE4\xBB\x8B\xE7\x8A\xB6");
     const std::string file = chart.End();
     pdftest::ExpectGolden("japanese-bookmark.pdf", file);
@@ -201,8 +202,7 @@ TEST(ReportPrinting, UnsharedNamesSkipTakenDrawsAndGiveUpAfter65535) {
     full.Begin("unused.pdf");
     full.AddPage(Page1()); // PRJpegImage13
     const int objects = full.report.Doc()->Xref()->ItemCount();
-    ExpectError<std::runtime_error>([&] { full.AddPage(Page2()); },
-                                    "image count over max value..");
+    ExpectError<std::runtime_error>([&] { full.AddPage(Page2()); }, "image count over max value..");
     // The page that AddPage made stays; no image was added to it.
     EXPECT_EQ(full.report.Doc()->Xref()->ItemCount(), objects + 2);
     full.report.Abort();
@@ -258,9 +258,9 @@ TEST(ReportPrinting, PlacementOfStretchedImagesAndPanelEvents) {
     report.Print(page);
     // The item's rectangle on the page is (48, 59, 248, 159): drawn at 48, 1000 - 159.
     const std::string drawn = "q\n200 0 0 100 48 841 cm\n/Photo Do\nQ\n";
-    EXPECT_EQ(events, (std::vector<std::string>{"page [0 0 596 1000 ]",
-                                                "before 33,33,533,533 /F0 10 Tf\n",
-                                                "after 33,33,533,533 /F0 10 Tf\n" + drawn}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"page [0 0 596 1000 ]", "before 33,33,533,533 /F0 10 Tf\n",
+                                        "after 33,33,533,533 /F0 10 Tf\n" + drawn}));
     report.Abort();
 }
 
@@ -294,9 +294,10 @@ TEST(ReportPrinting, NoteTextAndAnnotation) {
     report.Print(page);
     auto* annotation = dynamic_cast<TPdfDictionary*>(report.Doc()->Xref()->ObjectByNumber(7));
     ASSERT_NE(annotation, nullptr);
-    EXPECT_EQ(pdftest::Definition(*annotation), "7 0 obj\r\n<<\r\n/Type /Annot\r\n/Subtype /Text\r\n"
-                                    "/Rect [777 929 877 959 ]\r\n/Contents (abc\\rde)\r\n"
-                                    "/S (Doctor)\r\n/Open true\r\n>>\r\nendobj\r\n");
+    EXPECT_EQ(pdftest::Definition(*annotation),
+              "7 0 obj\r\n<<\r\n/Type /Annot\r\n/Subtype /Text\r\n"
+              "/Rect [777 929 877 959 ]\r\n/Contents (abc\\rde)\r\n"
+              "/S (Doctor)\r\n/Open true\r\n>>\r\nendobj\r\n");
     report.Abort();
 }
 
@@ -335,9 +336,9 @@ TEST(ReportComponents, MarginsAndAlignment) {
     EXPECT_EQ((std::vector<int>{panel.Left(), panel.Top(), panel.Width(), panel.Height()}),
               (std::vector<int>{33, 33, 634, 934}));
 
-    page.SetMarginLeft(-1);   // negative: ignored
-    page.SetMarginLeft(350);  // not less than half the width: ignored
-    page.SetMarginTop(400);   // the width bounds every margin
+    page.SetMarginLeft(-1);  // negative: ignored
+    page.SetMarginLeft(350); // not less than half the width: ignored
+    page.SetMarginTop(400);  // the width bounds every margin
     page.SetMarginLeft(349);
     page.SetMarginBottom(0);
     EXPECT_EQ(page.MarginLeft(), 349);
@@ -363,7 +364,9 @@ TEST(ReportComponents, PlacementAndPictureRefusals) {
     EXPECT_EQ(panel.ChildCount(), 2u);
 
     ExpectError<std::runtime_error>(
-        [&] { jpegItem.SetPicture(TPdfBitmapPicture{1, 1, 24, {}, {0, 0, 0}}); },
+        [&] {
+            jpegItem.SetPicture(TPdfBitmapPicture{1, 1, 24, {}, {0, 0, 0}});
+        },
         "only jpeg image is allowed.");
     auto& bitmapItem = panel.Create<TPRImage>("PRImage1");
     ExpectError<std::runtime_error>([&] { bitmapItem.SetPicture(Page1()); },
@@ -449,8 +452,7 @@ TEST(ReportState, InformationAndCatalogFromTheSettings) {
 TEST(ReportEndDoc, NoFileWithoutAPage) {
     ChartLayout chart;
     chart.Begin("no-page.pdf");
-    ExpectError<EPdfInvalidOperation>([&] { chart.report.EndDoc(); },
-                                      "GetPage --the Page is nil");
+    ExpectError<EPdfInvalidOperation>([&] { chart.report.EndDoc(); }, "GetPage --the Page is nil");
     EXPECT_FALSE(std::filesystem::exists(chart.report.FileName()));
     EXPECT_TRUE(chart.report.HasDoc());
 }
