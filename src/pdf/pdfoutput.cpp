@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 namespace {
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
 }
 
 TPdfFileOutput::TPdfFileOutput(std::string path) : m_path(std::move(path)) {
