@@ -96,7 +96,7 @@ void TPdfXref::WriteTo(TPdfOutput& out) const {
         if (entry.ByteOffset > 9999999999LL) {
             throw EPdfError("the file is too large for a cross-reference table");
         }
-        char line[24];
+        char line[48];
         std::snprintf(line, sizeof line, "%010lld %05d %c\r\n",
                       static_cast<long long>(entry.ByteOffset < 0 ? 0 : entry.ByteOffset),
                       entry.GenerationNumber, entry.EntryType);
