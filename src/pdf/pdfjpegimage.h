@@ -1,0 +1,9 @@
+#pragma once
+
+#include "pdf/pdfimages.h"
+
+/// Embeds a JPEG picture unchanged as a `DCTDecode` image in `DeviceRGB`.
+class TPdfJpegImage : public TPdfImageCreator {
+public:
+    std::unique_ptr<TPdfImage> CreateImage(const TPdfGraphic& picture) override;
+};
