@@ -149,12 +149,10 @@ std::string EscapeText(std::string_view utf8) {
         out += ')';
         return out;
     }
-    // Through code page 932 and back when the whole text fits it, so that characters come out
-    // as Windows' conversion makes them (U+301C WAVE DASH as U+FF5E); else the text as it is.
-    const auto cp932Bytes = cp932::encode(utf8);
-    const std::u16string units =
-        cp932Bytes ? cp932::toUtf16(cp932::decode(*cp932Bytes)) : cp932::toUtf16(utf8);
-    std::string out = "<FEFF001B656E001B";
+    // UTF-16 with its byte-order mark, exactly as typed. No language escape follows the mark:
+    // in a PDF 1.2 file readers take it for characters and show them in front of every title.
+    const std::u16string units = cp932::toUtf16(utf8);
+    std::string out = "<FEFF";
     out.reserve(out.size() + units.size() * 4 + 1);
     for (char16_t unit : units) {
         for (int shift = 12; shift >= 0; shift -= 4) {
