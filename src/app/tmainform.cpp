@@ -5,15 +5,22 @@
 #include "app/terrorlogform.h"
 #include "app/tlog.h"
 #include "app/warningdialogs.h"
+#include "app/pageworkspace.h"
 #include "app/patientcheckview.h"
+#include "app/tpagelistview.h"
 #include "app/productinfo.h"
 #include "app/toolicons.h"
 #include "index/chartindex.h"
+#include "imaging/timageio.h"
 #include "index/tdberrormes.h"
 #include "platform/listfile.h"
 #include "platform/urlopener.h"
 #include "platform/userprompts.h"
 #include "settings/settingsfile.h"
+#include "settings/tdeletewarningform.h"
+#include "settings/tfilesetform.h"
+#include "settings/tpdfoutset.h"
+#include "settings/treadset.h"
 #include "settings/tregistory.h"
 
 #include <QApplication>
@@ -25,7 +32,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QProgressBar>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -53,12 +60,13 @@ TMainForm::TMainForm(AppServices services, QWidget* parent)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(product::name);
 
-    // Creation steps: settings, list paths (fixed in m_listFiles), no page selected, index.
+    // Creation steps: settings, list paths (fixed in m_listFiles), index. No page is selected
+    // until the page list exists.
     m_settingsFile->load(*m_settings);
     if (!m_settingsFile->notice().isEmpty()) {
         qWarning("settings reset to their defaults: %s", qPrintable(m_settingsFile->notice()));
     }
-    m_selectedPage = -1;
+    m_scanner = std::make_unique<TImageIO>();
     if (!m_index->open(m_services.programFolder)) {
         qWarning("chart index not opened: %s", qPrintable(m_index->lastError()));
     }
@@ -81,10 +89,42 @@ TMainForm::~TMainForm() = default;
 void TMainForm::createWindows() {
     // Windows live from here to the end of the program and are only shown and hidden, in the
     // order in which the program has always created them.
+    m_deleteWarning = new TDeleteWarningForm(this);
+    m_pdfOutSet = new TPdfOutSet(this, m_deleteWarning);
+    m_readSet = new TReadSet(this);
     m_log = new TLog(*m_creationLog, *m_settings, *m_services.prompts, this);
+    m_notMakeFolder = new TNotMakeFolder(this);
+    m_notOverwrite = new TNotOverwrite(this);
     m_errorLog = new TErrorLogForm(*m_services.prompts, this);
+    m_fileSetForm = new TFileSetForm(this);
     m_logWarning = new TLogWarningForm(this);
     m_dbErrorMes = new TDBErrorMes(this);
+    m_notDelete = new TNotDelete(this);
+
+    connectCommand(action(QStringLiteral("スキャナ画像読取")), [this] { scannerIntake(true); });
+    connectCommand(m_addScannerIntake, [this] { scannerIntake(false); });
+    connectCommand(action(QStringLiteral("フォルダー画像取込")), [this] { folderIntake(true); });
+    connectCommand(m_addFolderIntake, [this] { folderIntake(false); });
+    connectCommand(action(QStringLiteral("ファイル　インポート")), [this] { importFiles(); });
+    connectCommand(m_scanSelect, [this] { selectScanSource(); });
+    connectCommand(m_scanAcquire, [this] { acquireScanImage(); });
+    m_scanAcquire->setEnabled(false);
+    connectCommand(action(QStringLiteral("スキャナーフォルダーのクリア")),
+                   [this] { clearScannerFolderOnRequest(); });
+    connectCommand(m_deletePage, [this] { deletePage(); });
+    connectCommand(action(QStringLiteral("読込設定")), [this] { editReadSettings(); });
+    connectCommand(action(QStringLiteral("保存設定")),
+                   [this] { m_pdfOutSet->Execute(*m_settings, *m_services.prompts); });
+    connectCommand(action(QStringLiteral("検索キーラベル設定")), [this] {
+        m_fileSetForm->Execute(*m_settings, *m_services.prompts);
+        applyKeywordLabels();
+    });
+    connectCommand(m_redraw, [this] { redrawPageCheck(); });
+    connect(m_workspace, &PageWorkspace::busyChanged, this, &TMainForm::updateBusyCommands);
+    connect(m_workspace, &PageWorkspace::thumbnailProgress, this, [this](int done, int total) {
+        m_progress->setRange(0, total);
+        m_progress->setValue(done);
+    });
 
     connectCommand(action(QStringLiteral("保存ログ")), [this] { m_log->execute(); });
     connectCommand(action(QStringLiteral("ログのクリア")), [this] { clearCreationLog(); });
@@ -195,15 +235,15 @@ void TMainForm::updateMenu(QMenu* menu) {
         action->setEnabled(!m_unbuilt.contains(action) && rule);
     };
     if (menu == m_fileMenu) {
-        enable(m_addScannerIntake, pageTabActive);
-        enable(m_addFolderIntake, pageTabActive);
+        enable(m_addScannerIntake, pageTabActive && !pageCommandsHeld());
+        enable(m_addFolderIntake, pageTabActive && !pageCommandsHeld());
         enable(m_scanAcquire, m_scanSourceChosen);
     } else if (menu == m_editMenu) {
         const QMimeData* clip = QApplication::clipboard()->mimeData();
         enable(m_paste, clip && clip->hasText());
-        enable(m_deletePage, pageTabActive && m_selectedPage >= 0);
+        enable(m_deletePage, pageTabActive && selectedPageIndex() >= 0 && !pageCommandsHeld());
     } else if (menu == m_viewMenu) {
-        enable(m_redraw, pageTabActive);
+        enable(m_redraw, pageTabActive && !pageCommandsHeld());
     } else if (menu == m_inquiryMenu) {
         setStatusText(1, QString());
     }
@@ -247,7 +287,7 @@ void TMainForm::buildToolBar() {
     layout->addSpacing(12);
     m_saveButton = new QPushButton(QStringLiteral("保存"), panel);
     m_saveButton->setObjectName(QStringLiteral("SaveButton"));
-    m_saveButton->setEnabled(false); // the save pipeline is not part of this build yet
+    connect(m_saveButton, &QPushButton::clicked, this, [this] { runCommand([this] { saveChart(); }); });
     layout->addWidget(m_saveButton);
     layout->addStretch(1);
     bar->addWidget(panel);
@@ -257,9 +297,8 @@ void TMainForm::buildTabs() {
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("PageControl"));
 
-    m_listView = new QListWidget(m_tabs);
-    m_listView->setObjectName(QStringLiteral("ListView"));
-    m_listView->setViewMode(QListView::IconMode);
+    m_listView = new TPageListView(m_tabs);
+    m_workspace = new PageWorkspace(m_listView, *m_settings, this);
     m_tabs->addTab(m_listView, QStringLiteral("ページ確認"));
 
     m_patientCheck = new PatientCheckView(m_tabs);
@@ -271,6 +310,8 @@ void TMainForm::buildTabs() {
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
         if (index == static_cast<int>(Tab::Keywords)) {
             applyKeywordLabels();
+        } else if (index == static_cast<int>(Tab::PatientCheck)) {
+            runCommand([this] { showPatientCheck(); });
         }
     });
     setCentralWidget(m_tabs);
@@ -287,6 +328,11 @@ void TMainForm::buildStatusBar() {
     m_statusPanels[0]->setMinimumWidth(80);
     bar->addWidget(m_statusPanels[0]);
     bar->addWidget(m_statusPanels[1], 1);
+    m_progress = new QProgressBar(bar);
+    m_progress->setObjectName(QStringLiteral("Progress"));
+    m_progress->setMaximumWidth(160);
+    m_progress->setVisible(false);
+    bar->addPermanentWidget(m_progress);
 }
 
 // --- State ----------------------------------------------------------------------------------
@@ -380,6 +426,7 @@ void TMainForm::checkChartIndex() {
 // --- Closing --------------------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    waitForSave(); // a chart being written is finished, never cut off
     if (!m_closed && (!askToCloseWithUnsavedLog() || !runClosingSteps())) {
         event->ignore();
         return;

@@ -6,14 +6,27 @@
 /// of the program (settings, chart index, keyword lists) from start to exit.
 
 #include "app/appservices.h"
+#include "app/chartsaver.h"
 #include "app/listfiles.h"
 
+#include <QFutureWatcher>
 #include <QMainWindow>
 #include <QSet>
 #include <functional>
 #include <memory>
 
 class ChartIndex;
+class PageWorkspace;
+class QProgressBar;
+class TDeleteWarningForm;
+class TFileSetForm;
+class TPdfOutSet;
+class TReadSet;
+class TImageIO;
+class TNotDelete;
+class TNotMakeFolder;
+class TNotOverwrite;
+class TPageListView;
 class CreationLog;
 class TErrorLogForm;
 class TLog;
@@ -22,7 +35,6 @@ class PatientCheckView;
 class QAction;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPushButton;
 class QTabWidget;
@@ -52,7 +64,8 @@ public:
     QLineEdit* volNoEdit() const { return m_volNoEdit; }
     QPushButton* saveButton() const { return m_saveButton; }
     QTabWidget* pageControl() const { return m_tabs; }
-    QListWidget* pageListView() const { return m_listView; }
+    TPageListView* pageListView() const { return m_listView; }
+    PageWorkspace& workspace() { return *m_workspace; }
     PatientCheckView* patientCheck() const { return m_patientCheck; }
     TKeywordPanel* keywordPanel() const { return m_keywords; }
     QStringList commentItems() const { return m_commentItems; }
@@ -66,7 +79,7 @@ public:
     QString statusText(int panel) const;
     void setStatusText(int panel, const QString& text);
 
-    int selectedPageIndex() const { return m_selectedPage; }
+    int selectedPageIndex() const;
 
     CreationLog& creationLog() { return *m_creationLog; }
     TErrorLogForm* errorLog() const { return m_errorLog; }
@@ -99,6 +112,37 @@ private:
     void loadLists();
     bool writeLists(QStringList& errors);
 
+    // Intake, page list and scanner folder commands (tmainform_pages.cpp).
+    bool startIntake();
+    void scannerIntake(bool replace);
+    void folderIntake(bool replace);
+    void finishIntake();
+    void importFiles();
+    void selectScanSource();
+    void acquireScanImage();
+    void clearScannerFolderOnRequest();
+    void clearScannerFolder();
+    void deletePage();
+    void redrawPageCheck();
+    void showPatientCheck();
+    void updateBusyCommands();
+    /// Commands that change the page list or start a save wait while thumbnails are being made
+    /// or a chart is being written.
+    bool pageCommandsHeld() const;
+    void editReadSettings();
+
+    // Saving a chart (tmainform_save.cpp).
+    void saveChart();
+    void onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::Written& written);
+
+public:
+    /// True while a chart is being written.
+    bool isSaving() const { return m_saving; }
+    /// Blocks until a chart being written is done and its last steps ran (tests, closing).
+    void waitForSave();
+
+private:
+
     bool askToCloseWithUnsavedLog();
     void clearCreationLog();
 
@@ -115,13 +159,19 @@ private:
     ListFiles m_listFiles;
     QStringList m_commentItems; // the page editor's comment list
     QStringList m_shioriItems;  // the page editor's bookmark list
-    int m_selectedPage = -1;
 
     QLineEdit* m_idEdit = nullptr;
     QLineEdit* m_volNoEdit = nullptr;
     QPushButton* m_saveButton = nullptr;
     QTabWidget* m_tabs = nullptr;
-    QListWidget* m_listView = nullptr;
+    TPageListView* m_listView = nullptr;
+    PageWorkspace* m_workspace = nullptr;
+    std::unique_ptr<TImageIO> m_scanner;
+    QProgressBar* m_progress = nullptr;
+    bool m_redrawing = false;
+    bool m_saving = false;
+    QFutureWatcher<ChartSaver::Written>* m_saveWatcher = nullptr;
+    friend class MainFormSaveFrontEnd;
     PatientCheckView* m_patientCheck = nullptr;
     TKeywordPanel* m_keywords = nullptr;
     QLabel* m_statusPanels[2] = {nullptr, nullptr};
@@ -144,6 +194,13 @@ private:
     TLog* m_log = nullptr;
     TErrorLogForm* m_errorLog = nullptr;
     TLogWarningForm* m_logWarning = nullptr;
+    TPdfOutSet* m_pdfOutSet = nullptr;
+    TReadSet* m_readSet = nullptr;
+    TFileSetForm* m_fileSetForm = nullptr;
+    TNotMakeFolder* m_notMakeFolder = nullptr;
+    TNotOverwrite* m_notOverwrite = nullptr;
+    TNotDelete* m_notDelete = nullptr;
+    TDeleteWarningForm* m_deleteWarning = nullptr;
     bool m_shownOnce = false;
     bool m_closed = false;
 };

@@ -1,0 +1,28 @@
+#pragma once
+
+/// \file
+/// The page images as the page list shows them: thumbnails and the patient check previews.
+/// Both decode only as much of the file as they show, and may run on any thread.
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace pageimages {
+
+struct Thumbnail {
+    bool failed = true; ///< the image could not be loaded: the page gets no thumbnail
+    QImage image;       ///< side × side, white around the page
+};
+
+/// The square thumbnail of \p path: the image stretched over the whole square when \p stretch,
+/// else placed by the thumbnail rule. A file that cannot be opened or decoded gives `failed`.
+Thumbnail makeThumbnail(const QString& path, int side, bool stretch);
+
+/// The placeholder shown for a page whose image could not be loaded.
+QImage brokenPageIcon(int side);
+
+/// The placeholder shown while a page's thumbnail is still being made.
+QImage pendingPageIcon(int side);
+
+} // namespace pageimages

@@ -1,0 +1,205 @@
+#include "app/pageworkspace.h"
+
+#include "app/thumbnailbuilder.h"
+#include "app/thumbnailrule.h"
+#include "app/tpagelistview.h"
+#include "settings/tregistory.h"
+
+#include <QPixmap>
+
+PageWorkspace::PageWorkspace(TPageListView* view, const TRegistory& settings, QObject* parent)
+    : QObject(parent), m_view(view), m_settings(settings), m_builder(new ThumbnailBuilder(this)) {
+    connect(m_builder, &ThumbnailBuilder::thumbnailReady, this, &PageWorkspace::onThumbnailReady);
+    connect(m_builder, &ThumbnailBuilder::progress, this, &PageWorkspace::thumbnailProgress);
+    connect(m_view, &TPageListView::pageDropped, this, &PageWorkspace::onDropped);
+    connect(m_view, &TPageListView::captionEdited, this, &PageWorkspace::onCaptionEdited);
+    connect(m_view, &TPageListView::released, this, [this](int row) { m_selected = row; });
+    connect(m_view, &TPageListView::rightReleased, this, &PageWorkspace::editRequested);
+    resetThumbnails();
+}
+
+PageWorkspace::~PageWorkspace() { m_builder->cancel(); }
+
+bool PageWorkspace::isBusy() const { return !m_pending.isEmpty(); }
+
+void PageWorkspace::resetThumbnails() {
+    m_thumbnails.clear();
+    m_side = thumbnailrule::side(m_settings.ImSize);
+    m_view->setThumbnailSide(m_side);
+    m_brokenIcon = QIcon(QPixmap::fromImage(pageimages::brokenPageIcon(m_side)));
+    m_pendingIcon = QIcon(QPixmap::fromImage(pageimages::pendingPageIcon(m_side)));
+}
+
+void PageWorkspace::clearPages() {
+    m_builder->cancel();
+    m_pending.clear();
+    m_jobPages.clear();
+    m_pages.clear();
+    m_view->clear();
+    resetThumbnails();
+    if (m_wasBusy) {
+        m_wasBusy = false;
+        emit busyChanged(false);
+    }
+}
+
+namespace {
+
+QListWidgetItem* newItem() {
+    auto* item = new QListWidgetItem;
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
+    item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    return item;
+}
+
+} // namespace
+
+void PageWorkspace::appendPages(const QStringList& paths) {
+    for (const auto& path : paths) {
+        APageList& page = m_pages.append(APageList{path, -1, std::nullopt, QString()});
+        m_view->addItem(newItem());
+        m_pending.append(&page);
+        refreshItem(m_pages.count() - 1);
+    }
+    startPendingThumbnails();
+}
+
+bool PageWorkspace::rebuildThumbnails() {
+    if (m_pages.isEmpty()) {
+        return false;
+    }
+    m_builder->cancel();
+    m_view->clear();
+    resetThumbnails();
+    m_pending.clear();
+    for (int i = 0; i < m_pages.count(); ++i) {
+        APageList& page = m_pages.at(i);
+        page.ImageIndex = -1;
+        m_pending.append(&page);
+        m_view->addItem(newItem());
+        refreshItem(i);
+    }
+    startPendingThumbnails();
+    return true;
+}
+
+void PageWorkspace::startPendingThumbnails() {
+    if (m_pending.isEmpty()) {
+        return;
+    }
+    // A build still running for earlier pages is restarted with every page still waiting.
+    m_jobPages = m_pending;
+    QStringList paths;
+    paths.reserve(m_jobPages.size());
+    for (const APageList* page : m_jobPages) {
+        paths.append(page->ImageFile);
+    }
+    if (!m_wasBusy) {
+        m_wasBusy = true;
+        emit busyChanged(true);
+    }
+    m_builder->start(paths, m_side, m_settings.ThumbStrech);
+}
+
+void PageWorkspace::onThumbnailReady(int job, const pageimages::Thumbnail& thumbnail) {
+    APageList* page = m_jobPages.value(job);
+    if (!page || !m_pending.removeOne(page)) {
+        return;
+    }
+    if (thumbnail.failed) {
+        page->ImageIndex = -1;
+    } else {
+        m_thumbnails.append(QIcon(QPixmap::fromImage(thumbnail.image)));
+        page->ImageIndex = static_cast<int>(m_thumbnails.size()) - 1;
+    }
+    const int row = indexOf(page);
+    if (row >= 0) {
+        refreshItem(row);
+    }
+    if (m_pending.isEmpty() && m_wasBusy) {
+        m_wasBusy = false;
+        emit busyChanged(false);
+    }
+}
+
+void PageWorkspace::remakeThumbnail(int index) {
+    if (index < 0 || index >= m_pages.count()) {
+        return;
+    }
+    APageList& page = m_pages.at(index);
+    const auto thumbnail = pageimages::makeThumbnail(page.ImageFile, m_side, m_settings.ThumbStrech);
+    if (thumbnail.failed) {
+        return; // the old thumbnail stays
+    }
+    const QIcon icon(QPixmap::fromImage(thumbnail.image));
+    if (page.ImageIndex >= 0 && page.ImageIndex < m_thumbnails.size()) {
+        m_thumbnails[page.ImageIndex] = icon;
+    } else {
+        m_thumbnails.append(icon);
+        page.ImageIndex = static_cast<int>(m_thumbnails.size()) - 1;
+    }
+    refreshItem(index);
+}
+
+bool PageWorkspace::deleteSelected() {
+    if (m_selected < 0 || m_selected >= m_pages.count()) {
+        return false;
+    }
+    m_pending.removeOne(&m_pages.at(m_selected));
+    m_pages.remove(m_selected);
+    delete m_view->takeItem(m_selected); // the items after it move up with their pages
+    return true;
+}
+
+void PageWorkspace::waitForThumbnails() { m_builder->waitForFinished(); }
+
+void PageWorkspace::refreshItem(int row) {
+    QListWidgetItem* item = m_view->item(row);
+    if (!item || row >= m_pages.count()) {
+        return;
+    }
+    const APageList& page = m_pages.at(row);
+    if (m_pending.contains(&page)) {
+        item->setIcon(m_pendingIcon);
+    } else if (page.ImageIndex >= 0 && page.ImageIndex < m_thumbnails.size()) {
+        item->setIcon(m_thumbnails.at(page.ImageIndex));
+    } else {
+        item->setIcon(m_brokenIcon);
+    }
+    item->setText(page.Shiori);
+    item->setToolTip(page.ImageFile);
+}
+
+void PageWorkspace::onDropped(int source, int target) {
+    if (isBusy()) {
+        return; // the order must not change while thumbnails are being assigned
+    }
+    const auto refreshed = m_pages.dragMove(source, target < 0 ? std::nullopt : std::optional<int>(target));
+    if (!refreshed) {
+        return;
+    }
+    for (int row = refreshed->first; row <= refreshed->second; ++row) {
+        refreshItem(row);
+    }
+}
+
+void PageWorkspace::onCaptionEdited(int row, const QString& text) {
+    if (row < 0 || row >= m_pages.count()) {
+        return;
+    }
+    const QString cut = PageList::cutCaption(text);
+    QListWidgetItem* item = m_view->item(row);
+    if (cut != item->text()) {
+        m_pages.at(row).Shiori = cut;
+    }
+    item->setText(cut);
+}
+
+int PageWorkspace::indexOf(const APageList* page) const {
+    for (int i = 0; i < m_pages.count(); ++i) {
+        if (&m_pages.at(i) == page) {
+            return i;
+        }
+    }
+    return -1;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "app/apagelist.h"
+#include "app/pageimages.h"
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+
+class TPageListView;
+class ThumbnailBuilder;
+class TRegistory;
+
+/// The page list together with its thumbnails and its view: intake appends pages here, the
+/// operator reorders, captions and deletes them, and saving reads them.
+class PageWorkspace : public QObject {
+    Q_OBJECT
+public:
+    PageWorkspace(TPageListView* view, const TRegistory& settings, QObject* parent = nullptr);
+    ~PageWorkspace() override;
+
+    PageList& pages() { return m_pages; }
+    const PageList& pages() const { return m_pages; }
+    TPageListView* view() const { return m_view; }
+
+    int selectedIndex() const { return m_selected; }
+    void setSelectedIndex(int index) { m_selected = index; }
+
+    /// True while thumbnails are being made; commands that change the page list wait.
+    bool isBusy() const;
+
+    /// Frees every entry, empties the list items and resets the thumbnails.
+    void clearPages();
+    /// Appends one entry per file, with its list item; thumbnails follow in page order.
+    void appendPages(const QStringList& paths);
+    /// Rebuilds every thumbnail and list item; false when there are no pages.
+    bool rebuildThumbnails();
+    /// Makes the thumbnail of \p page again (after its image file was rewritten).
+    void remakeThumbnail(int page);
+    /// Deletes the page at the selected index; the index then designates the page after it.
+    bool deleteSelected();
+    /// Blocks until every thumbnail has arrived.
+    void waitForThumbnails();
+
+    /// Side of the thumbnails now in use.
+    int thumbnailSide() const { return m_side; }
+    /// The thumbnail image at \p imageIndex (for tests and the page editor).
+    QIcon thumbnail(int imageIndex) const { return m_thumbnails.value(imageIndex); }
+    /// Number of thumbnails made since the last reset.
+    int thumbnailCount() const { return static_cast<int>(m_thumbnails.size()); }
+
+signals:
+    void busyChanged(bool busy);
+    void thumbnailProgress(int done, int total);
+    /// The operator asked to edit a page (right click on it).
+    void editRequested(int page);
+
+private:
+    void resetThumbnails();
+    void refreshItem(int row);
+    void startPendingThumbnails();
+    void onThumbnailReady(int job, const pageimages::Thumbnail& thumbnail);
+    void onDropped(int source, int target);
+    void onCaptionEdited(int row, const QString& text);
+    int indexOf(const APageList* page) const;
+
+    TPageListView* m_view;
+    const TRegistory& m_settings;
+    ThumbnailBuilder* m_builder;
+    PageList m_pages;
+    QList<QIcon> m_thumbnails;
+    QList<APageList*> m_pending;   // pages waiting for their thumbnail, in page order
+    QList<APageList*> m_jobPages;  // page of each job of the running build
+    int m_side = 64;
+    int m_selected = -1;
+    QIcon m_brokenIcon;
+    QIcon m_pendingIcon;
+    bool m_wasBusy = false;
+};

@@ -1,0 +1,310 @@
+// The main window's page commands: intake, import, scanning, deletion, redrawing, the patient
+// check and the clearing of the scanner folder.
+
+#include "app/tmainform.h"
+
+#include "app/pageworkspace.h"
+#include "app/patientcheckview.h"
+#include "app/scannerfolder.h"
+#include "app/tpagelistview.h"
+#include "app/warningdialogs.h"
+#include "imaging/imageopenerror.h"
+#include "imaging/imagereader.h"
+#include "imaging/timageio.h"
+#include "platform/userprompts.h"
+#include "settings/tdeletewarningform.h"
+#include "settings/treadset.h"
+#include "settings/tregistory.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTabWidget>
+#include <stdexcept>
+
+namespace {
+
+const QString noFolderMessage = QStringLiteral("指定のフォルダーがありません。");
+const QString noTypeMessage = QStringLiteral("ファイル形式が指定されていません。");
+const QString filesCancelledMessage = QStringLiteral("読み込みファイルの指定はキャンセルされました。");
+const QString noFileMessage = QStringLiteral("ファイルの指定がされていません。");
+const QString folderCancelledMessage = QStringLiteral("読み込みフォルダーの指定はキャンセルされました。");
+
+QString sameFolder(const QString& path) { return QDir::cleanPath(path); }
+
+} // namespace
+
+int TMainForm::selectedPageIndex() const { return m_workspace->selectedIndex(); }
+
+bool TMainForm::pageCommandsHeld() const { return m_workspace->isBusy() || m_saving; }
+
+bool TMainForm::startIntake() {
+    setStatusText(1, QString());
+    m_idEdit->clear();
+    m_volNoEdit->setText(m_settings->VolNo);
+    m_tabs->setCurrentIndex(static_cast<int>(Tab::PageCheck));
+    if (!QFileInfo(m_settings->ScannerDir).isDir()) {
+        setStatusText(1, noFolderMessage);
+        return false;
+    }
+    return true;
+}
+
+void TMainForm::scannerIntake(bool replace) {
+    if (pageCommandsHeld() || !startIntake()) {
+        return;
+    }
+    const QString filter = scannerfolder::BuildTypeFilter(*m_settings);
+    if (filter.isEmpty()) {
+        setStatusText(1, noTypeMessage);
+        return;
+    }
+    if (replace) {
+        m_workspace->clearPages();
+    }
+    const QStringList files =
+        scannerfolder::listImageFiles(m_settings->ScannerDir, scannerfolder::masks(filter));
+    QStringList added;
+    for (const auto& path : files) {
+        if (!replace && m_workspace->pages().containsFileName(QFileInfo(path).fileName())) {
+            continue;
+        }
+        added << path;
+    }
+    m_workspace->appendPages(added);
+    finishIntake();
+    if (!QFileInfo(m_settings->ScannerDir).isDir()) {
+        setStatusText(1, noFolderMessage); // the folder went away while it was being read
+    }
+}
+
+void TMainForm::folderIntake(bool replace) {
+    if (pageCommandsHeld() || !startIntake()) {
+        return;
+    }
+    const QString filter = scannerfolder::BuildTypeFilter(*m_settings);
+    if (filter.isEmpty()) {
+        setStatusText(1, noTypeMessage);
+        return;
+    }
+    const FileChoice choice = m_services.prompts->openFiles(this, m_settings->ScannerDir, filter, true);
+    if (!choice.accepted) {
+        setStatusText(1, filesCancelledMessage);
+        return;
+    }
+    if (choice.files.isEmpty()) {
+        setStatusText(1, noFileMessage);
+        return;
+    }
+    // Only files of the scanner folder are taken; others have to be imported first.
+    if (sameFolder(QFileInfo(choice.files.first()).absolutePath()) != sameFolder(m_settings->ScannerDir)) {
+        setStatusText(1, folderCancelledMessage);
+        return;
+    }
+    if (replace) {
+        m_workspace->clearPages();
+    }
+    QStringList ordered = choice.files;
+    if (m_settings->Sequence == 0) {
+        std::reverse(ordered.begin(), ordered.end());
+    }
+    QStringList added;
+    for (const auto& path : ordered) {
+        const QString name = QFileInfo(path).fileName();
+        if (!replace && m_workspace->pages().containsFileName(name)) {
+            continue;
+        }
+        added << QDir(m_settings->ScannerDir).filePath(name);
+    }
+    m_workspace->appendPages(added);
+    finishIntake();
+}
+
+void TMainForm::finishIntake() {
+    m_workspace->setSelectedIndex(0);
+    setStatusText(0, QString::number(m_workspace->pages().count()));
+    showPatientCheck();
+}
+
+void TMainForm::importFiles() {
+    setStatusText(1, QString());
+    const QString folder =
+        QFileInfo(m_settings->FileOpenDir).isDir() ? m_settings->FileOpenDir : TRegistory::defaultFolder();
+    const FileChoice choice = m_services.prompts->openFiles(
+        this, folder, QStringLiteral("JPEG|*.jpg;*.jpeg;|BITMAP|*.bmp;|TIFF|*.tif;*.tiff|PNG|*.png;|Dicom|*.dcm;"),
+        true);
+    if (!choice.accepted) {
+        setStatusText(1, filesCancelledMessage);
+        return;
+    }
+    if (choice.files.isEmpty()) {
+        setStatusText(1, noFileMessage);
+        return;
+    }
+    m_settings->FileOpenDir = QFileInfo(choice.files.first()).absolutePath();
+    for (const auto& source : choice.files) {
+        const QString target = QDir(m_settings->ScannerDir).filePath(QFileInfo(source).fileName());
+        if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) {
+            continue; // already in the scanner folder: copying it onto itself would empty it
+        }
+        QFile in(source);
+        if (!in.open(QIODevice::ReadOnly)) {
+            throw std::runtime_error(QStringLiteral("%1: %2").arg(source, in.errorString()).toStdString());
+        }
+        // Written beside the target and renamed over it, so a failed copy never leaves half a page.
+        QSaveFile out(target);
+        if (!out.open(QIODevice::WriteOnly)) {
+            throw std::runtime_error(QStringLiteral("%1: %2").arg(target, out.errorString()).toStdString());
+        }
+        while (!in.atEnd()) {
+            const QByteArray chunk = in.read(1 << 20);
+            if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
+                out.cancelWriting();
+                throw std::runtime_error(QStringLiteral("%1: %2").arg(source, in.errorString()).toStdString());
+            }
+            out.write(chunk);
+        }
+        if (!out.commit()) {
+            throw std::runtime_error(QStringLiteral("%1: %2").arg(target, out.errorString()).toStdString());
+        }
+    }
+    setStatusText(1, QStringLiteral("インポート完了"));
+}
+
+void TMainForm::selectScanSource() {
+    m_scanSourceChosen = m_scanner->SelectScanSource(*m_services.prompts, this);
+    m_scanAcquire->setEnabled(m_scanSourceChosen);
+}
+
+void TMainForm::acquireScanImage() {
+    setStatusText(1, QString());
+    if (!m_scanner->AcquireScanImage(*m_services.prompts, this)) {
+        return;
+    }
+    const FileChoice choice = m_services.prompts->saveFile(
+        this, m_settings->ScannerDir, QStringLiteral("JPEG|*.jpg;*.jpeg|BMP|*.bmp|TIFF|*.tiff;*.tif|PNG|*.png"),
+        QString());
+    if (!choice.accepted || choice.files.isEmpty()) {
+        return; // the acquired image is dropped
+    }
+    static const QStringList extensions{QStringLiteral(".jpg"), QStringLiteral(".bmp"), QStringLiteral(".tif"),
+                                        QStringLiteral(".png")};
+    const QFileInfo chosen(choice.files.first());
+    const QString extension = extensions.value(choice.selectedFilterIndex, extensions.first());
+    const QString path = chosen.dir().filePath(chosen.completeBaseName() + extension);
+    m_scanner->SaveImageFile(path);
+    if (m_scanner->IoFailed()) {
+        setStatusText(1, QStringLiteral("＊＊＊　ファイル保存に失敗しました。"));
+    }
+}
+
+void TMainForm::clearScannerFolderOnRequest() {
+    if (pageCommandsHeld()) {
+        return;
+    }
+    m_deleteWarning->prepare(m_settings->ScannerDir);
+    if (m_services.prompts->exec(*m_deleteWarning) != QDialog::Accepted) {
+        return;
+    }
+    clearScannerFolder();
+    m_workspace->clearPages();
+}
+
+void TMainForm::clearScannerFolder() {
+    scannerfolder::clear(m_settings->ScannerDir, [this](const QString& name) {
+        m_notDelete->prepare(name);
+        return m_services.prompts->exec(*m_notDelete) == QDialog::Accepted ? scannerfolder::AfterFailure::Next
+                                                                          : scannerfolder::AfterFailure::Stop;
+    });
+}
+
+void TMainForm::deletePage() {
+    if (!pageCommandsHeld()) {
+        m_workspace->deleteSelected();
+    }
+}
+
+void TMainForm::redrawPageCheck() {
+    if (pageCommandsHeld()) {
+        return;
+    }
+    setStatusText(1, QStringLiteral("少々お待ちください。"));
+    if (m_workspace->rebuildThumbnails()) {
+        m_redrawing = true; // the message goes when the last thumbnail has arrived
+    } else {
+        setStatusText(1, QStringLiteral("表示エラーです。"));
+    }
+}
+
+void TMainForm::showPatientCheck() {
+    if (m_tabs->currentIndex() != static_cast<int>(Tab::PatientCheck)) {
+        return;
+    }
+    setStatusText(1, QString());
+    const PageList& pages = m_workspace->pages();
+    if (pages.isEmpty()) {
+        return;
+    }
+    const QSize area = m_patientCheck->leftArea()->size().expandedTo(QSize(200, 280));
+    for (int page = 0; page < std::min(2, pages.count()); ++page) {
+        imaging::ImageReadResult loaded;
+        try {
+            loaded = imaging::readImageForSize(pages.at(page).ImageFile, area);
+        } catch (const ImageOpenError&) {
+            setStatusText(1, QStringLiteral("ファイルを開くことができません。"));
+            return;
+        }
+        if (loaded.failed) {
+            setStatusText(1, QStringLiteral("サポートしていないファイル形式があります。"));
+            return;
+        }
+        if (page == 0) {
+            m_patientCheck->showLeft(loaded.image);
+        } else {
+            m_patientCheck->setRightVisible(true);
+            m_patientCheck->showRight(loaded.image);
+        }
+    }
+    if (pages.count() < 2) {
+        m_patientCheck->setRightVisible(false);
+    }
+}
+
+void TMainForm::updateBusyCommands() {
+    const bool busy = pageCommandsHeld();
+    m_saveButton->setEnabled(!busy);
+    for (const QString& text : {QStringLiteral("スキャナ画像読取"), QStringLiteral("フォルダー画像取込"),
+                                QStringLiteral("スキャナーフォルダーのクリア")}) {
+        if (QAction* a = action(text)) {
+            a->setEnabled(!busy);
+        }
+    }
+    m_listView->setDragEnabled(!busy);
+    m_progress->setVisible(busy);
+    if (!busy) {
+        m_progress->reset();
+    }
+    if (!busy && m_redrawing) {
+        m_redrawing = false;
+        if (statusText(1) == QStringLiteral("少々お待ちください。")) {
+            setStatusText(1, QString());
+        }
+    }
+}
+
+void TMainForm::editReadSettings() {
+    const TReadSet::Result result = m_readSet->Execute(*m_settings, *m_services.prompts);
+    if (!result.accepted) {
+        return;
+    }
+    m_volNoEdit->setText(m_settings->VolNo);
+    if (result.rebuildThumbnails) {
+        m_workspace->rebuildThumbnails();
+    }
+}

@@ -1,0 +1,127 @@
+// The main window's save command: checks on the GUI thread, the PDF on a worker thread, and
+// the steps after it back on the GUI thread, with the page list commands held off meanwhile.
+
+#include "app/tmainform.h"
+
+#include "app/creationlog.h"
+#include "app/keywordpanel.h"
+#include "app/pageworkspace.h"
+#include "app/terrorlogform.h"
+#include "app/warningdialogs.h"
+#include "platform/userprompts.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtConcurrent/QtConcurrentRun>
+
+/// The save pipeline's view of the main window.
+class MainFormSaveFrontEnd final : public SaveFrontEnd {
+public:
+    explicit MainFormSaveFrontEnd(TMainForm& form) : m_form(form) {}
+
+    void showStatus(const QString& text) override { m_form.setStatusText(1, text); }
+    void showOverwriteRefused(const QString& fileName) override {
+        m_form.m_notOverwrite->prepare(fileName);
+        m_form.m_services.prompts->exec(*m_form.m_notOverwrite);
+    }
+    void showCannotCreate(const QString& pathOrName) override {
+        m_form.m_notMakeFolder->prepare(pathOrName);
+        m_form.m_services.prompts->exec(*m_form.m_notMakeFolder);
+    }
+    void addErrorLogLine(const QString& line) override { m_form.m_errorLog->addLine(line); }
+    void clearScannerFolder() override {
+        m_form.clearScannerFolder();
+        m_form.m_workspace->clearPages();
+    }
+
+private:
+    TMainForm& m_form;
+};
+
+void TMainForm::saveChart() {
+    if (pageCommandsHeld()) {
+        return;
+    }
+    showPatientCheck();
+
+    ChartSaver::Input input;
+    input.patientText = m_idEdit->text();
+    input.serialText = m_volNoEdit->text();
+    input.keywords = m_keywords->keywords();
+    const PageList& pages = m_workspace->pages();
+    for (int i = 0; i < pages.count(); ++i) {
+        const APageList& page = pages.at(i);
+        input.pages.push_back(SavePage{page.ImageFile, page.Note, page.Shiori});
+    }
+
+    MainFormSaveFrontEnd frontEnd(*this);
+    const ChartSaver saver(*m_settings, m_services.clock);
+    ChartSaver::Checked checked = saver.check(input, frontEnd);
+    if (checked.outcome != SaveOutcome::Saved) {
+        return;
+    }
+
+    setStatusText(1, ChartSaver::WaitText);
+    m_saving = true;
+    updateBusyCommands();
+    m_progress->setRange(0, static_cast<int>(checked.plan.pages.size()));
+    m_progress->setValue(0);
+    m_progress->setVisible(true);
+
+    const ChartSaver::Plan plan = checked.plan;
+    auto progress = [this](int done, int, const QString& imageFile) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, done, imageFile] {
+                setStatusText(1, imageFile);
+                m_progress->setValue(done);
+            },
+            Qt::QueuedConnection);
+    };
+    m_saveWatcher = new QFutureWatcher<ChartSaver::Written>(this);
+    connect(m_saveWatcher, &QFutureWatcherBase::finished, this, [this, plan] {
+        const ChartSaver::Written written = m_saveWatcher->result();
+        m_saveWatcher->deleteLater();
+        m_saveWatcher = nullptr;
+        onChartWritten(plan, written);
+    });
+    m_saveWatcher->setFuture(QtConcurrent::run([plan, progress] { return ChartSaver::write(plan, progress); }));
+}
+
+void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::Written& written) {
+    // Progress messages queued by the worker arrive before this; the outcome has the last word.
+    QCoreApplication::sendPostedEvents(this);
+    m_saving = false;
+    updateBusyCommands();
+    MainFormSaveFrontEnd frontEnd(*this);
+    switch (written.outcome) {
+    case SaveOutcome::Saved:
+        runCommand([&] {
+            const ChartSaver saver(*m_settings, m_services.clock);
+            saver.finish(plan, frontEnd, *m_creationLog, *m_index);
+        });
+        break;
+    case SaveOutcome::NoPages:
+        setStatusText(1, ChartSaver::NoPagesText);
+        break;
+    case SaveOutcome::FolderError:
+        setStatusText(1, QString());
+        frontEnd.showCannotCreate(plan.fileName);
+        break;
+    default:
+        setStatusText(1, QString());
+        reportError(written.error);
+        break;
+    }
+}
+
+void TMainForm::waitForSave() {
+    while (m_saving) {
+        if (m_saveWatcher) {
+            m_saveWatcher->waitForFinished();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}

@@ -1,0 +1,104 @@
+#include "app/tpagelistview.h"
+
+#include <QDrag>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
+
+namespace {
+const QString dragFormat = QStringLiteral("application/x-pelorafile-page");
+}
+
+TPageListView::TPageListView(QWidget* parent) : QListWidget(parent) {
+    setObjectName(QStringLiteral("ListView"));
+    setViewMode(QListView::IconMode);
+    setMovement(QListView::Static); // pages move by the drop rules, not freely on the canvas
+    setResizeMode(QListView::Adjust);
+    setFlow(QListView::LeftToRight);
+    setWrapping(true);
+    setUniformItemSizes(true);
+    setWordWrap(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setFrameShape(QFrame::StyledPanel);
+}
+
+void TPageListView::setThumbnailSide(int side) {
+    setIconSize(QSize(side, side));
+    setGridSize(QSize(side + 24, side + 40));
+}
+
+int TPageListView::rowAt(const QPoint& pos) const {
+    const QModelIndex index = indexAt(pos);
+    return index.isValid() ? index.row() : -1;
+}
+
+void TPageListView::startDrag(Qt::DropActions) {
+    QListWidgetItem* item = currentItem();
+    if (!item) {
+        return;
+    }
+    // The page being dragged is the one the drag started on.
+    m_dragSource = row(item);
+    auto* mime = new QMimeData;
+    mime->setData(dragFormat, QByteArray::number(m_dragSource));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    drag->setPixmap(item->icon().pixmap(iconSize() / 2));
+    drag->exec(Qt::MoveAction); // the drop moves the page itself; nothing is removed here
+    m_dragSource = -1;
+}
+
+void TPageListView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->source() == this && event->mimeData()->hasFormat(dragFormat)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TPageListView::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->source() == this && event->mimeData()->hasFormat(dragFormat)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TPageListView::dropEvent(QDropEvent* event) {
+    if (event->source() != this || m_dragSource < 0) {
+        event->ignore();
+        return;
+    }
+    const int source = m_dragSource;
+    m_dragSource = -1;
+    event->setDropAction(Qt::CopyAction); // keeps the view from removing the dragged item
+    event->accept();
+    emit pageDropped(source, rowAt(event->position().toPoint()));
+}
+
+void TPageListView::mouseReleaseEvent(QMouseEvent* event) {
+    QListWidget::mouseReleaseEvent(event);
+    const int row = rowAt(event->position().toPoint());
+    if (event->button() == Qt::RightButton) {
+        if (row >= 0) {
+            emit rightReleased(row);
+        }
+        return;
+    }
+    emit released(row);
+}
+
+void TPageListView::commitData(QWidget* editor) {
+    // The caption is not written straight into the item: the workspace cuts it first.
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+        const QModelIndex index = currentIndex();
+        if (index.isValid()) {
+            emit captionEdited(index.row(), line->text());
+        }
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+/// \file
+/// One page image made ready for a chart PDF: loaded, cropped to the image area or fitted into
+/// it, and encoded as a baseline colour JPEG. Pure work on its inputs, so pages are prepared on
+/// worker threads while the document is assembled in page order, and the bytes never depend on
+/// which thread did the work.
+
+#include "pdf/pdfpictures.h"
+
+#include <QSize>
+#include <QString>
+
+namespace chartpage {
+
+/// The JPEG quality actually used for a quality setting: 50 to 100, a negative value as 100
+/// (the setting is read as an unsigned number).
+int effectiveQuality(int quality);
+
+/// Size of the page image in the PDF for an image of \p image pixels in an area of \p area:
+/// with \p stretch it fits inside the area keeping its aspect ratio (small images are enlarged),
+/// the scale held as a 32-bit float and the size truncated; otherwise it is cropped to the area.
+QSize placedSize(QSize image, QSize area, bool stretch);
+
+struct Prepared {
+    bool loaded = false;     ///< false: the image could not be loaded, the page is left out
+    TPdfJpegPicture picture; ///< the encoded page, placedSize() pixels
+};
+
+/// Loads \p path and makes its page picture. A file that cannot be opened throws
+/// ImageOpenError; a file that does not decode gives `loaded` false.
+Prepared prepare(const QString& path, QSize area, bool stretch, int quality);
+
+} // namespace chartpage

@@ -1,0 +1,147 @@
+#include "pdf/chart/tpdfcreate.h"
+
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+
+namespace {
+
+/// Room between the page edge and the layout panel: the margin plus the page's one-pixel border.
+constexpr int PanelOffset = 33;
+/// What the margins and the border take from each page dimension.
+constexpr int AreaReduction = 2 * PanelOffset;
+
+// Where the note annotation sits in the layout panel and how large it is.
+constexpr int NoteLeft = 744;
+constexpr int NoteTop = 8;
+constexpr int NoteWidth = 100;
+constexpr int NoteHeight = 30;
+
+} // namespace
+
+TPdfCreate::TPdfCreate() : m_pool(std::make_unique<QThreadPool>()) {
+    m_report.SetPageMode(TPdfPageMode::pmUseOutlines);
+    m_report.SetUseOutlines(true);
+    m_report.SetPageLayout(TPdfPageLayout::plSinglePage);
+
+    m_page.SetMarginTop(32);
+    m_page.SetMarginLeft(32);
+    m_page.SetMarginRight(32);
+    m_page.SetMarginBottom(32);
+    m_page.OnPrintPage = [this](TPRPage&, TPRCanvas&) { onPrintPage(); };
+
+    m_panel = &m_page.Create<TPRLayoutPanel>("PRLayoutPanel1");
+    m_panel->SetBounds(PanelOffset, PanelOffset, m_page.Width() - AreaReduction, m_page.Height() - AreaReduction);
+
+    m_image = &m_panel->Create<TPRJpegImage>("PRJpegImage1");
+    m_image->SetBounds(0, 0, 100, 100);
+    m_image->SetStretch(false);
+    m_image->SetSharedImage(false);
+
+    m_annotation = &m_panel->Create<TPRAnnotation>("PRAnnotation1");
+    m_annotation->SetBounds(NoteLeft, NoteTop, NoteWidth, NoteHeight);
+    m_annotation->SetCaption("PRAnnotation1");
+    m_annotation->SetOpened(false);
+
+    m_pool->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+}
+
+TPdfCreate::~TPdfCreate() { dropPrepared(); }
+
+void TPdfCreate::setThreadCount(int threads) { m_pool->setMaxThreadCount(std::max(1, threads)); }
+
+void TPdfCreate::BeginChart(const QString& path) {
+    m_lastDestination = nullptr;
+    m_page.SetBounds(m_page.Left(), m_page.Top(), PdfPageWidth, PdfPageHeight);
+    m_imageAreaWidth = PdfPageWidth - AreaReduction;
+    m_imageAreaHeight = PdfPageHeight - AreaReduction;
+    m_panel->SetBounds(PanelOffset, PanelOffset, m_imageAreaWidth, m_imageAreaHeight);
+    // The note keeps its place unless that would put it beyond the page's right edge, where no
+    // reader shows it: then it moves left just enough to lie on the page.
+    const int noteLeft = std::max(0, std::min(NoteLeft, PdfPageWidth - PanelOffset - NoteWidth));
+    m_annotation->SetBounds(noteLeft, NoteTop, NoteWidth, NoteHeight);
+    m_report.SetFileName(path.toStdString());
+    m_report.BeginDoc();
+}
+
+void TPdfCreate::onPrintPage() {
+    TPRDestination& destination = m_report.CreateDestination();
+    destination.SetDestinationType(TPdfDestinationType::XYZ);
+    destination.SetElement(0, 0);
+    destination.SetElement(1, 0);
+    destination.SetZoom(1);
+    m_report.SetOpenAction(destination);
+    m_lastDestination = &destination;
+}
+
+void TPdfCreate::AddChartPage() {
+    const chartpage::Prepared page = takePrepared(ImageFile);
+    if (!page.loaded) {
+        return;
+    }
+    m_image->SetBounds(0, 0, page.picture.width, page.picture.height);
+    m_image->SetPicture(page.picture);
+    m_report.Print(m_page);
+    m_image->ClearPicture(); // the document holds the bytes now
+}
+
+void TPdfCreate::EndChart() {
+    dropPrepared();
+    m_report.EndDoc();
+    m_lastDestination = nullptr;
+}
+
+void TPdfCreate::AbortChart() {
+    dropPrepared();
+    m_report.Abort();
+    m_lastDestination = nullptr;
+}
+
+void TPdfCreate::PrepareAhead(const QStringList& files) {
+    const QSize area(m_imageAreaWidth, m_imageAreaHeight);
+    const bool stretch = Stretch;
+    const int quality = Quality;
+    for (const auto& file : files) {
+        m_pending.push_back(Pending{
+            file, QtConcurrent::run(m_pool.get(), [file, area, stretch, quality] {
+                Outcome outcome;
+                try {
+                    outcome.page = chartpage::prepare(file, area, stretch, quality);
+                } catch (...) {
+                    outcome.error = std::current_exception(); // rethrown on the composing thread
+                }
+                return outcome;
+            })});
+    }
+}
+
+chartpage::Prepared TPdfCreate::takePrepared(const QString& path) {
+    const auto match = std::find_if(m_pending.begin(), m_pending.end(),
+                                    [&](const Pending& p) { return p.path == path; });
+    if (match == m_pending.end()) {
+        return chartpage::prepare(path, QSize(m_imageAreaWidth, m_imageAreaHeight), Stretch, Quality);
+    }
+    // Pages before the match were skipped by the caller; their work is dropped.
+    while (m_pending.begin() != match) {
+        m_pending.front().result.waitForFinished();
+        m_pending.pop_front();
+    }
+    QFuture<Outcome> result = m_pending.front().result;
+    m_pending.pop_front();
+    Outcome outcome = result.result();
+    if (outcome.error) {
+        std::rethrow_exception(outcome.error); // such as ImageOpenError
+    }
+    return std::move(outcome.page);
+}
+
+void TPdfCreate::dropPrepared() {
+    for (auto& pending : m_pending) {
+        pending.result.cancel();
+    }
+    for (auto& pending : m_pending) {
+        pending.result.waitForFinished();
+    }
+    m_pending.clear();
+}
