@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 
+#include <cmath>
 #include <new>
 
 namespace imaging {
@@ -78,8 +79,10 @@ DecodeResult decodeImage(ImageFormat format, InputSource& input, const DecodeReq
                                          std::min(result.image.height(), request.size.height()));
     }
     if (!result.image.isNull() && result.dpiX > 0 && result.dpiY > 0) {
-        setImageResolution(result.image, std::max(1, result.dpiX / result.scaleDenominator),
-                           std::max(1, result.dpiY / result.scaleDenominator));
+        // A reduced decode covers the same paper with fewer pixels.
+        const double scale = 0.0254 * result.scaleDenominator;
+        result.image.setDotsPerMeterX(static_cast<int>(std::lround(result.dpiX / scale)));
+        result.image.setDotsPerMeterY(static_cast<int>(std::lround(result.dpiY / scale)));
     }
     return result;
 }

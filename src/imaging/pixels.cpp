@@ -93,13 +93,6 @@ int dotsPerMeterFromDpi(int dpi) {
     return static_cast<int>(std::lround(dpi / 0.0254));
 }
 
-void setImageResolution(QImage& image, int dpiX, int dpiY) {
-    if (dpiX > 0 && dpiY > 0) {
-        image.setDotsPerMeterX(dotsPerMeterFromDpi(dpiX));
-        image.setDotsPerMeterY(dotsPerMeterFromDpi(dpiY));
-    }
-}
-
 EncodeImage prepareForEncoding(const QImage& image, bool allowPalette) {
     EncodeImage out;
     switch (image.format()) {

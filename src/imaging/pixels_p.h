@@ -30,8 +30,6 @@ void fillWhite(QImage& image, int firstRow, int endRow = INT_MAX);
 
 int dpiFromDotsPerMeter(double dotsPerMeter);
 int dotsPerMeterFromDpi(int dpi);
-/// Sets the image's dots per metre from the resolution, when the file recorded one.
-void setImageResolution(QImage& image, int dpiX, int dpiY);
 
 /// Layout an encoder writes.
 enum class EncodeLayout : std::uint8_t {

@@ -136,37 +136,10 @@ const RoundTrip kRoundTrips[] = {
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTripTest, testing::ValuesIn(kRoundTrips),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Writes a TIFF with libtiff directly, for compressions and page counts we do not write.
-void writeTiff(const QString& path, const QList<QImage>& pages, std::uint16_t compression) {
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    ASSERT_NE(tif, nullptr);
-    for (const QImage& page : pages) {
-        const QImage rgb = page.convertToFormat(QImage::Format_RGB888);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, rgb.width());
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rgb.height());
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 150.0F);
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 150.0F);
-        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        QByteArray row(rgb.width() * 3, '\0');
-        for (int y = 0; y < rgb.height(); ++y) {
-            std::memcpy(row.data(), rgb.constScanLine(y), static_cast<size_t>(row.size()));
-            TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
-        }
-        TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
-}
-
 TEST(TiffTest, LzwComesBackUncompressedAndG4StaysG4) {
     QTemporaryDir dir;
     const QString lzw = dir.filePath(QStringLiteral("lzw.tif"));
-    writeTiff(lzw, {colourPage(40, 30)}, COMPRESSION_LZW);
+    testutil::writeTiff(lzw, {colourPage(40, 30)}, COMPRESSION_LZW);
     const QString g4 = dir.filePath(QStringLiteral("g4.tif"));
     {
         QImage mono = monoPage(40, 30);
@@ -201,7 +174,7 @@ TEST(TiffTest, ThreePageFileLoadsItsFirstPage) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("three.tif"));
     const QImage first = colourPage(30, 20);
-    writeTiff(path, {first, colourPage(50, 10), colourPage(10, 50)}, COMPRESSION_NONE);
+    testutil::writeTiff(path, {first, colourPage(50, 10), colourPage(10, 50)}, COMPRESSION_NONE);
     ASSERT_EQ(testutil::tiffTags(path).pages, 3);
     QImage bitmap;
     TImageIO io;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <jpeglib.h>
 #include <tiffio.h>
@@ -19,6 +20,19 @@ QImage colourPage(int width, int height) {
             row[3 * x] = static_cast<uchar>(x * 255 / std::max(1, width - 1));
             row[3 * x + 1] = static_cast<uchar>(y * 255 / std::max(1, height - 1));
             row[3 * x + 2] = stripe ? 40 : 200;
+        }
+    }
+    return image;
+}
+
+QImage noisyPage(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB888);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < height; ++y) {
+        uchar* row = image.scanLine(y);
+        for (int i = 0; i < width * 3; ++i) {
+            state = state * 1664525U + 1013904223U;
+            row[i] = static_cast<uchar>(state >> 24);
         }
     }
     return image;
@@ -123,6 +137,34 @@ TiffTags tiffTags(const QString& path) {
     tags.pages = TIFFNumberOfDirectories(tif);
     TIFFClose(tif);
     return tags;
+}
+
+void writeTiff(const QString& path, const QList<QImage>& pages, std::uint16_t compression) {
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (tif == nullptr) {
+        return;
+    }
+    for (const QImage& page : pages) {
+        const QImage rgb = page.convertToFormat(QImage::Format_RGB888);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, rgb.width());
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rgb.height());
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 150.0F);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 150.0F);
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        QByteArray row(rgb.width() * 3, '\0');
+        for (int y = 0; y < rgb.height(); ++y) {
+            std::memcpy(row.data(), rgb.constScanLine(y), static_cast<size_t>(row.size()));
+            TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
 }
 
 int jpegFirstLuminanceQuant(const QString& path) {

@@ -7,12 +7,16 @@
 #include <QImage>
 #include <QString>
 
+#include <QList>
+
 #include <cstdint>
 
 namespace testutil {
 
 /// A colour page with gradients and edges, so that lossy codecs and crops have work to do.
 QImage colourPage(int width, int height);
+/// Colour noise that compresses badly, so that a file's data spreads over many blocks.
+QImage noisyPage(int width, int height);
 /// Grey levels as Format_Indexed8 with a grey colour table.
 QImage grayPage(int width, int height);
 /// A black-and-white page as a scanner gives it: Format_Mono, index 0 white, index 1 black.
@@ -34,6 +38,10 @@ struct TiffTags {
     int pages = 0;
 };
 TiffTags tiffTags(const QString& path);
+
+/// Writes 8-bit RGB pages with libtiff directly (at 150 dpi), for compressions and page counts
+/// the component does not write.
+void writeTiff(const QString& path, const QList<QImage>& pages, std::uint16_t compression);
 
 /// The first entry of the first quantisation table of a JPEG file (6 at quality 80).
 int jpegFirstLuminanceQuant(const QString& path);
