@@ -34,6 +34,11 @@ ImageReadResult read(const QString& path, DecodeRequest::Kind kind, QSize size) 
 
 } // namespace
 
+QString imageFormatName(const QString& path) {
+    const ImageFormat format = formatForPath(path);
+    return format == ImageFormat::Unknown ? QString() : formatName(format);
+}
+
 ImageReadResult readImageHeader(const QString& path) {
     return read(path, DecodeRequest::Kind::Header, {});
 }

@@ -30,6 +30,10 @@ struct ImageReadResult {
     int scaleDenominator = 1; ///< the image is fullSize divided by this (1, 2, 4 or 8), rounded up
 };
 
+/// "JPEG", "TIFF", "BMP" or "PNG" for the format the path's extension names; empty when the
+/// extension names none of them.
+QString imageFormatName(const QString& path);
+
 /// Reads the header only: fullSize and params, no pixels.
 ImageReadResult readImageHeader(const QString& path);
 

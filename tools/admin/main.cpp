@@ -12,6 +12,14 @@ const QList<AdminCommand>& commands() {
         {QStringLiteral("create-index"), QStringLiteral("FOLDER"),
          QStringLiteral("create an empty chart index in FOLDER (never touches an existing one)"),
          runCreateIndex},
+        {QStringLiteral("image-info"), QStringLiteral("FILE"),
+         QStringLiteral("print the size, bits per pixel, resolution and TIFF compression a load "
+                        "gives\n      (exit 1: the file does not load, 2: it cannot be opened)"),
+         runImageInfo},
+        {QStringLiteral("image-convert"), QStringLiteral("IN OUT"),
+         QStringLiteral("load IN and save it as OUT in the format of OUT's extension\n      "
+                        "(exit 1: the load or save failed, 2: a file cannot be opened or created)"),
+         runImageConvert},
     };
     return list;
 }
@@ -19,8 +27,10 @@ const QList<AdminCommand>& commands() {
 void printHelp(QTextStream& out) {
     out << "usage: pelorafile-admin [--program-folder DIR] COMMAND ARGUMENTS\n\ncommands:\n";
     for (const auto& command : commands()) {
-        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary << '\n';
+        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary
+            << '\n';
     }
+    out << "\nexit codes: 0 success, 64 wrong arguments; other codes as listed per command\n";
 }
 
 } // namespace
