@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace imaging {
@@ -68,7 +69,11 @@ DecodeResult decodeImage(ImageFormat format, InputSource& input, const DecodeReq
         result.error = QStringLiteral("out of memory");
         return result;
     }
-    if (!result.ok && result.error.isEmpty()) {
+    if (!result.ok && input.readError() != 0) {
+        // The decoder saw a short file; say what the system said instead.
+        result.error = QStringLiteral("read error: %1")
+                           .arg(QString::fromLocal8Bit(std::strerror(input.readError())));
+    } else if (!result.ok && result.error.isEmpty()) {
         result.error = QStringLiteral("decoding failed");
     }
     if (request.kind == DecodeRequest::Kind::TopLeft && !result.image.isNull() &&
