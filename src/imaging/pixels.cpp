@@ -12,6 +12,14 @@ int luminance(QRgb color) {
     return qRed(color) * 299 + qGreen(color) * 587 + qBlue(color) * 114;
 }
 
+bool isBlack(QRgb color) {
+    return (color & 0xFFFFFF) == 0;
+}
+
+bool isWhite(QRgb color) {
+    return (color & 0xFFFFFF) == 0xFFFFFF;
+}
+
 bool isGrayTable(const QList<QRgb>& table) {
     for (QRgb color : table) {
         if (qRed(color) != qGreen(color) || qGreen(color) != qBlue(color)) {
@@ -102,6 +110,16 @@ EncodeImage prepareForEncoding(const QImage& image, bool allowPalette) {
         QList<QRgb> table = mono.colorTable();
         while (table.size() < 2) {
             table.append(table.isEmpty() ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+        }
+        table.resize(2);
+        const bool blackAndWhite =
+            (isBlack(table[0]) && isWhite(table[1])) || (isWhite(table[0]) && isBlack(table[1]));
+        if (!blackAndWhite && allowPalette) {
+            // Formats with 1-bit palettes keep the two colours as they are.
+            mono.setColorTable(table);
+            out.layout = EncodeLayout::TwoColour;
+            out.image = mono;
+            return out;
         }
         // Bit 1 must be the lighter colour; otherwise flip every bit.
         if (luminance(table[0]) > luminance(table[1])) {

@@ -33,10 +33,11 @@ int dotsPerMeterFromDpi(int dpi);
 
 /// Layout an encoder writes.
 enum class EncodeLayout : std::uint8_t {
-    Bilevel, ///< Format_Mono, bit 1 = white, bit 0 = black
-    Gray,    ///< Format_Grayscale8
-    Palette, ///< Format_Indexed8 with a colour table
-    Rgb,     ///< Format_RGB888
+    Bilevel,   ///< Format_Mono, bit 1 = white, bit 0 = black
+    TwoColour, ///< Format_Mono with a table of two colours that are not black and white
+    Gray,      ///< Format_Grayscale8
+    Palette,   ///< Format_Indexed8 with a colour table
+    Rgb,       ///< Format_RGB888
 };
 
 struct EncodeImage {
@@ -44,8 +45,9 @@ struct EncodeImage {
     QImage image;
 };
 
-/// Brings any bitmap into one of the four layouts: 1-bit bitmaps become Bilevel (the lighter of
-/// the two colours is white), grey palettes Gray, other palettes Palette (or Rgb when
+/// Brings any bitmap into one of the layouts: 1-bit bitmaps become Bilevel (the lighter of the
+/// two colours is white) unless \p allowPalette is true and their colours are not black and
+/// white (TwoColour); grey palettes become Gray, other palettes Palette (or Rgb when
 /// \p allowPalette is false), everything else Rgb. Alpha is dropped.
 EncodeImage prepareForEncoding(const QImage& image, bool allowPalette);
 

@@ -21,7 +21,7 @@ using testutil::colourPage;
 using testutil::grayPage;
 using testutil::monoPage;
 
-enum class Source : std::uint8_t { Colour, Gray, Mono };
+enum class Source : std::uint8_t { Colour, Gray, Mono, TwoColour };
 
 QImage makeSource(Source source) {
     switch (source) {
@@ -29,6 +29,11 @@ QImage makeSource(Source source) {
         return colourPage(61, 47);
     case Source::Gray:
         return grayPage(61, 47);
+    case Source::TwoColour: {
+        QImage page = monoPage(61, 47);
+        page.setColorTable({qRgb(255, 255, 255), qRgb(200, 0, 0)}); // red on white
+        return page;
+    }
     case Source::Mono:
         break;
     }
@@ -108,9 +113,11 @@ const RoundTrip kRoundTrips[] = {
     {"png_colour", "page.png", Source::Colour, TC::None, RGB, 0, 0, TC::None},
     {"png_gray", "page.png", Source::Gray, TC::None, IDX, 0, 0, TC::None},
     {"png_mono", "PAGE.PNG", Source::Mono, TC::None, MONO, 0, 0, TC::None},
+    {"png_two_colours_kept", "page.png", Source::TwoColour, TC::None, MONO, 0, 0, TC::None},
     // BMP: 1-bit or 24-bit.
     {"bmp_colour", "page.bmp", Source::Colour, TC::None, RGB, 0, 0, TC::None},
     {"bmp_mono", "page.BMP", Source::Mono, TC::None, MONO, 0, 0, TC::None},
+    {"bmp_two_colours_kept", "page.bmp", Source::TwoColour, TC::None, MONO, 0, 0, TC::None},
     {"bmp_gray_as_24_bit", "page.bmp", Source::Gray, TC::None, RGB, 0, 0, TC::None},
     // TIFF: every row of the compression table.
     {"tif_colour_none", "page.tif", Source::Colour, TC::None, RGB, 0, 1, TC::None},

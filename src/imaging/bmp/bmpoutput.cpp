@@ -26,8 +26,9 @@ void put32(unsigned char* p, std::uint32_t v) {
 
 bool encodeBmp(const QImage& image, const TImageIOParams& params, MemorySink& sink,
                QString* error) {
-    EncodeImage prepared = prepareForEncoding(image, false);
-    const bool bilevel = prepared.layout == EncodeLayout::Bilevel;
+    EncodeImage prepared = prepareForEncoding(image, true);
+    const bool bilevel =
+        prepared.layout == EncodeLayout::Bilevel || prepared.layout == EncodeLayout::TwoColour;
     if (!bilevel && prepared.layout != EncodeLayout::Rgb) {
         prepared.image = prepared.image.convertToFormat(QImage::Format_RGB888);
     }
@@ -65,8 +66,14 @@ bool encodeBmp(const QImage& image, const TImageIOParams& params, MemorySink& si
     }
     if (bilevel) {
         put32(info + 32, 2);
-        // Index 0 black, index 1 white, as in the prepared bitmap (entries are B, G, R, 0).
-        std::memset(info + 40 + 4, 0xFF, 3);
+        // The prepared bitmap's two colours; entries are B, G, R, 0.
+        const QList<QRgb> table = source.colorTable();
+        for (int i = 0; i < 2; ++i) {
+            unsigned char* entry = info + 40 + 4 * i;
+            entry[0] = static_cast<unsigned char>(qBlue(table.value(i)));
+            entry[1] = static_cast<unsigned char>(qGreen(table.value(i)));
+            entry[2] = static_cast<unsigned char>(qRed(table.value(i)));
+        }
     }
     bool ok = sink.write(header, offset);
     std::vector<unsigned char> row(stride, 0);

@@ -22,6 +22,11 @@ namespace imaging {
 
 namespace {
 
+// Ancillary chunks that say nothing about the pixels we produce (we do no colour management).
+constexpr png_byte kIgnoredChunks[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0sBIT\0sPLT\0"
+                                      "sRGB\0tEXt\0tIME\0zTXt";
+constexpr png_alloc_size_t kMaxChunkBytes = 8 << 20;
+
 struct Reader {
     png_structp png;
     png_infop info;
@@ -81,6 +86,12 @@ bool readInfo(Reader* r, Header* h) {
         return false;
     }
     png_set_read_fn(r->png, r, onRead);
+    // Chunks we never use are skipped unread into memory: otherwise a tiny file announcing a
+    // text chunk of 2 GB makes libpng allocate that much before it finds the file short.
+    png_set_keep_unknown_chunks(r->png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(r->png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
+                                static_cast<int>(sizeof kIgnoredChunks / 5));
+    png_set_chunk_malloc_max(r->png, kMaxChunkBytes);
     png_read_info(r->png, r->info);
     png_get_IHDR(r->png, r->info, &h->width, &h->height, &h->bitDepth, &h->colorType, &h->interlace,
                  nullptr, nullptr);

@@ -1,5 +1,5 @@
-// PNG encoding with libpng: 1-bit grey for black-and-white, 8-bit grey, 8-bit palette or 24-bit
-// RGB, with the resolution in a pHYs chunk.
+// PNG encoding with libpng: 1-bit grey for black-and-white, 1-bit palette for other two-colour
+// bitmaps, 8-bit grey, 8-bit palette or 24-bit RGB, with the resolution in a pHYs chunk.
 //
 // As in pnginput.cpp, libpng's longjmp lands only in writePng(), which holds no C++ object.
 
@@ -128,8 +128,9 @@ bool encodePng(const QImage& image, const TImageIOParams& params, MemorySink& si
         s.bitDepth = 8;
         s.colorType = PNG_COLOR_TYPE_GRAY;
         break;
+    case EncodeLayout::TwoColour:
     case EncodeLayout::Palette:
-        s.bitDepth = 8;
+        s.bitDepth = prepared.layout == EncodeLayout::TwoColour ? 1 : 8;
         s.colorType = PNG_COLOR_TYPE_PALETTE;
         for (QRgb color : prepared.image.colorTable()) {
             palette.push_back(png_color{static_cast<png_byte>(qRed(color)),
