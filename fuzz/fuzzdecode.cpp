@@ -29,7 +29,8 @@ bool decodeEveryWay(imaging::ImageFormat format, const std::uint8_t* data, std::
     using Kind = imaging::DecodeRequest::Kind;
     const imaging::DecodeResult header = decode(format, data, size, Kind::Header);
     const imaging::DecodeResult full = decode(format, data, size, Kind::Full);
-    const QSize half((full.fullSize.width() + 1) / 2, (full.fullSize.height() + 1) / 2);
+    const QSize half(static_cast<int>((qint64(full.fullSize.width()) + 1) / 2),
+                     static_cast<int>((qint64(full.fullSize.height()) + 1) / 2));
     const imaging::DecodeResult small = decode(format, data, size, Kind::AtLeast, QSize(1, 1));
     const imaging::DecodeResult corner = decode(format, data, size, Kind::TopLeft, half);
     if (!full.ok) {

@@ -35,7 +35,7 @@ struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
-    bool truncated;
+    bool dataLost;
 };
 
 struct SourceManager {
@@ -68,12 +68,23 @@ void emitMessage(j_common_ptr cinfo, int level) {
         return; // trace output
     }
     ++cinfo->err->num_warnings;
-    // Data missing at the end means rows are lost: the load fails. Other corrupt-data warnings
-    // (stray bytes before a marker) are common in files that display fine, so they pass.
-    if (cinfo->err->msg_code == JWRN_JPEG_EOF) {
+    // Warnings that mean pixels are missing or garbage fail the load: data ended early, a scan
+    // stopped before its last block, a bad code or lost restart markers. Others (stray bytes
+    // before a marker, odd JFIF versions) are common in files that display fine, so they pass.
+    switch (cinfo->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC: {
         ErrorManager* err = errorManager(cinfo);
-        err->truncated = true;
-        (*cinfo->err->format_message)(cinfo, err->message);
+        if (!err->dataLost) {
+            err->dataLost = true;
+            (*cinfo->err->format_message)(cinfo, err->message);
+        }
+        break;
+    }
+    default:
+        break;
     }
 }
 
@@ -176,14 +187,15 @@ bool readRows(Reader* r, JSAMPARRAY rows, JDIMENSION endRow) {
         return false;
     }
     const JDIMENSION first = r->cinfo.output_scanline;
-    while (r->cinfo.output_scanline < endRow) {
+    // Once data is lost the rest would only be filler: stop there.
+    while (r->cinfo.output_scanline < endRow && !r->err.dataLost) {
         const JDIMENSION done = r->cinfo.output_scanline - first;
         if (jpeg_read_scanlines(&r->cinfo, rows + done, endRow - r->cinfo.output_scanline) == 0) {
             std::snprintf(r->err.message, sizeof r->err.message, "decoder returned no rows");
             return false;
         }
     }
-    return true;
+    return !r->err.dataLost;
 }
 
 // --- C++ side ---
@@ -345,7 +357,7 @@ DecodeResult decodeJpeg(InputSource& input, const DecodeRequest& request) {
     }
     if (!ok) {
         result.error = QString::fromLocal8Bit(r->err.message);
-    } else if (r->err.truncated) {
+    } else if (r->err.dataLost) {
         ok = false;
         result.error = QString::fromLocal8Bit(r->err.message);
     }
