@@ -21,3 +21,5 @@ enum AdminExit : int {
 };
 
 int runCreateIndex(const QStringList& arguments, const QString& programFolder);
+int runImageInfo(const QStringList& arguments, const QString& programFolder);
+int runImageConvert(const QStringList& arguments, const QString& programFolder);

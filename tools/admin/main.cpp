@@ -12,6 +12,14 @@ const QList<AdminCommand>& commands() {
         {QStringLiteral("create-index"), QStringLiteral("FOLDER"),
          QStringLiteral("create an empty chart index in FOLDER (never touches an existing one)"),
          runCreateIndex},
+        {QStringLiteral("image-info"), QStringLiteral("FILE"),
+         QStringLiteral("print the size, bits per pixel, resolution and TIFF compression a load "
+                        "gives\n      (exit 1: the file does not load, 2: it cannot be opened)"),
+         runImageInfo},
+        {QStringLiteral("image-convert"), QStringLiteral("IN OUT"),
+         QStringLiteral("load IN and save it as OUT in the format of OUT's extension\n      "
+                        "(exit 1: the load or save failed, 2: a file cannot be opened or created)"),
+         runImageConvert},
     };
     return list;
 }
@@ -22,6 +30,7 @@ void printHelp(QTextStream& out) {
         out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary
             << '\n';
     }
+    out << "\nexit codes: 0 success, 64 wrong arguments; other codes as listed per command\n";
 }
 
 } // namespace
