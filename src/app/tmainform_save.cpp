@@ -10,6 +10,7 @@
 #include "app/warningdialogs.h"
 #include "platform/userprompts.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>

@@ -196,15 +196,30 @@ private slots:
         QAction* acquire = form->action("Ｔｗａｉｎ読み取り");
         QVERIFY(acquire && !acquire->isEnabled());
         // Entries whose commands are not in this build stay disabled whatever the rules say.
-        for (const char* text :
-             {"スキャナフォルダーからの追加画像取込み", "ページの削除", "読込設定", "検索"}) {
+        for (const char* text : {"患者番号照会", "検索", "カルテ存在確認", "メンテナンス(全件)", "カルテ登録確認"}) {
             QAction* a = form->action(QString::fromUtf8(text));
             QVERIFY2(a, text);
             form->updateMenu(qobject_cast<QMenu*>(a->parent()));
             QVERIFY2(!a->isEnabled(), text);
         }
         QVERIFY(form->action("プログラム終了")->isEnabled());
-        QVERIFY(!form->saveButton()->isEnabled());
+        QVERIFY(form->saveButton()->isEnabled());
+
+        // Adding intake and redrawing need the page check tab; deleting also a selected page.
+        QAction* addIntake = form->action("スキャナフォルダーからの追加画像取込み");
+        QAction* redraw = form->action("ページ確認の再描画");
+        QAction* deletePage = form->action("ページの削除");
+        auto menuOf = [](QAction* a) { return qobject_cast<QMenu*>(a->parent()); };
+        for (const auto tab : {TMainForm::Tab::PageCheck, TMainForm::Tab::Keywords}) {
+            form->pageControl()->setCurrentIndex(int(tab));
+            const bool pageTab = tab == TMainForm::Tab::PageCheck;
+            for (QAction* a : {addIntake, redraw, deletePage}) {
+                form->updateMenu(menuOf(a));
+            }
+            QCOMPARE(addIntake->isEnabled(), pageTab);
+            QCOMPARE(redraw->isEnabled(), pageTab);
+            QVERIFY(!deletePage->isEnabled()); // no page selected
+        }
 
         form->setStatusText(1, "message");
         form->updateMenu(qobject_cast<QMenu*>(form->action("検索")->parent()));

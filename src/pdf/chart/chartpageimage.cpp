@@ -65,7 +65,7 @@ Prepared prepare(const QString& path, QSize area, bool stretch, int quality) {
     if (pixels.format() != QImage::Format_RGB888) {
         pixels = pixels.convertToFormat(QImage::Format_RGB888);
     }
-    const QByteArray jpeg = imaging::encodeJpeg(pixels, effectiveQuality(quality));
+    const QByteArray jpeg = imaging::encodeJpegBytes(pixels, effectiveQuality(quality));
     if (jpeg.isEmpty()) {
         return page;
     }

@@ -67,7 +67,7 @@ void TPdfCreate::BeginChart(const QString& path) {
 
 void TPdfCreate::onPrintPage() {
     TPRDestination& destination = m_report.CreateDestination();
-    destination.SetDestinationType(TPdfDestinationType::XYZ);
+    destination.SetDestinationType(TPdfDestinationType::dtXYZ);
     destination.SetElement(0, 0);
     destination.SetElement(1, 0);
     destination.SetZoom(1);
