@@ -150,7 +150,8 @@ void TMainForm::importFiles() {
     m_settings->FileOpenDir = QFileInfo(choice.files.first()).absolutePath();
     for (const auto& source : choice.files) {
         const QString target = QDir(m_settings->ScannerDir).filePath(QFileInfo(source).fileName());
-        if (QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath()) {
+        const QString sourceFile = QFileInfo(source).canonicalFilePath();
+        if (!sourceFile.isEmpty() && sourceFile == QFileInfo(target).canonicalFilePath()) {
             continue; // already in the scanner folder: copying it onto itself would empty it
         }
         QFile in(source);

@@ -1,0 +1,385 @@
+// The page list as the operator uses it: intake from the scanner folder and from a file
+// dialog, import, scanning, deletion, dragging, captions, clearing the scanner folder, the
+// patient check and the thumbnail options.
+
+#include "app/keywordpanel.h"
+#include "app/pageworkspace.h"
+#include "app/patientcheckview.h"
+#include "app/tmainform.h"
+#include "app/tpagelistview.h"
+#include "index/chartindexschema.h"
+#include "settings/tregistory.h"
+#include "support/fakeprompts.h"
+#include "support/testimages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+FileChoice chosen(const QStringList& files, int filter = 0) {
+    FileChoice choice;
+    choice.accepted = true;
+    choice.files = files;
+    choice.selectedFilterIndex = filter;
+    return choice;
+}
+
+QStringList pageNames(TMainForm& form) {
+    QStringList names;
+    const PageList& pages = form.workspace().pages();
+    for (int i = 0; i < pages.count(); ++i) {
+        names << QFileInfo(pages.at(i).ImageFile).fileName();
+    }
+    return names;
+}
+
+} // namespace
+
+class IntakeTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    FakePrompts m_prompts;
+    FakeUrlOpener m_opener;
+    std::unique_ptr<TMainForm> m_form;
+
+    QString scanner() const { return m_dir->filePath("scanner"); }
+    QString scan(const QString& name) const { return QDir(scanner()).filePath(name); }
+
+    void writePage(const QString& path, int width = 120, int height = 160) {
+        QVERIFY2(testimages::save(testimages::page(width, height), path), qPrintable(path));
+    }
+    void writeBytes(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    void trigger(const char* text) {
+        QAction* a = m_form->action(QString::fromUtf8(text));
+        QVERIFY2(a, text);
+        a->trigger();
+        m_form->workspace().waitForThumbnails();
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QDir().mkpath(scanner());
+        m_prompts = FakePrompts();
+        QString error;
+        QVERIFY(chartindex::createEmptyIndex(m_dir->filePath(chartindex::fileName), &error));
+        AppServices s;
+        s.programFolder = m_dir->path();
+        s.settingsPath = m_dir->filePath("registry.reg");
+        s.prompts = &m_prompts;
+        s.urlOpener = &m_opener;
+        m_form = std::make_unique<TMainForm>(s);
+        m_form->createWindows();
+        m_form->show();
+        QCoreApplication::processEvents();
+        m_form->settings().ScannerDir = scanner();
+    }
+    void cleanup() { m_form.reset(); }
+
+    void scannerIntakeTakesMatchingFilesByName() {
+        for (const char* name : {"b.JPG", "a.jpeg", "c.png", "e.tif", "f.bmp"}) {
+            writePage(scan(name));
+        }
+        writeBytes(scan("d.txt"), "text");
+        writeBytes(scan(".hidden.jpg"), "x");
+        QDir(scanner()).mkdir("sub.jpg");
+        m_form->idEdit()->setText("123");
+        m_form->settings().VolNo = "7";
+        m_form->settings().TiffType = false;
+
+        trigger("スキャナ画像読取");
+        QCOMPARE(pageNames(*m_form), (QStringList{"a.jpeg", "b.JPG", "c.png", "f.bmp"}));
+        QCOMPARE(m_form->statusText(0), QStringLiteral("4"));
+        QCOMPARE(m_form->idEdit()->text(), QString());
+        QCOMPARE(m_form->volNoEdit()->text(), QStringLiteral("7"));
+        QCOMPARE(m_form->selectedPageIndex(), 0);
+        QCOMPARE(m_form->pageListView()->count(), 4);
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(m_form->workspace().pages().at(i).ImageIndex >= 0);
+        }
+        QCOMPARE(m_form->workspace().thumbnailCount(), 4);
+    }
+
+    void intakeRefusals_data() {
+        QTest::addColumn<bool>("folderExists");
+        QTest::addColumn<bool>("anyType");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no file type") << true << false << QStringLiteral("ファイル形式が指定されていません。");
+        QTest::newRow("no scanner folder") << false << true << QStringLiteral("指定のフォルダーがありません。");
+    }
+    void intakeRefusals() {
+        QFETCH(bool, folderExists);
+        QFETCH(bool, anyType);
+        QFETCH(QString, message);
+        writePage(scan("a.jpg"));
+        trigger("スキャナ画像読取");
+        QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"});
+        TRegistory& s = m_form->settings();
+        s.JpegType = s.TiffType = s.BitmapType = s.PngType = anyType;
+        if (!folderExists) {
+            s.ScannerDir = m_dir->filePath("gone");
+        }
+        for (const char* command : {"スキャナ画像読取", "フォルダー画像取込"}) {
+            m_form->idEdit()->setText("55");
+            trigger(command);
+            QCOMPARE(m_form->statusText(1), message);
+            QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"}); // unchanged
+            QCOMPARE(m_form->idEdit()->text(), QString());     // emptied all the same
+        }
+        QVERIFY(m_prompts.fileDialogs.isEmpty());
+    }
+
+    void addModeSkipsNamesAlreadyListed() {
+        writePage(scan("a.jpg"));
+        trigger("スキャナ画像読取");
+        writePage(scan("a.JPG"));
+        writePage(scan("b.jpg"));
+        trigger("スキャナフォルダーからの追加画像取込み");
+        QCOMPARE(pageNames(*m_form), (QStringList{"a.jpg", "a.JPG", "b.jpg"}));
+        trigger("スキャナフォルダーからの追加画像取込み");
+        QCOMPARE(pageNames(*m_form), (QStringList{"a.jpg", "a.JPG", "b.jpg"}));
+        QCOMPARE(m_form->statusText(0), QStringLiteral("3"));
+    }
+
+    void folderIntake_data() {
+        QTest::addColumn<int>("sequence");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("sequence 0 walks the list backwards") << 0 << QStringList{"z.jpg", "y.jpg", "x.jpg"};
+        QTest::newRow("sequence 1 walks it forwards") << 1 << QStringList{"x.jpg", "y.jpg", "z.jpg"};
+    }
+    void folderIntake() {
+        QFETCH(int, sequence);
+        QFETCH(QStringList, order);
+        for (const char* name : {"x.jpg", "y.jpg", "z.jpg"}) {
+            writePage(scan(name));
+        }
+        m_form->settings().Sequence = sequence;
+        m_prompts.fileChoices.enqueue(chosen({scan("x.jpg"), scan("y.jpg"), scan("z.jpg")}));
+        trigger("フォルダー画像取込");
+        QCOMPARE(pageNames(*m_form), order);
+        QCOMPARE(m_prompts.fileDialogs.last().folder, scanner());
+        QCOMPARE(m_prompts.fileDialogs.last().filter,
+                 QStringLiteral("ファイル形式|*.jpg;*.Jpeg;*.tif;*.tiff;*.bmp;*.png;"));
+    }
+
+    void folderIntakeRefusals() {
+        writePage(scan("a.jpg"));
+        trigger("スキャナ画像読取");
+        QDir().mkpath(m_dir->filePath("elsewhere"));
+        writePage(m_dir->filePath("elsewhere/b.jpg"));
+
+        m_prompts.fileChoices.enqueue(chosen({m_dir->filePath("elsewhere/b.jpg")}));
+        trigger("フォルダー画像取込");
+        QCOMPARE(m_form->statusText(1), QStringLiteral("読み込みフォルダーの指定はキャンセルされました。"));
+        m_prompts.fileChoices.enqueue(FileChoice{});
+        trigger("フォルダー画像取込");
+        QCOMPARE(m_form->statusText(1), QStringLiteral("読み込みファイルの指定はキャンセルされました。"));
+        m_prompts.fileChoices.enqueue(chosen({}));
+        trigger("フォルダー画像取込");
+        QCOMPARE(m_form->statusText(1), QStringLiteral("ファイルの指定がされていません。"));
+        QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"});
+    }
+
+    void unloadablePagesStayUsable() {
+        writePage(scan("1.jpg"));
+        writeBytes(scan("2.jpg"), "not an image");
+        writePage(scan("3.png"));
+        trigger("スキャナ画像読取");
+        const PageList& pages = m_form->workspace().pages();
+        QCOMPARE(pages.count(), 3);
+        QCOMPARE(pages.at(1).ImageIndex, -1);
+        QVERIFY(!m_form->pageListView()->item(1)->icon().isNull()); // the placeholder
+        emit m_form->pageListView()->pageDropped(1, -1);            // moved to the end
+        QCOMPARE(pageNames(*m_form), (QStringList{"1.jpg", "3.png", "2.jpg"}));
+    }
+
+    void deletingTwiceDeletesTheFollowingPage() {
+        for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg"}) {
+            writePage(scan(name));
+        }
+        trigger("スキャナ画像読取");
+        QListWidget* view = m_form->pageListView();
+        const QRect second = view->visualItemRect(view->item(1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(m_form->selectedPageIndex(), 1);
+        trigger("ページの削除");
+        trigger("ページの削除");
+        QCOMPARE(pageNames(*m_form), (QStringList{"1.jpg", "4.jpg"}));
+        QCOMPARE(view->count(), 2);
+        QCOMPARE(view->item(1)->toolTip(), scan("4.jpg"));
+        trigger("ページの削除");
+        QCOMPARE(pageNames(*m_form), QStringList{"1.jpg"}); // index 1 is gone: nothing happens
+    }
+
+    void draggingAndCaptions() {
+        for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg"}) {
+            writePage(scan(name));
+        }
+        trigger("スキャナ画像読取");
+        TPageListView* view = m_form->pageListView();
+        emit view->pageDropped(0, 2);
+        QCOMPARE(pageNames(*m_form), (QStringList{"2.jpg", "1.jpg", "3.jpg", "4.jpg"}));
+        emit view->pageDropped(3, 1);
+        QCOMPARE(pageNames(*m_form), (QStringList{"2.jpg", "4.jpg", "1.jpg", "3.jpg"}));
+
+        emit view->captionEdited(1, QStringLiteral("abcdefghijklmnopqrst"));
+        QCOMPARE(m_form->workspace().pages().at(1).Shiori, QStringLiteral("abcdefghijklmnopqr"));
+        QCOMPARE(view->item(1)->text(), QStringLiteral("abcdefghijklmnopqr"));
+        emit view->pageDropped(1, -1);
+        QCOMPARE(view->item(3)->text(), QStringLiteral("abcdefghijklmnopqr")); // caption moves along
+        QCOMPARE(view->item(1)->text(), QString());
+    }
+
+    void clearingTheScannerFolderOnRequest() {
+        writePage(scan("1.jpg"));
+        writePage(scan("2.jpg"));
+        writeBytes(scan(".keep"), "hidden");
+        QDir(scanner()).mkdir("sub");
+        trigger("スキャナ画像読取");
+
+        m_prompts.answerNextDialog(QDialog::Rejected);
+        trigger("スキャナーフォルダーのクリア");
+        QVERIFY(QFile::exists(scan("1.jpg")));
+        QCOMPARE(m_form->workspace().pages().count(), 2);
+
+        m_prompts.answerNextDialog(QDialog::Accepted);
+        trigger("スキャナーフォルダーのクリア");
+        QCOMPARE(m_prompts.shownDialogs, (QStringList{"DeleteWarningForm", "DeleteWarningForm"}));
+        QVERIFY(!QFile::exists(scan("1.jpg")));
+        QVERIFY(!QFile::exists(scan("2.jpg")));
+        QVERIFY(QFile::exists(scan(".keep")));
+        QVERIFY(QFileInfo(scan("sub")).isDir());
+        QCOMPARE(m_form->workspace().pages().count(), 0);
+        QCOMPARE(m_form->pageListView()->count(), 0);
+    }
+
+    void importCopiesIntoTheScannerFolder() {
+        const QString source = m_dir->filePath("camera");
+        QDir().mkpath(source);
+        writePage(source + "/p1.jpg", 50, 50);
+        writePage(scan("p2.jpg"), 70, 70);
+        writePage(source + "/p2.jpg", 60, 60);
+        m_prompts.fileChoices.enqueue(chosen({source + "/p1.jpg", source + "/p2.jpg", scan("p2.jpg")}));
+        trigger("ファイル　インポート");
+        QCOMPARE(m_form->statusText(1), QStringLiteral("インポート完了"));
+        QCOMPARE(m_form->settings().FileOpenDir, source);
+        QCOMPARE(QImage(scan("p1.jpg")).size(), QSize(50, 50));
+        QCOMPARE(QImage(scan("p2.jpg")).size(), QSize(60, 60)); // replaced, and not emptied by itself
+        QVERIFY(m_form->workspace().pages().isEmpty());
+        QVERIFY(m_prompts.fileDialogs.last().filter.startsWith("JPEG|*.jpg;*.jpeg;|BITMAP|"));
+
+        m_prompts.fileChoices.enqueue(chosen({m_dir->filePath("missing.jpg")}));
+        trigger("ファイル　インポート");
+        QCOMPARE(m_prompts.errors.size(), 1); // the general error report
+        QVERIFY(m_prompts.errors.first().contains("missing.jpg"));
+    }
+
+    void scannedPageIsSavedToAFile() {
+        m_prompts.dialogAnswers.enqueue([](QDialog& dialog) { // the source selection
+            auto* devices = dialog.findChild<QListWidget*>("devices");
+            if (!devices || devices->count() == 0) {
+                return int(QDialog::Rejected);
+            }
+            devices->setCurrentRow(0);
+            return int(QDialog::Accepted);
+        });
+        trigger("Ｔｗａｉｎ装置選択");
+        QVERIFY(m_form->action("Ｔｗａｉｎ読み取り")->isEnabled());
+
+        m_prompts.answerNextDialog(QDialog::Accepted); // the scanner's options as they are
+        m_prompts.fileChoices.enqueue(chosen({scan("scanned.png")}, 3));
+        trigger("Ｔｗａｉｎ読み取り");
+        QVERIFY(QFile::exists(scan("scanned.png")));
+        QVERIFY(!QImage(scan("scanned.png")).isNull());
+
+        m_prompts.answerNextDialog(QDialog::Accepted);
+        m_prompts.fileChoices.enqueue(chosen({scan("second.png")}, 0)); // JPEG filter: extension follows it
+        trigger("Ｔｗａｉｎ読み取り");
+        QVERIFY(QFile::exists(scan("second.jpg")));
+        QVERIFY(m_form->workspace().pages().isEmpty()); // the page list is not changed
+    }
+
+    void patientCheckShowsTheFirstTwoPages() {
+        writePage(scan("1.jpg"));
+        trigger("スキャナ画像読取");
+        m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));
+        QVERIFY(!m_form->patientCheck()->leftArea()->pixmap().isNull());
+        QVERIFY(m_form->patientCheck()->rightArea()->isHidden());
+
+        writePage(scan("2.jpg"));
+        m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PageCheck));
+        trigger("スキャナフォルダーからの追加画像取込み");
+        m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));
+        QVERIFY(!m_form->patientCheck()->rightArea()->isHidden());
+
+        writeBytes(scan("1.jpg"), "broken now");
+        m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PageCheck));
+        m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));
+        QCOMPARE(m_form->statusText(1), QStringLiteral("サポートしていないファイル形式があります。"));
+        QFile::remove(scan("1.jpg"));
+        m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PageCheck));
+        m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));
+        QCOMPARE(m_form->statusText(1), QStringLiteral("ファイルを開くことができません。"));
+    }
+
+    void readSettingsRebuildOnlyForSizeOrStretch() {
+        writePage(scan("1.jpg"));
+        trigger("スキャナ画像読取");
+        QCOMPARE(m_form->workspace().thumbnailSide(), 64);
+
+        auto answer = [](const char* control) {
+            return [control](QDialog& dialog) {
+                if (auto* radio = dialog.findChild<QRadioButton*>(control)) {
+                    radio->setChecked(true);
+                } else if (auto* box = dialog.findChild<QCheckBox*>(control)) {
+                    box->setChecked(!box->isChecked());
+                }
+                QMetaObject::invokeMethod(&dialog, "onSetClicked");
+                return dialog.result();
+            };
+        };
+        const int before = m_form->workspace().thumbnailCount();
+        m_prompts.dialogAnswers.enqueue(answer("TiffBox"));
+        trigger("読込設定");
+        QCOMPARE(m_form->workspace().thumbnailCount(), before); // file types alone: no rebuild
+
+        m_prompts.dialogAnswers.enqueue(answer("ThumbCheck"));
+        trigger("読込設定");
+        m_form->workspace().waitForThumbnails();
+        QVERIFY(m_form->settings().ThumbStrech);
+        QCOMPARE(m_form->workspace().thumbnailCount(), 1); // rebuilt: the list was reset
+        QCOMPARE(m_form->workspace().pages().at(0).ImageIndex, 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    // The scanner library reads its configuration once, when it is first loaded: only the
+    // virtual test scanner is configured.
+    QTemporaryDir saneConfig;
+    QFile conf(saneConfig.filePath("dll.conf"));
+    if (!conf.open(QIODevice::WriteOnly)) {
+        return 1;
+    }
+    conf.write("test\n");
+    conf.close();
+    qputenv("SANE_CONFIG_DIR", QFile::encodeName(saneConfig.path()));
+    QApplication app(argc, argv);
+    IntakeTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "intake_test.moc"
