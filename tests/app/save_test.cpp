@@ -1,0 +1,363 @@
+// Saving a chart: every check and message, the order of the effects, the creation log line and
+// the index row, and the failures that must never lose or misfile a chart.
+
+#include "app/chartsaver.h"
+#include "app/creationlog.h"
+#include "app/keywordpanel.h"
+#include "app/pageworkspace.h"
+#include "app/terrorlogform.h"
+#include "app/tmainform.h"
+#include "index/chartindex.h"
+#include "index/chartindexschema.h"
+#include "settings/tregistory.h"
+#include "support/fakeprompts.h"
+#include "support/testimages.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+/// Records what the pipeline asks of the window.
+class RecordingFrontEnd final : public SaveFrontEnd {
+public:
+    QStringList statuses;
+    QStringList overwriteRefusals;
+    QStringList cannotCreate;
+    QStringList errorLog;
+    int folderClears = 0;
+
+    void showStatus(const QString& text) override { statuses << text; }
+    void showOverwriteRefused(const QString& fileName) override { overwriteRefusals << fileName; }
+    void showCannotCreate(const QString& pathOrName) override { cannotCreate << pathOrName; }
+    void addErrorLogLine(const QString& line) override { errorLog << line; }
+    void clearScannerFolder() override { ++folderClears; }
+    QString lastStatus() const { return statuses.isEmpty() ? QString() : statuses.last(); }
+};
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int pdfPageCount(const QString& path) { return int(readAll(path).count("/Type /Page\r\n")); }
+
+bool qpdfAccepts(const QString& path) {
+    QProcess qpdf;
+    qpdf.start("qpdf", {"--check", path});
+    return qpdf.waitForFinished(30000) && qpdf.exitCode() == 0;
+}
+
+} // namespace
+
+class SaveTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    TRegistory m_settings;
+    QDateTime m_now;
+    std::unique_ptr<ChartIndex> m_index;
+    CreationLog m_log;
+    RecordingFrontEnd m_frontEnd;
+
+    QString scan(const QString& name) const { return m_dir->filePath("scanner/" + name); }
+    QString archive() const { return m_dir->filePath("archive"); }
+
+    QString page(const QString& name, int width = 200, int height = 280) {
+        const QString path = scan(name);
+        if (!testimages::save(testimages::page(width, height), path)) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+        return path;
+    }
+
+    ChartSaver::Input input(const QString& patient, const QString& serial, const QStringList& files) {
+        ChartSaver::Input in;
+        in.patientText = patient;
+        in.serialText = serial;
+        in.keywords = {"A1", "", "B2", ""};
+        for (const auto& file : files) {
+            in.pages.push_back(SavePage{file, std::nullopt, QString()});
+        }
+        return in;
+    }
+
+    /// Runs the whole pipeline as the batch command does.
+    SaveOutcome save(const ChartSaver::Input& in, ChartSaver::Written* writtenOut = nullptr) {
+        const ChartSaver saver(m_settings, [this] { return m_now; });
+        const auto checked = saver.check(in, m_frontEnd);
+        if (checked.outcome != SaveOutcome::Saved) {
+            return checked.outcome;
+        }
+        const auto written = ChartSaver::write(checked.plan, {});
+        if (writtenOut) {
+            *writtenOut = written;
+        }
+        if (written.outcome != SaveOutcome::Saved) {
+            return written.outcome;
+        }
+        return saver.finish(checked.plan, m_frontEnd, m_log, *m_index);
+    }
+
+    int indexRows() {
+        auto q = m_index->query("SELECT count(*) FROM PeloraFileDB");
+        return q && q->next() ? q->value(0).toInt() : -1;
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QDir().mkpath(m_dir->filePath("scanner"));
+        QDir().mkpath(archive());
+        m_settings = TRegistory();
+        m_settings.ScannerDir = m_dir->filePath("scanner");
+        m_settings.Target = archive();
+        m_settings.HPCode = "1234";
+        m_settings.FolderClear = false;
+        m_now = QDateTime(QDate(2024, 3, 5), QTime(14, 30, 9));
+        QString error;
+        QVERIFY(chartindex::createEmptyIndex(m_dir->filePath(chartindex::fileName), &error));
+        m_index = std::make_unique<ChartIndex>([this] { return m_now; });
+        QVERIFY(m_index->open(m_dir->path()));
+        m_log = CreationLog();
+        m_frontEnd = RecordingFrontEnd();
+    }
+
+    void numberChecks_data() {
+        QTest::addColumn<QString>("patient");
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("message");
+        const int saved = int(SaveOutcome::Saved);
+        const int patientError = int(SaveOutcome::PatientNumberError);
+        const int serialError = int(SaveOutcome::SerialNumberError);
+        QTest::newRow("blank before the number") << " 42" << "0" << saved << "保存しました。";
+        QTest::newRow("blank after the number") << "42 " << "0" << patientError << "患者番号エラー";
+        QTest::newRow("decimal point") << "4.2" << "0" << patientError << "患者番号エラー";
+        QTest::newRow("zero") << "0" << "0" << patientError << "患者番号エラー";
+        QTest::newRow("nine digits") << "100000000" << "0" << patientError << "患者番号エラー";
+        QTest::newRow("largest patient") << "99999999" << "0" << saved << "保存しました。";
+        QTest::newRow("empty") << "" << "0" << patientError << "患者番号エラー";
+        QTest::newRow("serial 999") << "42" << "999" << saved << "保存しました。";
+        QTest::newRow("serial 1000") << "42" << "1000" << serialError << "連番エラー";
+        QTest::newRow("serial -1") << "42" << "-1" << serialError << "連番エラー";
+    }
+    void numberChecks() {
+        QFETCH(QString, patient);
+        QFETCH(QString, serial);
+        QFETCH(int, outcome);
+        QFETCH(QString, message);
+        m_settings.FirstPage = true;
+        QCOMPARE(int(save(input(patient, serial, {page("1.jpg")}))), outcome);
+        QCOMPARE(m_frontEnd.lastStatus(), message);
+        QCOMPARE(indexRows(), outcome == int(SaveOutcome::Saved) ? 1 : 0);
+    }
+
+    void firstPageRule() {
+        QCOMPARE(save(input("42", "0", {page("1.jpg")})), SaveOutcome::FirstPageRule);
+        QCOMPARE(m_frontEnd.lastStatus(), QStringLiteral("最初のページを保存しない指定により、保存ができません。"));
+        QVERIFY(QDir(archive()).isEmpty());
+
+        m_settings.WriteDate = false;
+        QCOMPARE(save(input("42", "0", {page("1.jpg"), page("2.jpg", 300, 200)})), SaveOutcome::Saved);
+        const QString chart = archive() + "/00/00/00/42/HP1234_42_0.pdf";
+        QCOMPARE(pdfPageCount(chart), 1);
+        QVERIFY(readAll(chart).contains("/Width 300\r\n/Height 200")); // the second page
+        QVERIFY(qpdfAccepts(chart));
+    }
+
+    void nothingToSaveIsRefusedBeforeAnythingIsWritten() {
+        m_settings.FirstPage = true;
+        QCOMPARE(save(input("42", "0", {})), SaveOutcome::NoPages);
+        QCOMPARE(m_frontEnd.lastStatus(), QStringLiteral("保存できるページがありません。"));
+        QFile bad(scan("bad.jpg"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("nothing");
+        bad.close();
+        QCOMPARE(save(input("42", "0", {scan("bad.jpg"), scan("gone.jpg")})), SaveOutcome::NoPages);
+        QVERIFY(QDir(archive()).isEmpty()); // not even the patient folder
+        QVERIFY(m_log.lines().isEmpty());
+        QCOMPARE(indexRows(), 0);
+
+        // A header that reads but pixels that do not: found out while writing, still no file.
+        const QString truncated = page("truncated.jpg", 400, 400);
+        QByteArray bytes = readAll(truncated);
+        bytes.truncate(700);
+        QFile t(truncated);
+        QVERIFY(t.open(QIODevice::WriteOnly));
+        t.write(bytes);
+        t.close();
+        ChartSaver::Written written;
+        QCOMPARE(save(input("43", "0", {truncated}), &written), SaveOutcome::NoPages);
+        QCOMPARE(QDir(archive() + "/00/00/00/43").entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void overwriteRule() {
+        m_settings.FirstPage = true;
+        const auto in = input("1234567", "2", {page("1.jpg")});
+        QCOMPARE(save(in), SaveOutcome::Saved);
+        const QString folder = archive() + "/01/23/45/67";
+        const QString chart = folder + "/HP1234_1234567_2_2024_3_5.pdf";
+        QVERIFY(QFile::exists(chart));
+        QCOMPARE(m_log.lines(), QStringList{"1234567," + chart + ",\"A1\",\"\",\"B2\",\"\""});
+
+        QCOMPARE(save(in), SaveOutcome::OverwriteRefused);
+        QCOMPARE(m_frontEnd.overwriteRefusals, QStringList{"HP1234_1234567_2_2024_3_5.pdf"});
+        QCOMPARE(m_frontEnd.errorLog, QStringList{chart + " OverWrite Error"});
+        QCOMPARE(m_log.lines().size(), 1);
+
+        m_now = m_now.addDays(1); // another day, another file
+        QCOMPARE(save(in), SaveOutcome::Saved);
+        QVERIFY(QFile::exists(folder + "/HP1234_1234567_2_2024_3_6.pdf"));
+        QCOMPARE(indexRows(), 2);
+
+        m_settings.WriteInhibit = false; // replaced in place
+        const QByteArray before = readAll(chart);
+        QCOMPARE(save(input("1234567", "2", {page("1.jpg"), page("2.jpg")})), SaveOutcome::Saved);
+        QCOMPARE(save(input("1234567", "2", {page("1.jpg"), page("2.jpg")})), SaveOutcome::Saved);
+        QCOMPARE(pdfPageCount(folder + "/HP1234_1234567_2_2024_3_6.pdf"), 2);
+        QCOMPARE(readAll(chart), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2); // no leftovers
+    }
+
+    void failedWriteKeepsTheOldChart() {
+        m_settings.FirstPage = true;
+        m_settings.WriteInhibit = false;
+        m_settings.WriteDate = false;
+        QCOMPARE(save(input("77", "1", {page("1.jpg")})), SaveOutcome::Saved);
+        const QString folder = archive() + "/00/00/00/77";
+        const QByteArray old = readAll(folder + "/HP1234_77_1.pdf");
+
+        QDir().mkpath(scan("folder.jpg")); // exists, but cannot be opened as a file
+        ChartSaver::Written written;
+        QCOMPARE(save(input("77", "1", {scan("folder.jpg"), page("2.jpg")}), &written), SaveOutcome::WriteError);
+        QVERIFY(written.error.contains("folder.jpg"));
+        QCOMPARE(readAll(folder + "/HP1234_77_1.pdf"), old);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"HP1234_77_1.pdf"});
+        QCOMPARE(m_log.lines().size(), 1);
+        QCOMPARE(indexRows(), 1);
+    }
+
+    void folderThatCannotBeCreated() {
+        m_settings.FirstPage = true;
+        QFile blocker(archive() + "/00");
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the first level should be
+        blocker.close();
+        QCOMPARE(save(input("5", "0", {page("1.jpg")})), SaveOutcome::FolderError);
+        QCOMPARE(m_frontEnd.cannotCreate, QStringList{archive() + "/00/00/00/05"});
+    }
+
+    void pagesMissingOrUnloadableAreLeftOut() {
+        m_settings.FirstPage = true;
+        m_settings.WriteDate = false;
+        QFile bad(scan("bad.png"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("broken");
+        bad.close();
+        auto in = input("9", "0", {page("1.jpg"), scan("missing.jpg"), scan("bad.png"), page("4.jpg")});
+        in.pages[2].shiori = "bad";
+        in.pages[3].note = QStringList{"note line"};
+        QCOMPARE(save(in), SaveOutcome::Saved);
+        const QString chart = archive() + "/00/00/00/09/HP1234_9_0.pdf";
+        QCOMPARE(pdfPageCount(chart), 2);
+        const QByteArray pdf = readAll(chart);
+        QVERIFY(pdf.contains("/Title (bad)\r\n/Dest [5 0 R")); // on the page before it
+        QVERIFY(pdf.contains("/Contents (note line)"));
+        QVERIFY(qpdfAccepts(chart));
+    }
+
+    void afterSavingTheFolderIsClearedAndTheRowAdded() {
+        m_settings.FirstPage = true;
+        m_settings.FolderClear = true;
+        const QString sixty = QString(30, QChar(0x80F8));
+        auto in = input("42", "3", {page("1.jpg")});
+        in.keywords = {sixty, "", "", "x\"y"};
+        QCOMPARE(save(in), SaveOutcome::Saved);
+        QCOMPARE(m_frontEnd.folderClears, 1);
+        QVERIFY(m_log.lines().first().endsWith(",\"" + sixty + "\",\"\",\"\",\"x\"y\""));
+        QVERIFY(m_log.isModified());
+        auto q = m_index->query("SELECT Pidno, SubNo, FilePath, Key1, Key4, CreateDateTime FROM PeloraFileDB");
+        QVERIFY(q && q->next());
+        QCOMPARE(q->value(0).toInt(), 42);
+        QCOMPARE(q->value(1).toInt(), 3);
+        QCOMPARE(q->value(2).toString(), archive() + "/00/00/00/42/HP1234_42_3_2024_3_5.pdf");
+        QCOMPARE(q->value(3).toString(), QString(25, QChar(0x80F8)));
+        QCOMPARE(q->value(4).toString(), QStringLiteral("x\"y"));
+        QCOMPARE(q->value(5).toString(), QStringLiteral("2024-03-05 14:30:09.000"));
+    }
+
+    void indexFailureStillWritesThePdfAndTheLogLine() {
+        m_settings.FirstPage = true;
+        m_index->close(); // as after an earlier failed insert
+        QCOMPARE(save(input("42", "0", {page("1.jpg")})), SaveOutcome::IndexError);
+        QCOMPARE(m_frontEnd.lastStatus(), QStringLiteral("データベースで障害が発生しました。"));
+        QVERIFY(QFile::exists(archive() + "/00/00/00/42/HP1234_42_0_2024_3_5.pdf"));
+        QCOMPARE(m_log.lines().size(), 1);
+    }
+
+    void saveButtonRunsThePipelineInTheWindow() {
+        FakePrompts prompts;
+        FakeUrlOpener opener;
+        AppServices s;
+        s.programFolder = m_dir->path();
+        s.settingsPath = m_dir->filePath("registry.reg");
+        s.prompts = &prompts;
+        s.urlOpener = &opener;
+        s.clock = [this] { return m_now; };
+        m_index.reset(); // the window opens the index itself
+        TMainForm form(s);
+        form.createWindows();
+        form.show();
+        QCoreApplication::processEvents();
+        form.settings() = m_settings;
+        form.settings().FolderClear = true;
+        for (int i = 1; i <= 3; ++i) {
+            page(QString("%1.jpg").arg(i));
+        }
+        form.action("スキャナ画像読取")->trigger();
+        form.workspace().waitForThumbnails();
+        form.idEdit()->setText("1234567");
+        form.volNoEdit()->setText("2");
+        form.keywordPanel()->keyBox(0)->setEditText("胸部");
+
+        QTest::mouseClick(form.saveButton(), Qt::LeftButton);
+        QVERIFY(form.isSaving());
+        QVERIFY(!form.saveButton()->isEnabled()); // no second save meanwhile
+        QVERIFY(!form.action("スキャナ画像読取")->isEnabled());
+        form.waitForSave();
+        QCOMPARE(form.statusText(1), QStringLiteral("保存しました。"));
+        const QString chart = archive() + "/01/23/45/67/HP1234_1234567_2_2024_3_5.pdf";
+        QCOMPARE(pdfPageCount(chart), 2); // the first page is not saved by default
+        QVERIFY(form.saveButton()->isEnabled());
+        QVERIFY(form.workspace().pages().isEmpty()); // folder cleared, page list emptied
+        QVERIFY(!QFile::exists(scan("1.jpg")));
+        QCOMPARE(form.creationLog().lines().size(), 1);
+        QCOMPARE(form.idEdit()->text(), QStringLiteral("1234567")); // the boxes keep their texts
+        QCOMPARE(form.keywordPanel()->keywords()[0], QStringLiteral("胸部"));
+
+        // The same chart again: refused, the refusal goes to the error log.
+        page("1.jpg");
+        page("2.jpg");
+        form.action("スキャナ画像読取")->trigger();
+        form.workspace().waitForThumbnails();
+        form.idEdit()->setText("1234567"); // intake emptied it and reset the serial box
+        form.volNoEdit()->setText("2");
+        QTest::mouseClick(form.saveButton(), Qt::LeftButton);
+        form.waitForSave();
+        QVERIFY(!prompts.shownDialogs.isEmpty());
+        QCOMPARE(prompts.shownDialogs.last(), QStringLiteral("NotOverwrite"));
+        QCOMPARE(form.errorLog()->lines(), QStringList{chart + " OverWrite Error"});
+        QCOMPARE(form.workspace().pages().count(), 2);
+        prompts.questionAnswers.enqueue(QMessageBox::Yes); // unsaved log at exit
+        QVERIFY(form.close());
+    }
+};
+
+QTEST_MAIN(SaveTest)
+#include "save_test.moc"
