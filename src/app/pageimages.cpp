@@ -3,6 +3,7 @@
 #include "app/thumbnailrule.h"
 #include "imaging/imageopenerror.h"
 #include "imaging/imagereader.h"
+#include "imaging/resample.h"
 
 #include <QPainter>
 
@@ -31,8 +32,7 @@ Thumbnail makeThumbnail(const QString& path, int side, bool stretch) {
         }
         thumbnail.image = whiteSquare(side);
         QPainter painter(&thumbnail.image);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(target, decoded.image);
+        painter.drawImage(target.topLeft(), imaging::resample(decoded.image, target.size()));
         thumbnail.failed = false;
     } catch (const ImageOpenError&) {
         // A file that cannot be opened is a page without a thumbnail, like one that does not

@@ -2,6 +2,7 @@
 
 #include "imaging/imagereader.h"
 #include "imaging/jpegencoder.h"
+#include "imaging/resample.h"
 
 #include <QImage>
 #include <cmath>
@@ -50,10 +51,7 @@ Prepared prepare(const QString& path, QSize area, bool stretch, int quality) {
         if (decoded.failed || decoded.image.isNull()) {
             return page;
         }
-        pixels = decoded.image.convertToFormat(QImage::Format_RGB888);
-        if (pixels.size() != target) {
-            pixels = pixels.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        }
+        pixels = imaging::resample(decoded.image, target);
     } else {
         // Only the top-left corner that the page keeps is decoded.
         const auto decoded = imaging::readImageTopLeft(path, area);

@@ -1,0 +1,107 @@
+// intake-bench CORPUS [PAGES]: scanner intake of PAGES colour scans (100 by default) in the main
+// window, until the last thumbnail is shown. Prints the time, the time per page, and the longest
+// the window went without answering (the largest gap between ticks of a 5 ms timer).
+//
+// Run offscreen: QT_QPA_PLATFORM=offscreen build/bench/intake-bench /tmp/perfcorpus
+
+#include "app/pageworkspace.h"
+#include "app/tmainform.h"
+#include "benchcorpus.h"
+#include "index/chartindexschema.h"
+#include "platform/urlopener.h"
+#include "platform/userprompts.h"
+#include "settings/tregistory.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+class SilentPrompts final : public UserPrompts {
+public:
+    int exec(QDialog&) override { return 0; }
+    QMessageBox::StandardButton question(QWidget*, const QString&, const QString&,
+                                         QMessageBox::StandardButtons) override {
+        return QMessageBox::Yes;
+    }
+    void showError(QWidget*, const QString& text) override { qWarning("%s", qPrintable(text)); }
+    FileChoice openFiles(QWidget*, const QString&, const QString&, bool) override { return {}; }
+    FileChoice saveFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+};
+
+class NoOpener final : public UrlOpener {
+public:
+    bool open(const QUrl&) override { return true; }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+    if (argc < 2) {
+        out << "usage: intake-bench CORPUS [PAGES]\n";
+        return 64;
+    }
+    const int pages = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 100;
+    const QStringList scans = benchcorpus::scans(QString::fromLocal8Bit(argv[1]));
+    if (scans.isEmpty()) {
+        out << "no scans in " << argv[1] << "/jpg (build them with make_corpus.sh)\n";
+        return 1;
+    }
+    QTemporaryDir dir;
+    QString error;
+    if (!chartindex::createEmptyIndex(dir.filePath(chartindex::fileName), &error) ||
+        !benchcorpus::fill(dir.filePath("scanner"), scans, pages)) {
+        out << "cannot prepare the folders: " << error << '\n';
+        return 1;
+    }
+
+    SilentPrompts prompts;
+    NoOpener opener;
+    AppServices services;
+    services.programFolder = dir.path();
+    services.settingsPath = dir.filePath("registry.reg");
+    services.prompts = &prompts;
+    services.urlOpener = &opener;
+    TMainForm form(services);
+    form.createWindows();
+    form.show();
+    QCoreApplication::processEvents();
+    form.settings().ScannerDir = dir.filePath("scanner");
+
+    for (const int imSize : {0, 2}) {
+        form.settings().ImSize = imSize;
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        ticker.setInterval(5);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            longestGap = std::max(longestGap, now - lastTick);
+            lastTick = now;
+        });
+        clock.start();
+        ticker.start();
+        form.action(QStringLiteral("スキャナ画像読取"))->trigger();
+        const qint64 started = clock.elapsed();
+        while (form.workspace().isBusy()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        const qint64 total = clock.elapsed();
+        ticker.stop();
+        out << QStringLiteral("intake of %1 pages, thumbnails %2 px: %3 ms (%4 ms a page; the command "
+                              "returned after %5 ms); window unanswered at most %6 ms\n")
+                   .arg(form.workspace().pages().count())
+                   .arg(form.workspace().thumbnailSide())
+                   .arg(total)
+                   .arg(double(total) / pages, 0, 'f', 1)
+                   .arg(started)
+                   .arg(longestGap);
+        out.flush();
+    }
+    return 0;
+}
