@@ -35,6 +35,7 @@ struct DecodeRequest {
     QSize size;
     qint64 maxPixels = maxImagePixels;
     int tiffPage = 0;
+    QImage* recycle = nullptr; ///< a bitmap whose buffer may be reused (see allocateImage)
 };
 
 struct DecodeResult {

@@ -32,7 +32,7 @@ bool isGrayTable(const QList<QRgb>& table) {
 } // namespace
 
 QImage allocateImage(qint64 width, qint64 height, QImage::Format format, qint64 maxPixels,
-                     QString* error) {
+                     QString* error, QImage* recycle) {
     if (width <= 0 || height <= 0) {
         *error = QStringLiteral("image has no pixels (%1 x %2)").arg(width).arg(height);
         return {};
@@ -43,6 +43,16 @@ QImage allocateImage(qint64 width, qint64 height, QImage::Format format, qint64 
                      .arg(height)
                      .arg(maxPixels);
         return {};
+    }
+    if (recycle != nullptr && recycle->width() == width && recycle->height() == height &&
+        recycle->format() == format && recycle->isDetached() && recycle->textKeys().isEmpty()) {
+        QImage image = std::move(*recycle);
+        // Only the buffer is reused: everything else is as a new image has it.
+        const QImage fresh(1, 1, format);
+        image.setDotsPerMeterX(fresh.dotsPerMeterX());
+        image.setDotsPerMeterY(fresh.dotsPerMeterY());
+        image.setOffset(QPoint());
+        return image;
     }
     QImage image(static_cast<int>(width), static_cast<int>(height), format);
     if (image.isNull()) {

@@ -14,9 +14,11 @@ namespace imaging {
 
 /// Allocates a \p width x \p height image, refusing sizes over \p maxPixels before any memory is
 /// taken. Returns a null image and sets \p error when refused or when memory runs out. The
-/// pixels are not initialised.
+/// pixels are not initialised. When \p recycle holds an unshared image of that size and format,
+/// its buffer is taken over (and \p recycle left null): a page loaded into the same bitmap
+/// again and again then costs no fresh memory.
 QImage allocateImage(qint64 width, qint64 height, QImage::Format format, qint64 maxPixels,
-                     QString* error);
+                     QString* error, QImage* recycle = nullptr);
 
 /// 256 grey levels; \p inverted puts white at index 0.
 QList<QRgb> grayColorTable(bool inverted = false);

@@ -26,8 +26,11 @@ void TImageIO::LoadImageFile(const QString& path) {
     imaging::FileSource file(path); // throws ImageOpenError
     m_ioFailed = false;
 
+    // The bitmap is replaced in any case; its buffer may take the new page.
+    QImage previous = std::move(*m_bitmap);
     imaging::DecodeRequest request;
     request.tiffPage = m_params.tiffPageIndex;
+    request.recycle = &previous;
     imaging::DecodeResult result = imaging::decodeImage(format, file, request);
     m_params.dpiX = result.dpiX;
     m_params.dpiY = result.dpiY;

@@ -186,7 +186,11 @@ TEST_P(BadFileTest, FailsWithTheBitmapInADefinedState) {
 }
 
 const BadFile kBadFiles[] = {
-    {"truncated-jpeg.jpg", [] { return cut(encoded(QStringLiteral("jpg")), 0.6); }, false},
+    {"truncated-jpeg.jpg", [] { return cut(encoded(QStringLiteral("jpg")), 0.6); }, false,
+     QPoint(199, 149)},
+    {"jpeg-scan-ends-early.jpg",
+     [] { return cut(encoded(QStringLiteral("jpg")), 0.6).append("\xFF\xD9", 2); }, false,
+     QPoint(199, 149)},
     {"jpeg-bad-precision.jpg", jpegBadPrecision, true},
     {"jpeg-huge-dimensions.jpg", [] { return jpegWithSize(65000, 65000); }, true},
     {"png-named-jpg.jpg", [] { return encoded(QStringLiteral("png")); }, true},

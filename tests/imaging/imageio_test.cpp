@@ -696,6 +696,35 @@ TEST(ImageIoTest, WithoutABoundBitmapTheInstanceUsesItsOwn) {
     EXPECT_EQ(page.size(), QSize(9, 7)); // the formerly bound bitmap is not touched
 }
 
+// A load into the same bitmap may reuse its buffer; nothing of the old page may show through,
+// and a copy the caller kept must not change.
+TEST(ImageIoTest, ReloadingIntoTheSameBitmapGivesOnlyTheNewPage) {
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first.png"));
+    const QString second = dir.filePath(QStringLiteral("second.png"));
+    QImage page = colourPage(40, 30);
+    TImageIO writer;
+    writer.BindBitmap(&page);
+    writer.Params().dpiX = writer.Params().dpiY = 300;
+    writer.SaveImageFile(first);
+    page = testutil::noisyPage(40, 30);
+    writer.Params().clearFileValues(); // no resolution in the second file
+    writer.SaveImageFile(second);
+
+    QImage bitmap;
+    TImageIO io;
+    io.BindBitmap(&bitmap);
+    io.LoadImageFile(first);
+    const QImage kept = bitmap;
+    io.LoadImageFile(second);
+    EXPECT_EQ(testutil::maxChannelDifference(kept, colourPage(40, 30)), 0);
+    io.LoadImageFile(first);
+    io.LoadImageFile(second); // this time the buffer is free to reuse
+    EXPECT_EQ(testutil::maxChannelDifference(bitmap, page), 0);
+    EXPECT_EQ(bitmap.dotsPerMeterX(), QImage(1, 1, bitmap.format()).dotsPerMeterX());
+    EXPECT_EQ(io.Params().dpiX, 0);
+}
+
 TEST(ImageIoTest, FailedSaveKeepsTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("page.png"));

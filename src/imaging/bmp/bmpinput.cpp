@@ -192,7 +192,8 @@ DecodeResult decodeBmp(InputSource& input, const DecodeRequest& request) {
     } else if (bits <= 8) {
         format = QImage::Format_Indexed8;
     }
-    QImage image = allocateImage(width, height, format, request.maxPixels, &result.error);
+    QImage image =
+        allocateImage(width, height, format, request.maxPixels, &result.error, request.recycle);
     if (image.isNull()) {
         return result;
     }

@@ -312,7 +312,8 @@ DecodeResult decodeJpeg(InputSource& input, const DecodeRequest& request) {
         height = std::min<qint64>(height, request.size.height());
     }
     const QImage::Format format = gray ? QImage::Format_Indexed8 : QImage::Format_RGB888;
-    QImage image = allocateImage(width, height, format, request.maxPixels, &result.error);
+    QImage image =
+        allocateImage(width, height, format, request.maxPixels, &result.error, request.recycle);
     if (image.isNull()) {
         return result;
     }

@@ -288,7 +288,8 @@ DecodeResult decodePng(InputSource& input, const DecodeRequest& request) {
     } else if (layout == Layout::Indexed || layout == Layout::Gray || layout == Layout::GrayAlpha) {
         format = QImage::Format_Indexed8;
     }
-    QImage image = allocateImage(h.width, h.height, format, request.maxPixels, &result.error);
+    QImage image =
+        allocateImage(h.width, h.height, format, request.maxPixels, &result.error, request.recycle);
     if (image.isNull()) {
         return result;
     }

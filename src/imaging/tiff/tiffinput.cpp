@@ -425,7 +425,8 @@ DecodeResult decodeTiff(InputSource& input, const DecodeRequest& request) {
         format = l.bitsPerSample == 1 ? QImage::Format_Mono : QImage::Format_Indexed8;
         table = paddedColorTable(paletteOf(tif, l.bitsPerSample), l.bitsPerSample == 1 ? 2 : 256);
     }
-    QImage image = allocateImage(l.width, l.height, format, request.maxPixels, &result.error);
+    QImage image =
+        allocateImage(l.width, l.height, format, request.maxPixels, &result.error, request.recycle);
     if (image.isNull()) {
         return result;
     }
