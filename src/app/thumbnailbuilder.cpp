@@ -1,9 +1,12 @@
 #include "app/thumbnailbuilder.h"
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
 
-ThumbnailBuilder::ThumbnailBuilder(QObject* parent) : QObject(parent) {}
+ThumbnailBuilder::ThumbnailBuilder(QObject* parent) : QObject(parent) {
+    m_pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+}
 
 ThumbnailBuilder::~ThumbnailBuilder() { cancel(); }
 
@@ -27,7 +30,7 @@ void ThumbnailBuilder::start(const QStringList& paths, int side, bool stretch) {
         deliverInOrder();
     });
     m_watcher->setFuture(QtConcurrent::mapped(
-        paths, [side, stretch](const QString& path) { return pageimages::makeThumbnail(path, side, stretch); }));
+        &m_pool, paths, [side, stretch](const QString& path) { return pageimages::makeThumbnail(path, side, stretch); }));
 }
 
 void ThumbnailBuilder::deliverInOrder() {

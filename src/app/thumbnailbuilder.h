@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QObject>
 #include <QStringList>
+#include <QThreadPool>
 
 #include "app/pageimages.h"
 
@@ -35,6 +36,9 @@ signals:
 private:
     void deliverInOrder();
 
+    // Thumbnails have threads of their own: Qt's painting borrows the global pool's threads,
+    // and a window that waited for those behind a hundred decodes would freeze.
+    QThreadPool m_pool;
     QFutureWatcher<pageimages::Thumbnail>* m_watcher = nullptr;
     QMap<int, pageimages::Thumbnail> m_waiting; // finished out of order, not yet delivered
     int m_nextJob = 0;

@@ -11,6 +11,7 @@
 
 #include <QFutureWatcher>
 #include <QMainWindow>
+#include <QThreadPool>
 #include <QSet>
 #include <functional>
 #include <memory>
@@ -171,6 +172,7 @@ private:
     bool m_redrawing = false;
     bool m_saving = false;
     QFutureWatcher<ChartSaver::Written>* m_saveWatcher = nullptr;
+    QThreadPool m_saveThread; // one thread that writes charts, apart from Qt's global pool
     friend class MainFormSaveFrontEnd;
     PatientCheckView* m_patientCheck = nullptr;
     TKeywordPanel* m_keywords = nullptr;

@@ -88,7 +88,9 @@ void TMainForm::saveChart() {
         m_saveWatcher = nullptr;
         onChartWritten(plan, written);
     });
-    m_saveWatcher->setFuture(QtConcurrent::run([plan, progress] { return ChartSaver::write(plan, progress); }));
+    m_saveThread.setMaxThreadCount(1);
+    m_saveWatcher->setFuture(
+        QtConcurrent::run(&m_saveThread, [plan, progress] { return ChartSaver::write(plan, progress); }));
 }
 
 void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::Written& written) {
