@@ -26,9 +26,11 @@ inline QStringList scans(const QString& corpus) {
 inline bool fill(const QString& folder, const QStringList& scans, int count) {
     QDir().mkpath(folder);
     for (int i = 0; i < count; ++i) {
-        const QString target = QStringLiteral("%1/scan-%2.jpg").arg(folder).arg(i + 1, 3, 10, QLatin1Char('0'));
+        const QString target =
+            QStringLiteral("%1/scan-%2.jpg").arg(folder).arg(i + 1, 3, 10, QLatin1Char('0'));
         const QString source = scans.at(i % scans.size());
-        if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0 &&
+        if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) !=
+                0 &&
             !QFile::copy(source, target)) {
             return false;
         }

@@ -29,7 +29,9 @@ public:
     }
     void showError(QWidget*, const QString& text) override { qWarning("%s", qPrintable(text)); }
     FileChoice openFiles(QWidget*, const QString&, const QString&, bool) override { return {}; }
-    FileChoice saveFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    FileChoice saveFile(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
 };
 
 class NoOpener final : public UrlOpener {
@@ -80,11 +82,12 @@ int main(int argc, char** argv) {
         qint64 longestGap = 0;
         int ticks = 0;
         qint64 firstThumbnail = -1;
-        QObject::connect(&form.workspace(), &PageWorkspace::thumbnailProgress, &form, [&](int done, int) {
-            if (done == 1 && firstThumbnail < 0) {
-                firstThumbnail = clock.elapsed();
-            }
-        });
+        QObject::connect(&form.workspace(), &PageWorkspace::thumbnailProgress, &form,
+                         [&](int done, int) {
+                             if (done == 1 && firstThumbnail < 0) {
+                                 firstThumbnail = clock.elapsed();
+                             }
+                         });
         QTimer ticker;
         ticker.setInterval(5);
         QObject::connect(&ticker, &QTimer::timeout, [&] {
@@ -109,9 +112,10 @@ int main(int argc, char** argv) {
         }
         const qint64 total = clock.elapsed();
         ticker.stop();
-        out << QStringLiteral("intake of %1 pages, thumbnails %2 px: %3 ms, %4 ms a page (command returned "
-                              "after %5 ms, first thumbnail shown after %6 ms); window unanswered at most "
-                              "%7 ms (%8 timer ticks)\n")
+        out << QStringLiteral(
+                   "intake of %1 pages, thumbnails %2 px: %3 ms, %4 ms a page (command returned "
+                   "after %5 ms, first thumbnail shown after %6 ms); window unanswered at most "
+                   "%7 ms (%8 timer ticks)\n")
                    .arg(form.workspace().pages().count())
                    .arg(form.workspace().thumbnailSide())
                    .arg(total)

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
         for (const char* mode : {"crop", "stretch"}) {
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedChannels);
-            child.start(QCoreApplication::applicationFilePath(), {corpus, QString::fromLatin1(mode)});
+            child.start(QCoreApplication::applicationFilePath(),
+                        {corpus, QString::fromLatin1(mode)});
             child.waitForFinished(-1);
         }
         return 0;
@@ -47,7 +48,8 @@ int main(int argc, char** argv) {
     plan.chartPath = dir.filePath(plan.fileName);
     plan.stretch = stretch;
     for (int i = 0; i < pages; ++i) {
-        plan.pages.push_back(SavePage{scans.at(i % scans.size()), std::nullopt, QStringLiteral("page %1").arg(i + 1)});
+        plan.pages.push_back(SavePage{scans.at(i % scans.size()), std::nullopt,
+                                      QStringLiteral("page %1").arg(i + 1)});
     }
 
     QElapsedTimer clock;
@@ -60,7 +62,8 @@ int main(int argc, char** argv) {
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    out << QStringLiteral("%1: %2 pages in %3 ms, %4 ms a page, %5 MB file, peak memory %6 MB, %7 threads\n")
+    out << QStringLiteral(
+               "%1: %2 pages in %3 ms, %4 ms a page, %5 MB file, peak memory %6 MB, %7 threads\n")
                .arg(stretch ? QStringLiteral("stretch") : QStringLiteral("crop   "))
                .arg(written.pagesWritten)
                .arg(elapsed)

@@ -52,4 +52,6 @@ std::optional<std::pair<int, int>> PageList::dragMove(int source, std::optional<
     return refreshed;
 }
 
-QString PageList::cutCaption(const QString& text) { return cp932::qTruncate(text, CaptionBytes); }
+QString PageList::cutCaption(const QString& text) {
+    return cp932::qTruncate(text, CaptionBytes);
+}

@@ -13,9 +13,9 @@
 /// One page: its image file, its thumbnail, its note lines and its bookmark text.
 struct APageList {
     QString ImageFile;
-    int ImageIndex = -1;              ///< thumbnail index; -1 when the image could not be loaded
-    std::optional<QStringList> Note;  ///< note lines, or none
-    QString Shiori;                   ///< bookmark text; empty when none
+    int ImageIndex = -1;             ///< thumbnail index; -1 when the image could not be loaded
+    std::optional<QStringList> Note; ///< note lines, or none
+    QString Shiori;                  ///< bookmark text; empty when none
 };
 
 class PageList {

@@ -28,7 +28,8 @@ const QString ChartSaver::WaitText = QStringLiteral("少々お待ちください
 const QString ChartSaver::DatabaseErrorText = QStringLiteral("データベースで障害が発生しました。");
 const QString ChartSaver::SavedText = QStringLiteral("保存しました。");
 
-ChartSaver::ChartSaver(const TRegistory& settings, Clock clock) : m_settings(settings), m_clock(std::move(clock)) {}
+ChartSaver::ChartSaver(const TRegistory& settings, Clock clock)
+    : m_settings(settings), m_clock(std::move(clock)) {}
 
 namespace {
 
@@ -55,7 +56,8 @@ std::vector<std::string> utf8Lines(const QStringList& lines) {
 
 /// Makes a rename in \p folder durable: the folder's entry is flushed as well as the file.
 void syncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -88,7 +90,8 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
 
     Plan& plan = result.plan;
     const size_t first = m_settings.FirstPage ? 0 : 1;
-    plan.pages.assign(input.pages.begin() + static_cast<std::ptrdiff_t>(std::min(first, input.pages.size())),
+    plan.pages.assign(input.pages.begin() +
+                          static_cast<std::ptrdiff_t>(std::min(first, input.pages.size())),
                       input.pages.end());
     // A chart without a single page would be an empty file under the chart's name.
     if (std::none_of(plan.pages.begin(), plan.pages.end(),
@@ -101,8 +104,9 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
     plan.patient = *patient;
     plan.serial = *serial;
     plan.keywords = input.keywords;
-    plan.fileName = chartFileName(m_settings.HPCode, plan.patient, plan.serial,
-                                  m_settings.WriteDate ? std::optional<QDate>(m_clock().date()) : std::nullopt);
+    plan.fileName =
+        chartFileName(m_settings.HPCode, plan.patient, plan.serial,
+                      m_settings.WriteDate ? std::optional<QDate>(m_clock().date()) : std::nullopt);
     TDirFile folder;
     folder.setLayout(m_settings);
     folder.SetNumber(plan.patient);
@@ -138,8 +142,10 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
 ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress,
                                       const std::function<void(TPdfCreate&)>& configure) {
     Written written;
-    const QString temporary = QDir(plan.folder).filePath(
-        QStringLiteral(".%1.%2.tmp").arg(plan.fileName, QUuid::createUuid().toString(QUuid::Id128)));
+    const QString temporary =
+        QDir(plan.folder)
+            .filePath(QStringLiteral(".%1.%2.tmp")
+                          .arg(plan.fileName, QUuid::createUuid().toString(QUuid::Id128)));
     TPdfCreate composer;
     if (configure) {
         configure(composer);
@@ -203,18 +209,21 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
     }
     // The complete chart takes the name in one step; an old chart of that name is replaced only
     // now, so a failure above never loses it.
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(plan.chartPath).constData()) != 0) {
+    if (std::rename(QFile::encodeName(temporary).constData(),
+                    QFile::encodeName(plan.chartPath).constData()) != 0) {
         const int reason = errno;
         QFile::remove(temporary);
         written.outcome = SaveOutcome::FolderError;
-        written.error = QStringLiteral("%1: %2").arg(plan.chartPath, QString::fromLocal8Bit(std::strerror(reason)));
+        written.error = QStringLiteral("%1: %2").arg(plan.chartPath,
+                                                     QString::fromLocal8Bit(std::strerror(reason)));
         return written;
     }
     syncFolder(plan.folder);
     return written;
 }
 
-SaveOutcome ChartSaver::finish(const Plan& plan, SaveFrontEnd& frontEnd, CreationLog& log, ChartIndex& index) const {
+SaveOutcome ChartSaver::finish(const Plan& plan, SaveFrontEnd& frontEnd, CreationLog& log,
+                               ChartIndex& index) const {
     if (plan.folderClear) {
         frontEnd.clearScannerFolder();
     }

@@ -97,7 +97,7 @@ public:
 
     struct Written {
         SaveOutcome outcome = SaveOutcome::Saved;
-        QString error;      ///< for WriteError: the text of the general error report
+        QString error; ///< for WriteError: the text of the general error report
         int pagesWritten = 0;
     };
     using Progress = std::function<void(int done, int total, const QString& imageFile)>;
@@ -111,7 +111,8 @@ public:
                          const std::function<void(TPdfCreate&)>& configure = {});
 
     /// Steps after the PDF: clearing the scanner folder, the creation log line, the index row.
-    SaveOutcome finish(const Plan& plan, SaveFrontEnd& frontEnd, CreationLog& log, ChartIndex& index) const;
+    SaveOutcome finish(const Plan& plan, SaveFrontEnd& frontEnd, CreationLog& log,
+                       ChartIndex& index) const;
 
     /// The messages of the pipeline.
     static const QString PatientNumberErrorText;

@@ -49,9 +49,10 @@ QImage brokenPageIcon(int side) {
     const QRectF sheet(margin, margin * 0.6, side - 2 * margin, side - 1.2 * margin);
     painter.setPen(QPen(QColor(0x90, 0x90, 0x90), std::max(1.0, side / 48.0)));
     painter.drawRect(sheet);
-    painter.setPen(QPen(QColor(0xD0, 0x20, 0x20), std::max(2.0, side / 16.0), Qt::SolidLine, Qt::RoundCap));
-    const QRectF cross = sheet.adjusted(sheet.width() * 0.25, sheet.height() * 0.25, -sheet.width() * 0.25,
-                                        -sheet.height() * 0.25);
+    painter.setPen(
+        QPen(QColor(0xD0, 0x20, 0x20), std::max(2.0, side / 16.0), Qt::SolidLine, Qt::RoundCap));
+    const QRectF cross = sheet.adjusted(sheet.width() * 0.25, sheet.height() * 0.25,
+                                        -sheet.width() * 0.25, -sheet.height() * 0.25);
     painter.drawLine(cross.topLeft(), cross.bottomRight());
     painter.drawLine(cross.topRight(), cross.bottomLeft());
     return icon;

@@ -18,9 +18,13 @@ PageWorkspace::PageWorkspace(TPageListView* view, const TRegistory& settings, QO
     resetThumbnails();
 }
 
-PageWorkspace::~PageWorkspace() { m_builder->cancel(); }
+PageWorkspace::~PageWorkspace() {
+    m_builder->cancel();
+}
 
-bool PageWorkspace::isBusy() const { return !m_pending.isEmpty(); }
+bool PageWorkspace::isBusy() const {
+    return !m_pending.isEmpty();
+}
 
 void PageWorkspace::resetThumbnails() {
     m_thumbnails.clear();
@@ -47,7 +51,8 @@ namespace {
 
 QListWidgetItem* newItem() {
     auto* item = new QListWidgetItem;
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable |
+                   Qt::ItemIsDragEnabled);
     item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
     return item;
 }
@@ -127,7 +132,8 @@ void PageWorkspace::remakeThumbnail(int index) {
         return;
     }
     APageList& page = m_pages.at(index);
-    const auto thumbnail = pageimages::makeThumbnail(page.ImageFile, m_side, m_settings.ThumbStrech);
+    const auto thumbnail =
+        pageimages::makeThumbnail(page.ImageFile, m_side, m_settings.ThumbStrech);
     if (thumbnail.failed) {
         return; // the old thumbnail stays
     }
@@ -151,7 +157,9 @@ bool PageWorkspace::deleteSelected() {
     return true;
 }
 
-void PageWorkspace::waitForThumbnails() { m_builder->waitForFinished(); }
+void PageWorkspace::waitForThumbnails() {
+    m_builder->waitForFinished();
+}
 
 void PageWorkspace::refreshItem(int row) {
     QListWidgetItem* item = m_view->item(row);
@@ -174,7 +182,8 @@ void PageWorkspace::onDropped(int source, int target) {
     if (isBusy()) {
         return; // the order must not change while thumbnails are being assigned
     }
-    const auto refreshed = m_pages.dragMove(source, target < 0 ? std::nullopt : std::optional<int>(target));
+    const auto refreshed =
+        m_pages.dragMove(source, target < 0 ? std::nullopt : std::optional<int>(target));
     if (!refreshed) {
         return;
     }

@@ -40,11 +40,13 @@ QStringList masks(const QString& filter) {
 QStringList listImageFiles(const QString& folder, const QStringList& masks) {
     QDir dir(folder);
     dir.setNameFilters(masks);
-    dir.setFilter(QDir::Files | QDir::NoDotAndDotDot); // name filters without CaseSensitive ignore case
+    dir.setFilter(QDir::Files |
+                  QDir::NoDotAndDotDot); // name filters without CaseSensitive ignore case
     QFileInfoList entries = dir.entryInfoList();
-    entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                 [](const QFileInfo& e) { return !fileattributes::isPlainFile(e); }),
-                  entries.end());
+    entries.erase(
+        std::remove_if(entries.begin(), entries.end(),
+                       [](const QFileInfo& e) { return !fileattributes::isPlainFile(e); }),
+        entries.end());
     std::sort(entries.begin(), entries.end(), [](const QFileInfo& a, const QFileInfo& b) {
         const int folded = a.fileName().compare(b.fileName(), Qt::CaseInsensitive);
         return folded != 0 ? folded < 0 : a.fileName() < b.fileName();
@@ -57,12 +59,13 @@ QStringList listImageFiles(const QString& folder, const QStringList& masks) {
     return paths;
 }
 
-ClearResult clear(const QString& folder, const std::function<AfterFailure(const QString&)>& onFailure,
+ClearResult clear(const QString& folder,
+                  const std::function<AfterFailure(const QString&)>& onFailure,
                   const std::function<bool(const QString&)>& remove) {
     ClearResult result;
     const QDir dir(folder);
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& entry : entries) {
         if (!fileattributes::isPlainFile(entry)) {
             continue; // hidden files and system entries stay

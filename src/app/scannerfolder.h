@@ -34,7 +34,8 @@ struct ClearResult {
 /// Deletes the plain files of \p folder; hidden files, system entries and subfolders stay.
 /// Read-only files are made writable first. For a file that cannot be deleted,
 /// \p onFailure(name) decides whether the clearing goes on. \p remove deletes one file.
-ClearResult clear(const QString& folder, const std::function<AfterFailure(const QString&)>& onFailure,
+ClearResult clear(const QString& folder,
+                  const std::function<AfterFailure(const QString&)>& onFailure,
                   const std::function<bool(const QString&)>& remove = {});
 
 } // namespace scannerfolder

@@ -6,7 +6,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-TErrorLogForm::TErrorLogForm(UserPrompts& prompts, QWidget* parent) : QDialog(parent), m_prompts(prompts) {
+TErrorLogForm::TErrorLogForm(UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), m_prompts(prompts) {
     setObjectName(QStringLiteral("ErrorLogForm"));
     setWindowTitle(QStringLiteral("エラーログ"));
     resize(640, 360);
@@ -23,13 +24,19 @@ TErrorLogForm::TErrorLogForm(UserPrompts& prompts, QWidget* parent) : QDialog(pa
     layout->addWidget(status);
 }
 
-void TErrorLogForm::addLine(const QString& line) { m_text->appendPlainText(line); }
+void TErrorLogForm::addLine(const QString& line) {
+    m_text->appendPlainText(line);
+}
 
-void TErrorLogForm::clearLog() { m_text->clear(); }
+void TErrorLogForm::clearLog() {
+    m_text->clear();
+}
 
 QStringList TErrorLogForm::lines() const {
     const QString text = m_text->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(u'\n');
 }
 
-void TErrorLogForm::execute() { m_prompts.exec(*this); }
+void TErrorLogForm::execute() {
+    m_prompts.exec(*this);
+}

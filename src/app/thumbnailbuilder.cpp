@@ -8,7 +8,9 @@ ThumbnailBuilder::ThumbnailBuilder(QObject* parent) : QObject(parent) {
     m_pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
 }
 
-ThumbnailBuilder::~ThumbnailBuilder() { cancel(); }
+ThumbnailBuilder::~ThumbnailBuilder() {
+    cancel();
+}
 
 void ThumbnailBuilder::start(const QStringList& paths, int side, bool stretch) {
     cancel();
@@ -22,15 +24,17 @@ void ThumbnailBuilder::start(const QStringList& paths, int side, bool stretch) {
         return;
     }
     m_watcher = new QFutureWatcher<pageimages::Thumbnail>(this);
-    connect(m_watcher, &QFutureWatcherBase::resultReadyAt, this, [this, watcher = m_watcher](int index) {
-        if (watcher != m_watcher) {
-            return; // a result of an abandoned build
-        }
-        m_waiting.insert(index, watcher->resultAt(index));
-        deliverInOrder();
-    });
-    m_watcher->setFuture(QtConcurrent::mapped(
-        &m_pool, paths, [side, stretch](const QString& path) { return pageimages::makeThumbnail(path, side, stretch); }));
+    connect(m_watcher, &QFutureWatcherBase::resultReadyAt, this,
+            [this, watcher = m_watcher](int index) {
+                if (watcher != m_watcher) {
+                    return; // a result of an abandoned build
+                }
+                m_waiting.insert(index, watcher->resultAt(index));
+                deliverInOrder();
+            });
+    m_watcher->setFuture(QtConcurrent::mapped(&m_pool, paths, [side, stretch](const QString& path) {
+        return pageimages::makeThumbnail(path, side, stretch);
+    }));
 }
 
 void ThumbnailBuilder::deliverInOrder() {

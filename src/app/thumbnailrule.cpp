@@ -5,7 +5,9 @@
 
 namespace thumbnailrule {
 
-int side(int imSize) { return std::clamp(imSize, 0, 4) * 32 + 64; }
+int side(int imSize) {
+    return std::clamp(imSize, 0, 4) * 32 + 64;
+}
 
 QRect placement(QSize image, int side, bool stretch) {
     if (stretch || image.isEmpty()) {

@@ -55,11 +55,13 @@ void TLog::execute() {
     m_prompts.exec(*this);
 }
 
-QString TLog::statusText() const { return m_status->currentMessage(); }
+QString TLog::statusText() const {
+    return m_status->currentMessage();
+}
 
 void TLog::appendSave() {
-    const FileChoice choice =
-        m_prompts.saveFile(this, m_settings.LogOutFolder, QStringLiteral("テキスト|*.txt"), QStringLiteral(".txt"));
+    const FileChoice choice = m_prompts.saveFile(
+        this, m_settings.LogOutFolder, QStringLiteral("テキスト|*.txt"), QStringLiteral(".txt"));
     if (!choice.accepted || choice.files.isEmpty()) {
         return;
     }

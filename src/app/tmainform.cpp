@@ -2,16 +2,16 @@
 
 #include "app/creationlog.h"
 #include "app/keywordpanel.h"
-#include "app/terrorlogform.h"
-#include "app/tlog.h"
-#include "app/warningdialogs.h"
 #include "app/pageworkspace.h"
 #include "app/patientcheckview.h"
-#include "app/tpagelistview.h"
 #include "app/productinfo.h"
+#include "app/terrorlogform.h"
+#include "app/tlog.h"
 #include "app/toolicons.h"
-#include "index/chartindex.h"
+#include "app/tpagelistview.h"
+#include "app/warningdialogs.h"
 #include "imaging/timageio.h"
+#include "index/chartindex.h"
 #include "index/tdberrormes.h"
 #include "platform/listfile.h"
 #include "platform/urlopener.h"
@@ -32,10 +32,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -128,7 +128,8 @@ void TMainForm::createWindows() {
 
     connectCommand(action(QStringLiteral("保存ログ")), [this] { m_log->execute(); });
     connectCommand(action(QStringLiteral("ログのクリア")), [this] { clearCreationLog(); });
-    connectCommand(action(QStringLiteral("エラーログのクリア")), [this] { m_errorLog->clearLog(); });
+    connectCommand(action(QStringLiteral("エラーログのクリア")),
+                   [this] { m_errorLog->clearLog(); });
     connectCommand(action(QStringLiteral("エラーログの表示")), [this] { m_errorLog->execute(); });
 }
 
@@ -150,7 +151,8 @@ void TMainForm::connectCommand(QAction* action, std::function<void()> command) {
     Q_ASSERT(action);
     m_unbuilt.remove(action);
     action->setEnabled(true);
-    connect(action, &QAction::triggered, this, [this, command = std::move(command)] { runCommand(command); });
+    connect(action, &QAction::triggered, this,
+            [this, command = std::move(command)] { runCommand(command); });
 }
 
 void TMainForm::markUnbuilt(QAction* action) {
@@ -287,7 +289,8 @@ void TMainForm::buildToolBar() {
     layout->addSpacing(12);
     m_saveButton = new QPushButton(QStringLiteral("保存"), panel);
     m_saveButton->setObjectName(QStringLiteral("SaveButton"));
-    connect(m_saveButton, &QPushButton::clicked, this, [this] { runCommand([this] { saveChart(); }); });
+    connect(m_saveButton, &QPushButton::clicked, this,
+            [this] { runCommand([this] { saveChart(); }); });
     layout->addWidget(m_saveButton);
     layout->addStretch(1);
     bar->addWidget(panel);
@@ -438,9 +441,10 @@ bool TMainForm::askToCloseWithUnsavedLog() {
     if (!m_creationLog->isModified()) {
         return true;
     }
-    return m_services.prompts->question(this, product::name,
-                                        QStringLiteral("ログファイルが追加保存されていません。終了しますか？"),
-                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return m_services.prompts->question(
+               this, product::name,
+               QStringLiteral("ログファイルが追加保存されていません。終了しますか？"),
+               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TMainForm::clearCreationLog() {

@@ -11,8 +11,8 @@
 
 #include <QFutureWatcher>
 #include <QMainWindow>
-#include <QThreadPool>
 #include <QSet>
+#include <QThreadPool>
 #include <functional>
 #include <memory>
 
@@ -143,7 +143,6 @@ public:
     void waitForSave();
 
 private:
-
     bool askToCloseWithUnsavedLog();
     void clearCreationLog();
 

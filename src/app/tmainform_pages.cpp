@@ -32,17 +32,25 @@ namespace {
 
 const QString noFolderMessage = QStringLiteral("指定のフォルダーがありません。");
 const QString noTypeMessage = QStringLiteral("ファイル形式が指定されていません。");
-const QString filesCancelledMessage = QStringLiteral("読み込みファイルの指定はキャンセルされました。");
+const QString filesCancelledMessage =
+    QStringLiteral("読み込みファイルの指定はキャンセルされました。");
 const QString noFileMessage = QStringLiteral("ファイルの指定がされていません。");
-const QString folderCancelledMessage = QStringLiteral("読み込みフォルダーの指定はキャンセルされました。");
+const QString folderCancelledMessage =
+    QStringLiteral("読み込みフォルダーの指定はキャンセルされました。");
 
-QString sameFolder(const QString& path) { return QDir::cleanPath(path); }
+QString sameFolder(const QString& path) {
+    return QDir::cleanPath(path);
+}
 
 } // namespace
 
-int TMainForm::selectedPageIndex() const { return m_workspace->selectedIndex(); }
+int TMainForm::selectedPageIndex() const {
+    return m_workspace->selectedIndex();
+}
 
-bool TMainForm::pageCommandsHeld() const { return m_workspace->isBusy() || m_saving; }
+bool TMainForm::pageCommandsHeld() const {
+    return m_workspace->isBusy() || m_saving;
+}
 
 bool TMainForm::startIntake() {
     setStatusText(1, QString());
@@ -93,7 +101,8 @@ void TMainForm::folderIntake(bool replace) {
         setStatusText(1, noTypeMessage);
         return;
     }
-    const FileChoice choice = m_services.prompts->openFiles(this, m_settings->ScannerDir, filter, true);
+    const FileChoice choice =
+        m_services.prompts->openFiles(this, m_settings->ScannerDir, filter, true);
     if (!choice.accepted) {
         setStatusText(1, filesCancelledMessage);
         return;
@@ -103,7 +112,8 @@ void TMainForm::folderIntake(bool replace) {
         return;
     }
     // Only files of the scanner folder are taken; others have to be imported first.
-    if (sameFolder(QFileInfo(choice.files.first()).absolutePath()) != sameFolder(m_settings->ScannerDir)) {
+    if (sameFolder(QFileInfo(choice.files.first()).absolutePath()) !=
+        sameFolder(m_settings->ScannerDir)) {
         setStatusText(1, folderCancelledMessage);
         return;
     }
@@ -134,10 +144,12 @@ void TMainForm::finishIntake() {
 
 void TMainForm::importFiles() {
     setStatusText(1, QString());
-    const QString folder =
-        QFileInfo(m_settings->FileOpenDir).isDir() ? m_settings->FileOpenDir : TRegistory::defaultFolder();
+    const QString folder = QFileInfo(m_settings->FileOpenDir).isDir() ? m_settings->FileOpenDir
+                                                                      : TRegistory::defaultFolder();
     const FileChoice choice = m_services.prompts->openFiles(
-        this, folder, QStringLiteral("JPEG|*.jpg;*.jpeg;|BITMAP|*.bmp;|TIFF|*.tif;*.tiff|PNG|*.png;|Dicom|*.dcm;"),
+        this, folder,
+        QStringLiteral(
+            "JPEG|*.jpg;*.jpeg;|BITMAP|*.bmp;|TIFF|*.tif;*.tiff|PNG|*.png;|Dicom|*.dcm;"),
         true);
     if (!choice.accepted) {
         setStatusText(1, filesCancelledMessage);
@@ -156,23 +168,27 @@ void TMainForm::importFiles() {
         }
         QFile in(source);
         if (!in.open(QIODevice::ReadOnly)) {
-            throw std::runtime_error(QStringLiteral("%1: %2").arg(source, in.errorString()).toStdString());
+            throw std::runtime_error(
+                QStringLiteral("%1: %2").arg(source, in.errorString()).toStdString());
         }
         // Written beside the target and renamed over it, so a failed copy never leaves half a page.
         QSaveFile out(target);
         if (!out.open(QIODevice::WriteOnly)) {
-            throw std::runtime_error(QStringLiteral("%1: %2").arg(target, out.errorString()).toStdString());
+            throw std::runtime_error(
+                QStringLiteral("%1: %2").arg(target, out.errorString()).toStdString());
         }
         while (!in.atEnd()) {
             const QByteArray chunk = in.read(1 << 20);
             if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
                 out.cancelWriting();
-                throw std::runtime_error(QStringLiteral("%1: %2").arg(source, in.errorString()).toStdString());
+                throw std::runtime_error(
+                    QStringLiteral("%1: %2").arg(source, in.errorString()).toStdString());
             }
             out.write(chunk);
         }
         if (!out.commit()) {
-            throw std::runtime_error(QStringLiteral("%1: %2").arg(target, out.errorString()).toStdString());
+            throw std::runtime_error(
+                QStringLiteral("%1: %2").arg(target, out.errorString()).toStdString());
         }
     }
     setStatusText(1, QStringLiteral("インポート完了"));
@@ -189,13 +205,13 @@ void TMainForm::acquireScanImage() {
         return;
     }
     const FileChoice choice = m_services.prompts->saveFile(
-        this, m_settings->ScannerDir, QStringLiteral("JPEG|*.jpg;*.jpeg|BMP|*.bmp|TIFF|*.tiff;*.tif|PNG|*.png"),
-        QString());
+        this, m_settings->ScannerDir,
+        QStringLiteral("JPEG|*.jpg;*.jpeg|BMP|*.bmp|TIFF|*.tiff;*.tif|PNG|*.png"), QString());
     if (!choice.accepted || choice.files.isEmpty()) {
         return; // the acquired image is dropped
     }
-    static const QStringList extensions{QStringLiteral(".jpg"), QStringLiteral(".bmp"), QStringLiteral(".tif"),
-                                        QStringLiteral(".png")};
+    static const QStringList extensions{QStringLiteral(".jpg"), QStringLiteral(".bmp"),
+                                        QStringLiteral(".tif"), QStringLiteral(".png")};
     const QFileInfo chosen(choice.files.first());
     const QString extension = extensions.value(choice.selectedFilterIndex, extensions.first());
     const QString path = chosen.dir().filePath(chosen.completeBaseName() + extension);
@@ -220,8 +236,9 @@ void TMainForm::clearScannerFolderOnRequest() {
 void TMainForm::clearScannerFolder() {
     scannerfolder::clear(m_settings->ScannerDir, [this](const QString& name) {
         m_notDelete->prepare(name);
-        return m_services.prompts->exec(*m_notDelete) == QDialog::Accepted ? scannerfolder::AfterFailure::Next
-                                                                          : scannerfolder::AfterFailure::Stop;
+        return m_services.prompts->exec(*m_notDelete) == QDialog::Accepted
+                   ? scannerfolder::AfterFailure::Next
+                   : scannerfolder::AfterFailure::Stop;
     });
 }
 
@@ -280,8 +297,9 @@ void TMainForm::showPatientCheck() {
 void TMainForm::updateBusyCommands() {
     const bool busy = pageCommandsHeld();
     m_saveButton->setEnabled(!busy);
-    for (const QString& text : {QStringLiteral("スキャナ画像読取"), QStringLiteral("フォルダー画像取込"),
-                                QStringLiteral("スキャナーフォルダーのクリア")}) {
+    for (const QString& text :
+         {QStringLiteral("スキャナ画像読取"), QStringLiteral("フォルダー画像取込"),
+          QStringLiteral("スキャナーフォルダーのクリア")}) {
         if (QAction* a = action(text)) {
             a->setEnabled(!busy);
         }

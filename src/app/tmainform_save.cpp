@@ -89,8 +89,8 @@ void TMainForm::saveChart() {
         onChartWritten(plan, written);
     });
     m_saveThread.setMaxThreadCount(1);
-    m_saveWatcher->setFuture(
-        QtConcurrent::run(&m_saveThread, [plan, progress] { return ChartSaver::write(plan, progress); }));
+    m_saveWatcher->setFuture(QtConcurrent::run(
+        &m_saveThread, [plan, progress] { return ChartSaver::write(plan, progress); }));
 }
 
 void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::Written& written) {

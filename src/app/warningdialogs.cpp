@@ -17,7 +17,9 @@ void TNotMakeFolder::prepare(const QString& pathOrName) {
     centreOnOwner();
 }
 
-QString TNotMakeFolder::subject() const { return m_subject->text(); }
+QString TNotMakeFolder::subject() const {
+    return m_subject->text();
+}
 
 TNotOverwrite::TNotOverwrite(QWidget* parent) : WarningDialog(parent) {
     setObjectName(QStringLiteral("NotOverwrite"));
@@ -32,7 +34,9 @@ void TNotOverwrite::prepare(const QString& fileName) {
     centreOnOwner();
 }
 
-QString TNotOverwrite::subject() const { return m_subject->text(); }
+QString TNotOverwrite::subject() const {
+    return m_subject->text();
+}
 
 TNotDelete::TNotDelete(QWidget* parent) : WarningDialog(parent) {
     setObjectName(QStringLiteral("NotDelete"));
@@ -48,7 +52,9 @@ void TNotDelete::prepare(const QString& fileName) {
     centreOnOwner();
 }
 
-QString TNotDelete::subject() const { return m_subject->text(); }
+QString TNotDelete::subject() const {
+    return m_subject->text();
+}
 
 TLogWarningForm::TLogWarningForm(QWidget* parent) : WarningDialog(parent) {
     setObjectName(QStringLiteral("LogWarningForm"));

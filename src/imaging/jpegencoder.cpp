@@ -20,7 +20,8 @@ QByteArray encodeJpegBytes(const QImage& image, int quality, QString* error) {
         return {};
     }
     const auto& data = sink.data();
-    return QByteArray(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
+    return QByteArray(reinterpret_cast<const char*>(data.data()),
+                      static_cast<qsizetype>(data.size()));
 }
 
 } // namespace imaging

@@ -15,8 +15,8 @@ constexpr int Shift = 14;
 /// loops have a fixed length.
 struct Kernel {
     int taps = 0;
-    std::vector<int> first;             ///< first source pixel of each destination pixel
-    std::vector<std::int16_t> weights;  ///< taps per destination pixel, fixed point, sum 1 << Shift
+    std::vector<int> first;            ///< first source pixel of each destination pixel
+    std::vector<std::int16_t> weights; ///< taps per destination pixel, fixed point, sum 1 << Shift
 };
 
 Kernel kernel(int sourceLength, int targetLength) {
@@ -49,7 +49,8 @@ Kernel kernel(int sourceLength, int targetLength) {
         std::int32_t sum = 0;
         int largest = 0;
         for (int t = 0; t < k.taps; ++t) {
-            weights[t] = static_cast<std::int16_t>(std::lround(raw[static_cast<size_t>(t)] / total * (1 << Shift)));
+            weights[t] = static_cast<std::int16_t>(
+                std::lround(raw[static_cast<size_t>(t)] / total * (1 << Shift)));
             sum += weights[t];
             if (raw[static_cast<size_t>(t)] > raw[static_cast<size_t>(largest)]) {
                 largest = t;
@@ -72,8 +73,9 @@ QImage resample(const QImage& image, QSize size) {
     if (image.isNull() || size.isEmpty()) {
         return {};
     }
-    const QImage source =
-        image.format() == QImage::Format_RGB888 ? image : image.convertToFormat(QImage::Format_RGB888);
+    const QImage source = image.format() == QImage::Format_RGB888
+                              ? image
+                              : image.convertToFormat(QImage::Format_RGB888);
     if (source.size() == size) {
         return source;
     }
@@ -93,13 +95,15 @@ QImage resample(const QImage& image, QSize size) {
     std::vector<std::int32_t> sums(static_cast<size_t>(sourceRowBytes));
     for (int y = 0; y < height; ++y) {
         std::fill(sums.begin(), sums.end(), 0);
-        const std::int16_t* weights = &down.weights[static_cast<size_t>(y) * static_cast<size_t>(down.taps)];
+        const std::int16_t* weights =
+            &down.weights[static_cast<size_t>(y) * static_cast<size_t>(down.taps)];
         for (int t = 0; t < down.taps; ++t) {
             const std::int16_t w = weights[t];
             if (w == 0) {
                 continue;
             }
-            const std::uint8_t* __restrict in = source.constScanLine(down.first[static_cast<size_t>(y)] + t);
+            const std::uint8_t* __restrict in =
+                source.constScanLine(down.first[static_cast<size_t>(y)] + t);
             std::int32_t* __restrict sum = sums.data();
             // 16-bit factors with 32-bit products: the multiply the vectoriser has on every x86-64.
             for (int i = 0; i < sourceRowBytes; ++i) {
@@ -121,7 +125,8 @@ QImage resample(const QImage& image, QSize size) {
         const std::uint8_t* in = middle.constScanLine(y);
         std::uint8_t* out = result.scanLine(y);
         for (int x = 0; x < width; ++x) {
-            const std::int16_t* weights = &across.weights[static_cast<size_t>(x) * static_cast<size_t>(across.taps)];
+            const std::int16_t* weights =
+                &across.weights[static_cast<size_t>(x) * static_cast<size_t>(across.taps)];
             const std::uint8_t* p = in + across.first[static_cast<size_t>(x)] * 3;
             std::int32_t r = 0, g = 0, b = 0;
             for (int t = 0; t < across.taps; ++t) {

@@ -4,13 +4,17 @@
 
 namespace fileattributes {
 
-bool isHidden(const QFileInfo& entry) { return entry.fileName().startsWith(u'.'); }
+bool isHidden(const QFileInfo& entry) {
+    return entry.fileName().startsWith(u'.');
+}
 
 bool isSystemEntry(const QFileInfo& entry) {
     return entry.isSymLink() || (!entry.isFile() && !entry.isDir());
 }
 
-bool isReadOnly(const QFileInfo& entry) { return !(entry.permissions() & QFileDevice::WriteOwner); }
+bool isReadOnly(const QFileInfo& entry) {
+    return !(entry.permissions() & QFileDevice::WriteOwner);
+}
 
 bool isPlainFile(const QFileInfo& entry) {
     return entry.isFile() && !isSystemEntry(entry) && !isHidden(entry);

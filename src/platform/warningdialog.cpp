@@ -29,7 +29,9 @@ QLabel* WarningDialog::addLine(const QString& text) {
     return label;
 }
 
-void WarningDialog::addLineWidget(QWidget* widget) { m_lines->addWidget(widget); }
+void WarningDialog::addLineWidget(QWidget* widget) {
+    m_lines->addWidget(widget);
+}
 
 QPushButton* WarningDialog::addButton(const QString& text, int result, const QString& objectName) {
     auto* button = new QPushButton(text, this);
@@ -39,7 +41,9 @@ QPushButton* WarningDialog::addButton(const QString& text, int result, const QSt
     return button;
 }
 
-void WarningDialog::finishLayout() { m_buttons->addStretch(1); }
+void WarningDialog::finishLayout() {
+    m_buttons->addStretch(1);
+}
 
 void WarningDialog::centreOnOwner() {
     adjustSize();

@@ -21,4 +21,6 @@ void TDeleteWarningForm::prepare(const QString& folder) {
     centreOnScreen();
 }
 
-QString TDeleteWarningForm::folder() const { return m_folder->text(); }
+QString TDeleteWarningForm::folder() const {
+    return m_folder->text();
+}

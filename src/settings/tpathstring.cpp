@@ -26,7 +26,9 @@ QString TPathString::RelativeFolder() const {
     return relative;
 }
 
-QString TPathString::Folder() const { return CollapseSeparators(BaseFolder + RelativeFolder()); }
+QString TPathString::Folder() const {
+    return CollapseSeparators(BaseFolder + RelativeFolder());
+}
 
 QString TPathString::FilePath(const QString& name) const {
     return Folder() + QDir::separator() + name;
@@ -60,15 +62,18 @@ bool TDirFile::DeleteIfExists(const QString& name) const {
     return QFile::remove(path);
 }
 
-bool TDirFile::Exists(const QString& name) const { return QFileInfo::exists(FilePath(name)); }
+bool TDirFile::Exists(const QString& name) const {
+    return QFileInfo::exists(FilePath(name));
+}
 
-QString chartFileName(const QString& hpCode, qint64 patient, qint64 serial, std::optional<QDate> date) {
+QString chartFileName(const QString& hpCode, qint64 patient, qint64 serial,
+                      std::optional<QDate> date) {
     // Concatenated, not formatted: the institution code is free text and may hold "%1".
     QString name = QStringLiteral("HP") + hpCode + u'_' + QString::number(patient) + u'_' +
                    QString::number(serial);
     if (date) {
-        name += u'_' + QString::number(date->year()) + u'_' + QString::number(date->month()) + u'_' +
-                QString::number(date->day());
+        name += u'_' + QString::number(date->year()) + u'_' + QString::number(date->month()) +
+                u'_' + QString::number(date->day());
     }
     return name + QStringLiteral(".pdf");
 }

@@ -118,8 +118,10 @@ private slots:
         QTest::addColumn<bool>("folderExists");
         QTest::addColumn<bool>("anyType");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no file type") << true << false << QStringLiteral("ファイル形式が指定されていません。");
-        QTest::newRow("no scanner folder") << false << true << QStringLiteral("指定のフォルダーがありません。");
+        QTest::newRow("no file type")
+            << true << false << QStringLiteral("ファイル形式が指定されていません。");
+        QTest::newRow("no scanner folder")
+            << false << true << QStringLiteral("指定のフォルダーがありません。");
     }
     void intakeRefusals() {
         QFETCH(bool, folderExists);
@@ -138,7 +140,7 @@ private slots:
             trigger(command);
             QCOMPARE(m_form->statusText(1), message);
             QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"}); // unchanged
-            QCOMPARE(m_form->idEdit()->text(), QString());     // emptied all the same
+            QCOMPARE(m_form->idEdit()->text(), QString());      // emptied all the same
         }
         QVERIFY(m_prompts.fileDialogs.isEmpty());
     }
@@ -158,8 +160,10 @@ private slots:
     void folderIntake_data() {
         QTest::addColumn<int>("sequence");
         QTest::addColumn<QStringList>("order");
-        QTest::newRow("sequence 0 walks the list backwards") << 0 << QStringList{"z.jpg", "y.jpg", "x.jpg"};
-        QTest::newRow("sequence 1 walks it forwards") << 1 << QStringList{"x.jpg", "y.jpg", "z.jpg"};
+        QTest::newRow("sequence 0 walks the list backwards")
+            << 0 << QStringList{"z.jpg", "y.jpg", "x.jpg"};
+        QTest::newRow("sequence 1 walks it forwards")
+            << 1 << QStringList{"x.jpg", "y.jpg", "z.jpg"};
     }
     void folderIntake() {
         QFETCH(int, sequence);
@@ -184,10 +188,12 @@ private slots:
 
         m_prompts.fileChoices.enqueue(chosen({m_dir->filePath("elsewhere/b.jpg")}));
         trigger("フォルダー画像取込");
-        QCOMPARE(m_form->statusText(1), QStringLiteral("読み込みフォルダーの指定はキャンセルされました。"));
+        QCOMPARE(m_form->statusText(1),
+                 QStringLiteral("読み込みフォルダーの指定はキャンセルされました。"));
         m_prompts.fileChoices.enqueue(FileChoice{});
         trigger("フォルダー画像取込");
-        QCOMPARE(m_form->statusText(1), QStringLiteral("読み込みファイルの指定はキャンセルされました。"));
+        QCOMPARE(m_form->statusText(1),
+                 QStringLiteral("読み込みファイルの指定はキャンセルされました。"));
         m_prompts.fileChoices.enqueue(chosen({}));
         trigger("フォルダー画像取込");
         QCOMPARE(m_form->statusText(1), QStringLiteral("ファイルの指定がされていません。"));
@@ -240,7 +246,8 @@ private slots:
         QCOMPARE(m_form->workspace().pages().at(1).Shiori, QStringLiteral("abcdefghijklmnopqr"));
         QCOMPARE(view->item(1)->text(), QStringLiteral("abcdefghijklmnopqr"));
         emit view->pageDropped(1, -1);
-        QCOMPARE(view->item(3)->text(), QStringLiteral("abcdefghijklmnopqr")); // caption moves along
+        QCOMPARE(view->item(3)->text(),
+                 QStringLiteral("abcdefghijklmnopqr")); // caption moves along
         QCOMPARE(view->item(1)->text(), QString());
     }
 
@@ -273,12 +280,14 @@ private slots:
         writePage(source + "/p1.jpg", 50, 50);
         writePage(scan("p2.jpg"), 70, 70);
         writePage(source + "/p2.jpg", 60, 60);
-        m_prompts.fileChoices.enqueue(chosen({source + "/p1.jpg", source + "/p2.jpg", scan("p2.jpg")}));
+        m_prompts.fileChoices.enqueue(
+            chosen({source + "/p1.jpg", source + "/p2.jpg", scan("p2.jpg")}));
         trigger("ファイル　インポート");
         QCOMPARE(m_form->statusText(1), QStringLiteral("インポート完了"));
         QCOMPARE(m_form->settings().FileOpenDir, source);
         QCOMPARE(QImage(scan("p1.jpg")).size(), QSize(50, 50));
-        QCOMPARE(QImage(scan("p2.jpg")).size(), QSize(60, 60)); // replaced, and not emptied by itself
+        QCOMPARE(QImage(scan("p2.jpg")).size(),
+                 QSize(60, 60)); // replaced, and not emptied by itself
         QVERIFY(m_form->workspace().pages().isEmpty());
         QVERIFY(m_prompts.fileDialogs.last().filter.startsWith("JPEG|*.jpg;*.jpeg;|BITMAP|"));
 
@@ -307,7 +316,8 @@ private slots:
         QVERIFY(!QImage(scan("scanned.png")).isNull());
 
         m_prompts.answerNextDialog(QDialog::Accepted);
-        m_prompts.fileChoices.enqueue(chosen({scan("second.png")}, 0)); // JPEG filter: extension follows it
+        m_prompts.fileChoices.enqueue(
+            chosen({scan("second.png")}, 0)); // JPEG filter: extension follows it
         trigger("Ｔｗａｉｎ読み取り");
         QVERIFY(QFile::exists(scan("second.jpg")));
         QVERIFY(m_form->workspace().pages().isEmpty()); // the page list is not changed
@@ -329,7 +339,8 @@ private slots:
         writeBytes(scan("1.jpg"), "broken now");
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PageCheck));
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));
-        QCOMPARE(m_form->statusText(1), QStringLiteral("サポートしていないファイル形式があります。"));
+        QCOMPARE(m_form->statusText(1),
+                 QStringLiteral("サポートしていないファイル形式があります。"));
         QFile::remove(scan("1.jpg"));
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PageCheck));
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));

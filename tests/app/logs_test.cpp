@@ -59,9 +59,11 @@ private slots:
         const QString sixty(30, QChar(0x80F8)); // 60 bytes in code page 932
         QCOMPARE(CreationLog::lineFor(1234567, "/charts/01/23/45/67/HP1234_1234567_2_2024_3_5.pdf",
                                       {"A1", "", "B2", ""}),
-                 QStringLiteral("1234567,/charts/01/23/45/67/HP1234_1234567_2_2024_3_5.pdf,\"A1\",\"\",\"B2\",\"\""));
+                 QStringLiteral("1234567,/charts/01/23/45/67/"
+                                "HP1234_1234567_2_2024_3_5.pdf,\"A1\",\"\",\"B2\",\"\""));
         QCOMPARE(CreationLog::lineFor(5, "/p.pdf", {sixty, "say \"hi\"", "", ""}),
-                 QStringLiteral("5,/p.pdf,\"") + sixty + QStringLiteral("\",\"say \"hi\"\",\"\",\"\""));
+                 QStringLiteral("5,/p.pdf,\"") + sixty +
+                     QStringLiteral("\",\"say \"hi\"\",\"\",\"\""));
     }
 
     void appendSaveWritesEveryLineEachTime() {
@@ -82,7 +84,8 @@ private slots:
         window.appendSave();
         m_prompts.fileChoices.enqueue(chosen(path));
         window.appendSave();
-        const QByteArray once = "1,/a.pdf,\"\x8b\xb9\x95\x94\",\"\",\"\",\"\"\r\n2,/b.pdf,\"?\",\"\",\"\",\"\"\r\n";
+        const QByteArray once =
+            "1,/a.pdf,\"\x8b\xb9\x95\x94\",\"\",\"\",\"\"\r\n2,/b.pdf,\"?\",\"\",\"\",\"\"\r\n";
         QCOMPARE(readAll(path), once + once);
         QVERIFY(!log.isModified());
         QCOMPARE(settings.LogOutFolder, m_dir.filePath("logs"));
@@ -116,7 +119,8 @@ private slots:
         m_prompts.questionAnswers.enqueue(QMessageBox::No);
         QVERIFY(!form->close());
         QVERIFY(form->isVisible());
-        QCOMPARE(m_prompts.questions, QStringList{"ログファイルが追加保存されていません。終了しますか？"});
+        QCOMPARE(m_prompts.questions,
+                 QStringList{"ログファイルが追加保存されていません。終了しますか？"});
         QVERIFY(!QFile::exists(form->services().settingsPath)); // no closing step ran
 
         m_prompts.answerNextDialog(QDialog::Rejected); // "Cancel" keeps the log

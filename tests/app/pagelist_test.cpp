@@ -8,7 +8,8 @@ namespace {
 PageList pages(int count) {
     PageList list;
     for (int i = 1; i <= count; ++i) {
-        list.append(APageList{QString("/scan/%1.jpg").arg(i), i - 1, std::nullopt, QString::number(i)});
+        list.append(
+            APageList{QString("/scan/%1.jpg").arg(i), i - 1, std::nullopt, QString::number(i)});
     }
     return list;
 }
@@ -64,8 +65,10 @@ TEST(PageList, EntriesKeepTheirAddressAcrossMovesAndRemovals) {
 
 TEST(PageList, CaptionsAreCutAt18Bytes) {
     EXPECT_EQ(PageList::cutCaption("abcdefghijklmnopqrst"), "abcdefghijklmnopqr");
-    EXPECT_EQ(PageList::cutCaption(QStringLiteral("一二三四五六七八九十")), QStringLiteral("一二三四五六七八九"));
-    EXPECT_EQ(PageList::cutCaption(QStringLiteral("a一二三四五六七八九")), QStringLiteral("a一二三四五六七八"));
+    EXPECT_EQ(PageList::cutCaption(QStringLiteral("一二三四五六七八九十")),
+              QStringLiteral("一二三四五六七八九"));
+    EXPECT_EQ(PageList::cutCaption(QStringLiteral("a一二三四五六七八九")),
+              QStringLiteral("a一二三四五六七八"));
 }
 
 struct ThumbCase {

@@ -46,7 +46,9 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-int pdfPageCount(const QString& path) { return int(readAll(path).count("/Type /Page\r\n")); }
+int pdfPageCount(const QString& path) {
+    return int(readAll(path).count("/Type /Page\r\n"));
+}
 
 bool qpdfAccepts(const QString& path) {
     QProcess qpdf;
@@ -77,7 +79,8 @@ class SaveTest : public QObject {
         return path;
     }
 
-    ChartSaver::Input input(const QString& patient, const QString& serial, const QStringList& files) {
+    ChartSaver::Input input(const QString& patient, const QString& serial,
+                            const QStringList& files) {
         ChartSaver::Input in;
         in.patientText = patient;
         in.serialText = serial;
@@ -137,16 +140,26 @@ private slots:
         const int saved = int(SaveOutcome::Saved);
         const int patientError = int(SaveOutcome::PatientNumberError);
         const int serialError = int(SaveOutcome::SerialNumberError);
-        QTest::newRow("blank before the number") << " 42" << "0" << saved << "保存しました。";
-        QTest::newRow("blank after the number") << "42 " << "0" << patientError << "患者番号エラー";
-        QTest::newRow("decimal point") << "4.2" << "0" << patientError << "患者番号エラー";
-        QTest::newRow("zero") << "0" << "0" << patientError << "患者番号エラー";
-        QTest::newRow("nine digits") << "100000000" << "0" << patientError << "患者番号エラー";
-        QTest::newRow("largest patient") << "99999999" << "0" << saved << "保存しました。";
-        QTest::newRow("empty") << "" << "0" << patientError << "患者番号エラー";
-        QTest::newRow("serial 999") << "42" << "999" << saved << "保存しました。";
-        QTest::newRow("serial 1000") << "42" << "1000" << serialError << "連番エラー";
-        QTest::newRow("serial -1") << "42" << "-1" << serialError << "連番エラー";
+        QTest::newRow("blank before the number") << " 42"
+                                                 << "0" << saved << "保存しました。";
+        QTest::newRow("blank after the number") << "42 "
+                                                << "0" << patientError << "患者番号エラー";
+        QTest::newRow("decimal point") << "4.2"
+                                       << "0" << patientError << "患者番号エラー";
+        QTest::newRow("zero") << "0"
+                              << "0" << patientError << "患者番号エラー";
+        QTest::newRow("nine digits") << "100000000"
+                                     << "0" << patientError << "患者番号エラー";
+        QTest::newRow("largest patient") << "99999999"
+                                         << "0" << saved << "保存しました。";
+        QTest::newRow("empty") << ""
+                               << "0" << patientError << "患者番号エラー";
+        QTest::newRow("serial 999") << "42"
+                                    << "999" << saved << "保存しました。";
+        QTest::newRow("serial 1000") << "42"
+                                     << "1000" << serialError << "連番エラー";
+        QTest::newRow("serial -1") << "42"
+                                   << "-1" << serialError << "連番エラー";
     }
     void numberChecks() {
         QFETCH(QString, patient);
@@ -161,11 +174,13 @@ private slots:
 
     void firstPageRule() {
         QCOMPARE(save(input("42", "0", {page("1.jpg")})), SaveOutcome::FirstPageRule);
-        QCOMPARE(m_frontEnd.lastStatus(), QStringLiteral("最初のページを保存しない指定により、保存ができません。"));
+        QCOMPARE(m_frontEnd.lastStatus(),
+                 QStringLiteral("最初のページを保存しない指定により、保存ができません。"));
         QVERIFY(QDir(archive()).isEmpty());
 
         m_settings.WriteDate = false;
-        QCOMPARE(save(input("42", "0", {page("1.jpg"), page("2.jpg", 300, 200)})), SaveOutcome::Saved);
+        QCOMPARE(save(input("42", "0", {page("1.jpg"), page("2.jpg", 300, 200)})),
+                 SaveOutcome::Saved);
         const QString chart = archive() + "/00/00/00/42/HP1234_42_0.pdf";
         QCOMPARE(pdfPageCount(chart), 1);
         QVERIFY(readAll(chart).contains("/Width 300\r\n/Height 200")); // the second page
@@ -195,7 +210,8 @@ private slots:
         t.close();
         ChartSaver::Written written;
         QCOMPARE(save(input("43", "0", {truncated}), &written), SaveOutcome::NoPages);
-        QCOMPARE(QDir(archive() + "/00/00/00/43").entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(archive() + "/00/00/00/43").entryList(QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     void overwriteRule() {
@@ -236,10 +252,12 @@ private slots:
 
         QDir().mkpath(scan("folder.jpg")); // exists, but cannot be opened as a file
         ChartSaver::Written written;
-        QCOMPARE(save(input("77", "1", {scan("folder.jpg"), page("2.jpg")}), &written), SaveOutcome::WriteError);
+        QCOMPARE(save(input("77", "1", {scan("folder.jpg"), page("2.jpg")}), &written),
+                 SaveOutcome::WriteError);
         QVERIFY(written.error.contains("folder.jpg"));
         QCOMPARE(readAll(folder + "/HP1234_77_1.pdf"), old);
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"HP1234_77_1.pdf"});
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"HP1234_77_1.pdf"});
         QCOMPARE(m_log.lines().size(), 1);
         QCOMPARE(indexRows(), 1);
     }
@@ -260,7 +278,8 @@ private slots:
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("broken");
         bad.close();
-        auto in = input("9", "0", {page("1.jpg"), scan("missing.jpg"), scan("bad.png"), page("4.jpg")});
+        auto in =
+            input("9", "0", {page("1.jpg"), scan("missing.jpg"), scan("bad.png"), page("4.jpg")});
         in.pages[2].shiori = "bad";
         in.pages[3].note = QStringList{"note line"};
         QCOMPARE(save(in), SaveOutcome::Saved);
@@ -282,7 +301,8 @@ private slots:
         QCOMPARE(m_frontEnd.folderClears, 1);
         QVERIFY(m_log.lines().first().endsWith(",\"" + sixty + "\",\"\",\"\",\"x\"y\""));
         QVERIFY(m_log.isModified());
-        auto q = m_index->query("SELECT Pidno, SubNo, FilePath, Key1, Key4, CreateDateTime FROM PeloraFileDB");
+        auto q = m_index->query(
+            "SELECT Pidno, SubNo, FilePath, Key1, Key4, CreateDateTime FROM PeloraFileDB");
         QVERIFY(q && q->next());
         QCOMPARE(q->value(0).toInt(), 42);
         QCOMPARE(q->value(1).toInt(), 3);

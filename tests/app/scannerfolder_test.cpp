@@ -35,7 +35,8 @@ TEST_P(TypeFilter, BuiltFromTheTypeSettings) {
 INSTANTIATE_TEST_SUITE_P(
     Table, TypeFilter,
     ::testing::Values(
-        FilterCase{"all", true, true, true, true, "ファイル形式|*.jpg;*.Jpeg;*.tif;*.tiff;*.bmp;*.png;"},
+        FilterCase{"all", true, true, true, true,
+                   "ファイル形式|*.jpg;*.Jpeg;*.tif;*.tiff;*.bmp;*.png;"},
         FilterCase{"jpeg_and_png", true, false, false, true, "ファイル形式|*.jpg;*.Jpeg;*.png;"},
         FilterCase{"tiff_only", false, true, false, false, "ファイル形式|*.tif;*.tiff;"},
         FilterCase{"none", false, false, false, false, ""}),
@@ -43,7 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScannerFolder, ListsMatchingPlainFilesByNameIgnoringCase) {
     QTemporaryDir dir;
-    for (const char* name : {"b.JPG", "a.jpeg", "C.png", "d.txt", ".hidden.jpg", "e.tif", "f.bmp"}) {
+    for (const char* name :
+         {"b.JPG", "a.jpeg", "C.png", "d.txt", ".hidden.jpg", "e.tif", "f.bmp"}) {
         touch(dir.filePath(name));
     }
     QDir(dir.path()).mkdir("sub.jpg");
@@ -83,7 +85,8 @@ TEST(ScannerFolder, ClearingKeepsSubfoldersHiddenAndSystemEntries) {
 }
 
 TEST(ScannerFolder, UndeletableFileAsksAndStopOrNextDecides) {
-    for (const auto answer : {scannerfolder::AfterFailure::Stop, scannerfolder::AfterFailure::Next}) {
+    for (const auto answer :
+         {scannerfolder::AfterFailure::Stop, scannerfolder::AfterFailure::Next}) {
         QTemporaryDir dir;
         for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
             touch(dir.filePath(name));

@@ -196,7 +196,8 @@ private slots:
         QAction* acquire = form->action("Ｔｗａｉｎ読み取り");
         QVERIFY(acquire && !acquire->isEnabled());
         // Entries whose commands are not in this build stay disabled whatever the rules say.
-        for (const char* text : {"患者番号照会", "検索", "カルテ存在確認", "メンテナンス(全件)", "カルテ登録確認"}) {
+        for (const char* text :
+             {"患者番号照会", "検索", "カルテ存在確認", "メンテナンス(全件)", "カルテ登録確認"}) {
             QAction* a = form->action(QString::fromUtf8(text));
             QVERIFY2(a, text);
             form->updateMenu(qobject_cast<QMenu*>(a->parent()));

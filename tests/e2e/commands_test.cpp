@@ -108,18 +108,22 @@ private slots:
         QDir().mkpath(path("scanner/keep"));
         const QStringList common{"--program-folder", path("program")};
 
-        Run saved = run("pelorafile-save", QStringList{"--patient", "1234567", "--serial", "2", "--key1", "胸部",
-                                                       "--creation-log", path("created.txt")} + common);
+        Run saved =
+            run("pelorafile-save", QStringList{"--patient", "1234567", "--serial", "2", "--key1",
+                                               "胸部", "--creation-log", path("created.txt")} +
+                                       common);
         QCOMPARE(saved.exitCode, 0);
         const QString chart = path("archive/01/23/45/67/HP77_1234567_2.pdf");
         QCOMPARE(saved.out.trimmed(), chart);
         QVERIFY(QFile::exists(chart));
         QCOMPARE(rowCount(), 1);
         // The scanner folder was cleared of its plain files; the subfolder stays.
-        QCOMPARE(QDir(path("scanner")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"keep"});
+        QCOMPARE(QDir(path("scanner")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"keep"});
         QFile log(path("created.txt"));
         QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll(), "1234567," + chart.toUtf8() + ",\"\x8b\xb9\x95\x94\",\"\",\"\",\"\"\r\n");
+        QCOMPARE(log.readAll(),
+                 "1234567," + chart.toUtf8() + ",\"\x8b\xb9\x95\x94\",\"\",\"\",\"\"\r\n");
     }
 
     void batchSaveRefusals_data() {
@@ -127,10 +131,13 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
         QTest::newRow("patient number") << QStringList{"--patient", "4.2"} << 2 << "患者番号エラー";
-        QTest::newRow("serial number") << QStringList{"--patient", "42", "--serial", "1000"} << 3 << "連番エラー";
-        QTest::newRow("first page rule") << QStringList{"--patient", "42", "--single"} << 4
-                                         << "最初のページを保存しない指定により、保存ができません。";
-        QTest::newRow("overwrite") << QStringList{"--patient", "42", "--again"} << 6 << "ファイルの上書きができません。";
+        QTest::newRow("serial number")
+            << QStringList{"--patient", "42", "--serial", "1000"} << 3 << "連番エラー";
+        QTest::newRow("first page rule")
+            << QStringList{"--patient", "42", "--single"} << 4
+            << "最初のページを保存しない指定により、保存ができません。";
+        QTest::newRow("overwrite")
+            << QStringList{"--patient", "42", "--again"} << 6 << "ファイルの上書きができません。";
         QTest::newRow("usage") << QStringList{"--serial", "1"} << 64 << "usage";
     }
     void batchSaveRefusals() {
@@ -144,9 +151,13 @@ private slots:
             QVERIFY(testimages::save(testimages::page(100, 100), path("scanner/2.jpg")));
         }
         if (arguments.removeOne("--again")) {
-            QCOMPARE(run("pelorafile-save", arguments + QStringList{"--program-folder", path("program")}).exitCode, 0);
+            QCOMPARE(
+                run("pelorafile-save", arguments + QStringList{"--program-folder", path("program")})
+                    .exitCode,
+                0);
         }
-        const Run refused = run("pelorafile-save", arguments + QStringList{"--program-folder", path("program")});
+        const Run refused =
+            run("pelorafile-save", arguments + QStringList{"--program-folder", path("program")});
         QCOMPARE(refused.exitCode, exitCode);
         QVERIFY2(refused.err.contains(message), qPrintable(refused.err));
         QVERIFY(refused.out.isEmpty());
@@ -154,7 +165,8 @@ private slots:
 
     void batchSaveWithoutAnIndex() {
         writeSettings([](TRegistory&) {});
-        const Run refused = run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
+        const Run refused =
+            run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
         QCOMPARE(refused.exitCode, 10);
         QVERIFY(!QFile::exists(path("program/PeloraFileDB.db")));
     }

@@ -11,7 +11,9 @@
 
 namespace {
 
-TPdfDateTime pinnedTime() { return TPdfDateTime{2024, 3, 5, 14, 30, 9}; }
+TPdfDateTime pinnedTime() {
+    return TPdfDateTime{2024, 3, 5, 14, 30, 9};
+}
 
 /// Random names that follow a fixed sequence.
 TPRRandom countingRandom() {
@@ -72,7 +74,8 @@ protected:
             entry.SetOpened(true);
         }
     }
-    std::string writeChart(const QString& name, const std::function<void()>& pages, bool stretch = false) {
+    std::string writeChart(const QString& name, const std::function<void()>& pages,
+                           bool stretch = false) {
         const QString path = m_dir.filePath(name);
         m_composer.BeginChart(path);
         m_composer.Stretch = stretch;
@@ -96,7 +99,8 @@ struct SizeCase {
 class PlacedSize : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(PlacedSize, CropOrFitIntoTheImageArea) {
-    EXPECT_EQ(chartpage::placedSize(GetParam().image, QSize(634, 934), GetParam().stretch), GetParam().placed);
+    EXPECT_EQ(chartpage::placedSize(GetParam().image, QSize(634, 934), GetParam().stretch),
+              GetParam().placed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +124,8 @@ TEST_F(ChartComposer, CroppedScanPageAndItsContentStream) {
     const QString scan = page("scan.jpg", 2480, 3508);
     const std::string pdf = writeChart("crop.pdf", [&] { addPage(scan); });
     EXPECT_NE(pdf.find("/MediaBox [0 0 700 1000 ]"), std::string::npos);
-    EXPECT_NE(pdf.find("/F0 10 Tf\nq\n33 33 634 934 re\nW\nn\n634 0 0 934 33 33 cm\n/PRJpegImage14711 Do\nQ\n"),
+    EXPECT_NE(pdf.find("/F0 10 Tf\nq\n33 33 634 934 re\nW\nn\n634 0 0 934 33 33 "
+                       "cm\n/PRJpegImage14711 Do\nQ\n"),
               std::string::npos);
     EXPECT_NE(pdf.find("/Width 634\r\n/Height 934"), std::string::npos);
 }
@@ -129,7 +134,8 @@ TEST_F(ChartComposer, StretchedPagesAndTheirPlacement) {
     const QString scan = page("scan.jpg", 2480, 3508);
     const QString small = page("small.png", 300, 200);
     const std::string pdf = writeChart(
-        "stretch.pdf", [&] {
+        "stretch.pdf",
+        [&] {
             addPage(scan);
             addPage(small);
         },
@@ -169,7 +175,8 @@ TEST_F(ChartComposer, TwoPagesWithNoteAndBookmarkNumberTheObjects) {
     // The note lies on the page: moved in from beyond the right edge of a 700-point page.
     EXPECT_NE(note.find("/Rect [600 929 700 959 ]"), std::string::npos);
     const std::string bookmark = objectText(pdf, 13);
-    EXPECT_NE(bookmark.find("/Count 0\r\n/Title (Plan)\r\n/Dest [9 0 R /XYZ 0 1000 1 ]"), std::string::npos);
+    EXPECT_NE(bookmark.find("/Count 0\r\n/Title (Plan)\r\n/Dest [9 0 R /XYZ 0 1000 1 ]"),
+              std::string::npos);
     EXPECT_TRUE(objectText(pdf, 14).empty());
     EXPECT_NE(pdf.find("/Size 14"), std::string::npos);
 }
@@ -233,11 +240,14 @@ TEST_F(ChartComposer, RenderedPageShowsTheSourceCrop) {
 
     QProcess render;
     render.start(QStringLiteral("pdftoppm"),
-                 {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"), QStringLiteral("-singlefile"),
-                  m_dir.filePath("render.pdf"), m_dir.filePath("rendered")});
-    ASSERT_TRUE(render.waitForFinished(30000)) << "pdftoppm did not run (is poppler-utils installed?)";
+                 {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
+                  QStringLiteral("-singlefile"), m_dir.filePath("render.pdf"),
+                  m_dir.filePath("rendered")});
+    ASSERT_TRUE(render.waitForFinished(30000))
+        << "pdftoppm did not run (is poppler-utils installed?)";
     ASSERT_EQ(render.exitCode(), 0);
-    const QImage rendered = QImage(m_dir.filePath("rendered.png")).convertToFormat(QImage::Format_RGB888);
+    const QImage rendered =
+        QImage(m_dir.filePath("rendered.png")).convertToFormat(QImage::Format_RGB888);
     ASSERT_EQ(rendered.size(), QSize(700, 1000));
 
     // The top-left 634 x 934 pixels of the source, 33 points in from the top-left corner.
@@ -252,7 +262,7 @@ TEST_F(ChartComposer, RenderedPageShowsTheSourceCrop) {
             ++samples;
         }
     }
-    EXPECT_LT(difference / samples / 3, 8.0); // JPEG at quality 80
+    EXPECT_LT(difference / samples / 3, 8.0);                  // JPEG at quality 80
     EXPECT_EQ(rendered.pixelColor(10, 10), QColor(Qt::white)); // the margin stays empty
 }
 

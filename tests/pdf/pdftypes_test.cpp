@@ -28,22 +28,22 @@ TEST_P(TextStrings, WrittenForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, TextStrings,
-    testing::Values(
-        TextCase{"empty", "", "()"}, TextCase{"date", "D:20240305143009", "(D:20240305143009)"},
-        TextCase{"parentheses_and_backslash", "a(b)\\c", "(a\\(b\\)\\\\c)"},
-        TextCase{"control_escapes", "1\r2\n3\t4\b5\f6", "(1\\r2\\n3\\t4\\b5\\f6)"},
-        TextCase{"other_control_bytes_raw", "a\x01z", "(a\x01z)"},
-        TextCase{"one_kanji", "\xE6\xBC\xA2", "<FEFF6F22>"},
-        // Half-width katakana is single-byte in code page 932, but readers take the bytes of a
-        // literal string as PDFDocEncoding (B1 would show as a plus-minus sign), so it is
-        // written as UTF-16.
-        TextCase{"halfwidth_katakana", "\xEF\xBD\xB1\xEF\xBD\xB2", "<FEFFFF71FF72>"},
-        TextCase{"line_break_in_unicode", "A\r\n\xE6\xBC\xA2",
-                 "<FEFF0041000D000A6F22>"},
-        // U+301C WAVE DASH comes back from code page 932 as U+FF5E, as on Windows.
-        TextCase{"wave_dash_kept", "\xE3\x80\x9C", "<FEFF301C>"},
-        TextCase{"euro_outside_cp932", "\xE2\x82\xAC", "<FEFF20AC>"},
-        TextCase{"astral_as_surrogates", "\xF0\xA0\xAE\xB7", "<FEFFD842DFB7>"}),
+    testing::Values(TextCase{"empty", "", "()"},
+                    TextCase{"date", "D:20240305143009", "(D:20240305143009)"},
+                    TextCase{"parentheses_and_backslash", "a(b)\\c", "(a\\(b\\)\\\\c)"},
+                    TextCase{"control_escapes", "1\r2\n3\t4\b5\f6", "(1\\r2\\n3\\t4\\b5\\f6)"},
+                    TextCase{"other_control_bytes_raw", "a\x01z", "(a\x01z)"},
+                    TextCase{"one_kanji", "\xE6\xBC\xA2", "<FEFF6F22>"},
+                    // Half-width katakana is single-byte in code page 932, but readers take the
+                    // bytes of a literal string as PDFDocEncoding (B1 would show as a plus-minus
+                    // sign), so it is written as UTF-16.
+                    TextCase{"halfwidth_katakana", "\xEF\xBD\xB1\xEF\xBD\xB2", "<FEFFFF71FF72>"},
+                    TextCase{"line_break_in_unicode", "A\r\n\xE6\xBC\xA2",
+                             "<FEFF0041000D000A6F22>"},
+                    // U+301C WAVE DASH comes back from code page 932 as U+FF5E, as on Windows.
+                    TextCase{"wave_dash_kept", "\xE3\x80\x9C", "<FEFF301C>"},
+                    TextCase{"euro_outside_cp932", "\xE2\x82\xAC", "<FEFF20AC>"},
+                    TextCase{"astral_as_surrogates", "\xF0\xA0\xAE\xB7", "<FEFFD842DFB7>"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct NameCase {

@@ -163,8 +163,7 @@ TEST(ReportGolden, JapaneseBookmarkAndNote) {
     pdftest::ExpectGolden("japanese-bookmark.pdf", file);
 
     EXPECT_NE(file.find("/Title <FEFF7D394ECB72B6>"), std::string::npos);
-    EXPECT_NE(file.find("/Contents <FEFF518D8A3A000DFF12903195935F8C>"),
-              std::string::npos);
+    EXPECT_NE(file.find("/Contents <FEFF518D8A3A000DFF12903195935F8C>"), std::string::npos);
 }
 
 // --- Printing --------------------------------------------------------------------------------

@@ -34,21 +34,43 @@ INSTANTIATE_TEST_SUITE_P(
     Table, PatientFolder,
     ::testing::Values(
         FolderCase{"plain", "/charts", {}, {}, 1234567, "/01/23/45/67", "/charts/01/23/45/67"},
-        FolderCase{"prefixes_and_suffixes", "/", {"ID", "", "", ""}, {"x", "", "_z", ""}, 98765432,
-                   "/ID98x/76/54_z/32", "/ID98x/76/54_z/32"},
+        FolderCase{"prefixes_and_suffixes",
+                   "/",
+                   {"ID", "", "", ""},
+                   {"x", "", "_z", ""},
+                   98765432,
+                   "/ID98x/76/54_z/32",
+                   "/ID98x/76/54_z/32"},
         FolderCase{"patient_5", "/charts", {}, {}, 5, "/00/00/00/05", "/charts/00/00/00/05"},
         FolderCase{"patient_1", "/charts", {}, {}, 1, "/00/00/00/01", "/charts/00/00/00/01"},
-        FolderCase{"patient_99999999", "/charts", {}, {}, 99999999, "/99/99/99/99", "/charts/99/99/99/99"},
-        FolderCase{"base_with_trailing_separator", "/charts/", {}, {}, 1, "/00/00/00/01",
+        FolderCase{
+            "patient_99999999", "/charts", {}, {}, 99999999, "/99/99/99/99", "/charts/99/99/99/99"},
+        FolderCase{"base_with_trailing_separator",
+                   "/charts/",
+                   {},
+                   {},
+                   1,
+                   "/00/00/00/01",
                    "/charts/00/00/00/01"},
-        FolderCase{"separator_inside_a_prefix_adds_a_level", "/charts", {"A/B", "", "", ""}, {}, 1,
-                   "/A/B00/00/00/01", "/charts/A/B00/00/00/01"},
-        FolderCase{"number_kept_modulo_10_to_the_8", "/c", {}, {}, 123456789, "/23/45/67/89",
+        FolderCase{"separator_inside_a_prefix_adds_a_level",
+                   "/charts",
+                   {"A/B", "", "", ""},
+                   {},
+                   1,
+                   "/A/B00/00/00/01",
+                   "/charts/A/B00/00/00/01"},
+        FolderCase{"number_kept_modulo_10_to_the_8",
+                   "/c",
+                   {},
+                   {},
+                   123456789,
+                   "/23/45/67/89",
                    "/c/23/45/67/89"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChartFileName, WithAndWithoutTheDate) {
-    EXPECT_EQ(chartFileName("1234", 1234567, 2, QDate(2024, 3, 5)), "HP1234_1234567_2_2024_3_5.pdf");
+    EXPECT_EQ(chartFileName("1234", 1234567, 2, QDate(2024, 3, 5)),
+              "HP1234_1234567_2_2024_3_5.pdf");
     EXPECT_EQ(chartFileName("", 98765432, 0, std::nullopt), "HP_98765432_0.pdf");
     EXPECT_EQ(chartFileName("%1", 123, 7, std::nullopt), "HP%1_123_7.pdf");
     EXPECT_EQ(chartFileName("A", 1, 999, QDate(2024, 12, 31)), "HPA_1_999_2024_12_31.pdf");

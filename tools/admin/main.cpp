@@ -10,7 +10,8 @@ namespace {
 const QList<AdminCommand>& commands() {
     static const QList<AdminCommand> list{
         {QStringLiteral("create-index"), QStringLiteral("FOLDER"),
-         QStringLiteral("create an empty chart index in FOLDER, never touching an existing one\n      (exit 1: it exists already, 2: it cannot be created)"),
+         QStringLiteral("create an empty chart index in FOLDER, never touching an existing one\n   "
+                        "   (exit 1: it exists already, 2: it cannot be created)"),
          runCreateIndex},
         {QStringLiteral("image-info"), QStringLiteral("FILE"),
          QStringLiteral("print the size, bits per pixel, resolution and TIFF compression a load "

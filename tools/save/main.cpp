@@ -28,7 +28,8 @@ enum BatchExit : int {
 /// Messages go to standard error; the scanner folder is cleared without asking.
 class ConsoleFrontEnd final : public SaveFrontEnd {
 public:
-    ConsoleFrontEnd(const TRegistory& settings, QTextStream& err) : m_settings(settings), m_err(err) {}
+    ConsoleFrontEnd(const TRegistory& settings, QTextStream& err)
+        : m_settings(settings), m_err(err) {}
 
     void showStatus(const QString& text) override {
         if (!text.isEmpty()) {
@@ -39,7 +40,8 @@ public:
         m_err << fileName << '\n' << QStringLiteral("ファイルの上書きができません。") << '\n';
     }
     void showCannotCreate(const QString& pathOrName) override {
-        m_err << pathOrName << '\n' << QStringLiteral("ファイルまたはフォルダーを作成できません。") << '\n';
+        m_err << pathOrName << '\n'
+              << QStringLiteral("ファイルまたはフォルダーを作成できません。") << '\n';
     }
     void addErrorLogLine(const QString& line) override { m_err << line << '\n'; }
     void clearScannerFolder() override {
@@ -65,23 +67,29 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Saves one chart from the pages in the scanner folder, with the program's settings, index and rules."));
+    parser.setApplicationDescription(
+        QStringLiteral("Saves one chart from the pages in the scanner folder, with the program's "
+                       "settings, index and rules."));
     parser.addHelpOption();
-    const QCommandLineOption patient(QStringLiteral("patient"), QStringLiteral("Patient number."), QStringLiteral("N"));
-    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Serial number (default: the setting VolNo)."),
+    const QCommandLineOption patient(QStringLiteral("patient"), QStringLiteral("Patient number."),
+                                     QStringLiteral("N"));
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    QStringLiteral("Serial number (default: the setting VolNo)."),
                                     QStringLiteral("S"));
     QList<QCommandLineOption> keys;
     for (int n = 1; n <= 4; ++n) {
-        keys.append(QCommandLineOption(QStringLiteral("key%1").arg(n), QStringLiteral("Keyword %1.").arg(n),
+        keys.append(QCommandLineOption(QStringLiteral("key%1").arg(n),
+                                       QStringLiteral("Keyword %1.").arg(n),
                                        QStringLiteral("TEXT")));
     }
-    const QCommandLineOption programFolder(QStringLiteral("program-folder"),
-                                           QStringLiteral("Folder of the chart index (default: this program's folder)."),
-                                           QStringLiteral("DIR"));
-    const QCommandLineOption creationLog(QStringLiteral("creation-log"),
-                                         QStringLiteral("Text file to which the creation log line is appended."),
-                                         QStringLiteral("FILE"));
+    const QCommandLineOption programFolder(
+        QStringLiteral("program-folder"),
+        QStringLiteral("Folder of the chart index (default: this program's folder)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption creationLog(
+        QStringLiteral("creation-log"),
+        QStringLiteral("Text file to which the creation log line is appended."),
+        QStringLiteral("FILE"));
     parser.addOption(patient);
     parser.addOption(serial);
     for (const auto& key : keys) {
@@ -109,12 +117,14 @@ int main(int argc, char** argv) {
                                                        : QCoreApplication::applicationDirPath();
     ChartIndex index;
     if (!index.open(folder)) {
-        err << QStringLiteral("データベースの接続に失敗しました。") << ' ' << index.lastError() << '\n';
+        err << QStringLiteral("データベースの接続に失敗しました。") << ' ' << index.lastError()
+            << '\n';
         return ExitIndexUnavailable;
     }
 
     if (!QFileInfo(settings.ScannerDir).isDir()) {
-        err << QStringLiteral("指定のフォルダーがありません。") << ' ' << settings.ScannerDir << '\n';
+        err << QStringLiteral("指定のフォルダーがありません。") << ' ' << settings.ScannerDir
+            << '\n';
         return ExitNoFolder;
     }
     const QString filter = scannerfolder::BuildTypeFilter(settings);
@@ -129,7 +139,8 @@ int main(int argc, char** argv) {
     for (size_t n = 0; n < input.keywords.size(); ++n) {
         input.keywords[n] = parser.value(keys.at(static_cast<qsizetype>(n)));
     }
-    for (const auto& file : scannerfolder::listImageFiles(settings.ScannerDir, scannerfolder::masks(filter))) {
+    for (const auto& file :
+         scannerfolder::listImageFiles(settings.ScannerDir, scannerfolder::masks(filter))) {
         input.pages.push_back(SavePage{file, std::nullopt, QString()});
     }
 
@@ -157,7 +168,8 @@ int main(int argc, char** argv) {
     bool logWritten = true;
     if (parser.isSet(creationLog)) {
         QString error;
-        logWritten = log.appendTo(parser.value(creationLog), &error) == CreationLog::AppendResult::Appended;
+        logWritten =
+            log.appendTo(parser.value(creationLog), &error) == CreationLog::AppendResult::Appended;
         if (!logWritten) {
             err << QStringLiteral("*** ファイル追加エラーが発生しました。") << ' ' << error << '\n';
         }

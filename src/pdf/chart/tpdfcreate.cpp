@@ -32,7 +32,8 @@ TPdfCreate::TPdfCreate() : m_pool(std::make_unique<QThreadPool>()) {
     m_page.OnPrintPage = [this](TPRPage&, TPRCanvas&) { onPrintPage(); };
 
     m_panel = &m_page.Create<TPRLayoutPanel>("PRLayoutPanel1");
-    m_panel->SetBounds(PanelOffset, PanelOffset, m_page.Width() - AreaReduction, m_page.Height() - AreaReduction);
+    m_panel->SetBounds(PanelOffset, PanelOffset, m_page.Width() - AreaReduction,
+                       m_page.Height() - AreaReduction);
 
     m_image = &m_panel->Create<TPRJpegImage>("PRJpegImage1");
     m_image->SetBounds(0, 0, 100, 100);
@@ -47,9 +48,13 @@ TPdfCreate::TPdfCreate() : m_pool(std::make_unique<QThreadPool>()) {
     m_pool->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
 }
 
-TPdfCreate::~TPdfCreate() { dropPrepared(); }
+TPdfCreate::~TPdfCreate() {
+    dropPrepared();
+}
 
-void TPdfCreate::setThreadCount(int threads) { m_pool->setMaxThreadCount(std::max(1, threads)); }
+void TPdfCreate::setThreadCount(int threads) {
+    m_pool->setMaxThreadCount(std::max(1, threads));
+}
 
 void TPdfCreate::BeginChart(const QString& path) {
     m_lastDestination = nullptr;
@@ -120,7 +125,8 @@ chartpage::Prepared TPdfCreate::takePrepared(const QString& path) {
     const auto match = std::find_if(m_pending.begin(), m_pending.end(),
                                     [&](const Pending& p) { return p.path == path; });
     if (match == m_pending.end()) {
-        return chartpage::prepare(path, QSize(m_imageAreaWidth, m_imageAreaHeight), Stretch, Quality);
+        return chartpage::prepare(path, QSize(m_imageAreaWidth, m_imageAreaHeight), Stretch,
+                                  Quality);
     }
     // Pages before the match were skipped by the caller; their work is dropped.
     while (m_pending.begin() != match) {
