@@ -347,6 +347,14 @@ private slots:
         QCOMPARE(m_form->statusText(1), QStringLiteral("ファイルを開くことができません。"));
     }
 
+    void patientCheckAreasSplitTheTab() {
+        PatientCheckView view;
+        view.resize(701, 500);
+        view.show();
+        QCOMPARE(view.leftArea()->geometry(), QRect(1, 1, 348, 498));
+        QCOMPARE(view.rightArea()->geometry(), QRect(351, 1, 348, 498));
+    }
+
     void readSettingsRebuildOnlyForSizeOrStretch() {
         writePage(scan("1.jpg"));
         trigger("スキャナ画像読取");

@@ -14,6 +14,7 @@
 #include "support/testimages.h"
 
 #include <QComboBox>
+#include <QDirIterator>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -130,6 +131,15 @@ private slots:
         QVERIFY(m_index->open(m_dir->path()));
         m_log = CreationLog();
         m_frontEnd = RecordingFrontEnd();
+    }
+
+    /// Every chart a test wrote must satisfy an outside reader.
+    void cleanup() {
+        QDirIterator charts(archive(), {"*.pdf"}, QDir::Files, QDirIterator::Subdirectories);
+        while (charts.hasNext()) {
+            const QString chart = charts.next();
+            QVERIFY2(qpdfAccepts(chart), qPrintable(chart));
+        }
     }
 
     void numberChecks_data() {
