@@ -4,6 +4,12 @@
 #   pelora_add_qtest(NAME <name> LABEL <layer> SOURCES <files...> LIBS <targets...>)
 #
 # Qt tests run on the offscreen platform so that no display is needed and no window flashes up.
+# Under the sanitizers, leaks inside third-party libraries are suppressed (cmake/lsan.supp).
+
+set(PELORA_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PELORA_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+if(PELORA_SANITIZE)
+  list(APPEND PELORA_TEST_ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp")
+endif()
 
 function(pelora_add_gtest)
   cmake_parse_arguments(T "" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
@@ -12,7 +18,7 @@ function(pelora_add_gtest)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PELORA_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    ENVIRONMENT "${PELORA_TEST_ENVIRONMENT}")
 endfunction()
 
 function(pelora_add_qtest)
@@ -22,5 +28,5 @@ function(pelora_add_qtest)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} Qt6::Test)
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PELORA_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    ENVIRONMENT "${PELORA_TEST_ENVIRONMENT}")
 endfunction()

@@ -15,6 +15,7 @@
 #include <QThreadPool>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class ChartIndex;
 class PageWorkspace;
@@ -114,10 +115,12 @@ private:
     bool writeLists(QStringList& errors);
 
     // Intake, page list and scanner folder commands (tmainform_pages.cpp).
-    bool startIntake();
+    /// The common start of both intakes; the file type filter, or nothing when intake stops.
+    std::optional<QString> startIntake();
     void scannerIntake(bool replace);
     void folderIntake(bool replace);
-    void finishIntake();
+    /// Appends pages for \p files (of the scanner folder) and ends the intake.
+    void takePages(const QStringList& files, bool replace);
     void importFiles();
     void selectScanSource();
     void acquireScanImage();

@@ -52,57 +52,51 @@ bool TMainForm::pageCommandsHeld() const {
     return m_workspace->isBusy() || m_saving;
 }
 
-bool TMainForm::startIntake() {
+std::optional<QString> TMainForm::startIntake() {
     setStatusText(1, QString());
     m_idEdit->clear();
     m_volNoEdit->setText(m_settings->VolNo);
     m_tabs->setCurrentIndex(static_cast<int>(Tab::PageCheck));
     if (!QFileInfo(m_settings->ScannerDir).isDir()) {
         setStatusText(1, noFolderMessage);
-        return false;
-    }
-    return true;
-}
-
-void TMainForm::scannerIntake(bool replace) {
-    if (pageCommandsHeld() || !startIntake()) {
-        return;
+        return std::nullopt;
     }
     const QString filter = scannerfolder::BuildTypeFilter(*m_settings);
     if (filter.isEmpty()) {
         setStatusText(1, noTypeMessage);
+        return std::nullopt;
+    }
+    return filter;
+}
+
+void TMainForm::scannerIntake(bool replace) {
+    if (pageCommandsHeld()) {
+        return;
+    }
+    const auto filter = startIntake();
+    if (!filter) {
         return;
     }
     if (replace) {
         m_workspace->clearPages();
     }
-    const QStringList files =
-        scannerfolder::listImageFiles(m_settings->ScannerDir, scannerfolder::masks(filter));
-    QStringList added;
-    for (const auto& path : files) {
-        if (!replace && m_workspace->pages().containsFileName(QFileInfo(path).fileName())) {
-            continue;
-        }
-        added << path;
-    }
-    m_workspace->appendPages(added);
-    finishIntake();
+    takePages(scannerfolder::listImageFiles(m_settings->ScannerDir, scannerfolder::masks(*filter)),
+              replace);
     if (!QFileInfo(m_settings->ScannerDir).isDir()) {
         setStatusText(1, noFolderMessage); // the folder went away while it was being read
     }
 }
 
 void TMainForm::folderIntake(bool replace) {
-    if (pageCommandsHeld() || !startIntake()) {
+    if (pageCommandsHeld()) {
         return;
     }
-    const QString filter = scannerfolder::BuildTypeFilter(*m_settings);
-    if (filter.isEmpty()) {
-        setStatusText(1, noTypeMessage);
+    const auto filter = startIntake();
+    if (!filter) {
         return;
     }
     const FileChoice choice =
-        m_services.prompts->openFiles(this, m_settings->ScannerDir, filter, true);
+        m_services.prompts->openFiles(this, m_settings->ScannerDir, *filter, true);
     if (!choice.accepted) {
         setStatusText(1, filesCancelledMessage);
         return;
@@ -124,19 +118,19 @@ void TMainForm::folderIntake(bool replace) {
     if (m_settings->Sequence == 0) {
         std::reverse(ordered.begin(), ordered.end());
     }
+    takePages(ordered, replace);
+}
+
+void TMainForm::takePages(const QStringList& files, bool replace) {
     QStringList added;
-    for (const auto& path : ordered) {
+    for (const auto& path : files) {
         const QString name = QFileInfo(path).fileName();
         if (!replace && m_workspace->pages().containsFileName(name)) {
-            continue;
+            continue; // adding: a page of that name is there already
         }
         added << QDir(m_settings->ScannerDir).filePath(name);
     }
     m_workspace->appendPages(added);
-    finishIntake();
-}
-
-void TMainForm::finishIntake() {
     m_workspace->setSelectedIndex(0);
     setStatusText(0, QString::number(m_workspace->pages().count()));
     showPatientCheck();

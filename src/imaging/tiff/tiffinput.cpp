@@ -18,17 +18,6 @@ namespace imaging {
 
 namespace {
 
-class TiffCloser {
-public:
-    explicit TiffCloser(TIFF* tif) : m_tif(tif) {}
-    ~TiffCloser() { TIFFClose(m_tif); }
-    TiffCloser(const TiffCloser&) = delete;
-    TiffCloser& operator=(const TiffCloser&) = delete;
-
-private:
-    TIFF* m_tif;
-};
-
 enum class Path : std::uint8_t { Bilevel, Gray, Palette, Rgb, Rgba };
 
 struct Layout {

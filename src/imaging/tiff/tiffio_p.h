@@ -23,4 +23,16 @@ inline constexpr tmsize_t kTiffMaxSingleAlloc = tmsize_t(256) << 20;
 TIFF* openTiffForReading(InputSource* input, TiffMessages* messages);
 TIFF* openTiffForWriting(MemorySink* sink, TiffMessages* messages);
 
+/// Closes a TIFF when it goes out of scope.
+class TiffCloser {
+public:
+    explicit TiffCloser(TIFF* tif) : m_tif(tif) {}
+    ~TiffCloser() { TIFFClose(m_tif); }
+    TiffCloser(const TiffCloser&) = delete;
+    TiffCloser& operator=(const TiffCloser&) = delete;
+
+private:
+    TIFF* m_tif;
+};
+
 } // namespace imaging

@@ -14,17 +14,6 @@ namespace imaging {
 
 namespace {
 
-class TiffCloser {
-public:
-    explicit TiffCloser(TIFF* tif) : m_tif(tif) {}
-    ~TiffCloser() { TIFFClose(m_tif); }
-    TiffCloser(const TiffCloser&) = delete;
-    TiffCloser& operator=(const TiffCloser&) = delete;
-
-private:
-    TIFF* m_tif;
-};
-
 bool isCcitt(std::uint16_t compression) {
     return compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
            compression == COMPRESSION_CCITTFAX4;
