@@ -5,14 +5,18 @@
 /// running its own loop: show it so clicks land on laid-out controls, find controls by name,
 /// and compare whole settings objects.
 
+#include "settings/foldertree.h"
 #include "settings/tregistory.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QStringList>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <variant>
 
@@ -60,6 +64,18 @@ inline QStringList differences(const TRegistory& a, const TRegistory& b) {
             value.field);
     }
     return names;
+}
+
+/// A folder \p name inside \p folders, created when missing.
+inline QString makeFolder(const QTemporaryDir& folders, const QString& name) {
+    QDir(folders.path()).mkpath(name);
+    return QDir::toNativeSeparators(folders.filePath(name));
+}
+
+/// The operator selecting \p path in a folder tree.
+inline void chooseInTree(FolderTree* tree, const QString& path) {
+    auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+    tree->setCurrentIndex(model->index(path));
 }
 
 } // namespace dialogtest

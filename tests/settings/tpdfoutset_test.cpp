@@ -22,14 +22,9 @@ class TPdfOutSetTest : public QObject {
     TRegistory m_settings;
     QTemporaryDir m_folders;
 
-    QString folder(const QString& name) {
-        QDir(m_folders.path()).mkpath(name);
-        return QDir::toNativeSeparators(m_folders.filePath(name));
-    }
-
+    QString folder(const QString& name) { return makeFolder(m_folders, name); }
     void chooseInTree(const QString& path) {
-        auto* model = qobject_cast<QFileSystemModel*>(m_dialog->folderTree()->model());
-        m_dialog->folderTree()->setCurrentIndex(model->index(path));
+        dialogtest::chooseInTree(m_dialog->folderTree(), path);
     }
 
     QLineEdit* edit(const char* name) { return child<QLineEdit>(*m_dialog, name); }

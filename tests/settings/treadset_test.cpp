@@ -25,15 +25,9 @@ class TReadSetTest : public QObject {
     TRegistory m_settings;
     QTemporaryDir m_folders;
 
-    QString folder(const QString& name) {
-        QDir(m_folders.path()).mkpath(name);
-        return QDir::toNativeSeparators(m_folders.filePath(name));
-    }
-
-    /// The operator selecting \p path in the tree.
+    QString folder(const QString& name) { return makeFolder(m_folders, name); }
     void chooseInTree(const QString& path) {
-        auto* model = qobject_cast<QFileSystemModel*>(m_dialog->folderTree()->model());
-        m_dialog->folderTree()->setCurrentIndex(model->index(path));
+        dialogtest::chooseInTree(m_dialog->folderTree(), path);
     }
 
     static QLineEdit* volNo(TReadSet& d) { return child<QLineEdit>(d, "VolNoEdit"); }
