@@ -46,6 +46,23 @@ QString TPathString::CollapseSeparators(const QString& path) {
     return collapsed;
 }
 
+bool TPathString::IsPlainAffix(const QString& affix) {
+    return !affix.contains(QLatin1Char('/')) && !affix.contains(QDir::separator()) &&
+           affix != QLatin1String(".") && affix != QLatin1String("..");
+}
+
+QString TPathString::FirstUnplainAffix() const {
+    for (size_t i = 0; i < Front.size(); ++i) {
+        if (!IsPlainAffix(Front[i])) {
+            return QStringLiteral("L%1Front").arg(i + 1);
+        }
+        if (!IsPlainAffix(Back[i])) {
+            return QStringLiteral("L%1Back").arg(i + 1);
+        }
+    }
+    return {};
+}
+
 bool TDirFile::EnsureFolder() const {
     const QString folder = Folder();
     if (QFileInfo(folder).isDir()) {

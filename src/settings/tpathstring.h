@@ -43,6 +43,13 @@ public:
     /// Every run of the native separator becomes one.
     static QString CollapseSeparators(const QString& path);
 
+    /// Whether \p affix can stand before or after a pair of digits without naming a folder of
+    /// its own: it holds no separator and is neither "." nor "..".
+    static bool IsPlainAffix(const QString& affix);
+    /// The setting name ("L1Front" .. "L4Back") of the first prefix or suffix that is not plain,
+    /// or an empty text when all eight are.
+    QString FirstUnplainAffix() const;
+
 private:
     quint32 m_number = 0;
 };

@@ -39,6 +39,9 @@ public:
     /// Writes all 52 values in order into the key, creating it when needed.
     void SaveToRegistry(RegistryFile& registry) const;
 
+    /// Largest page side in points (PdfPageWidth, PdfPageHeight) that a PDF reader accepts.
+    static constexpr int MaxPdfPageSide = 14400;
+
     /// Folder that the defaults use where the settings name a drive root.
     static QString defaultFolder();
 
