@@ -1,10 +1,15 @@
 #include "app/chartsaver.h"
 
 #include "app/creationlog.h"
+#include "app/keywordtext.h"
+#include "app/temporarychart.h"
 #include "imaging/imageopenerror.h"
 #include "imaging/imagereader.h"
 #include "index/chartindex.h"
 #include "pdf/chart/tpdfcreate.h"
+#include "platform/exclusiverename.h"
+#include "platform/filelock.h"
+#include "platform/signalcleanup.h"
 #include "settings/integertext.h"
 #include "settings/tpathstring.h"
 #include "settings/tregistory.h"
@@ -27,6 +32,19 @@ const QString ChartSaver::NoPagesText = QStringLiteral("保存できるページ
 const QString ChartSaver::WaitText = QStringLiteral("少々お待ちください。");
 const QString ChartSaver::DatabaseErrorText = QStringLiteral("データベースで障害が発生しました。");
 const QString ChartSaver::SavedText = QStringLiteral("保存しました。");
+const QString ChartSaver::LayoutRefusedText =
+    QStringLiteral("保存先フォルダーの設定が正しくないため、保存できません。");
+const QString ChartSaver::PageSizeRefusedText =
+    QStringLiteral("PDFのページサイズの設定が正しくないため、保存できません。");
+const QString ChartSaver::ChartBusyText =
+    QStringLiteral("他の保存が終わるのを待っています。少々お待ちください。");
+const QString ChartSaver::IndexBusyText =
+    QStringLiteral("データベースが使用中です。少々お待ちください。");
+const QString ChartSaver::PagesLeftOutText = QStringLiteral("保存できなかったページ：%1");
+
+QString ChartSaver::overwriteErrorLine(const QString& chartPath) {
+    return chartPath + QStringLiteral(" OverWrite Error");
+}
 
 ChartSaver::ChartSaver(const TRegistory& settings, Clock clock)
     : m_settings(settings), m_clock(std::move(clock)) {}
@@ -64,6 +82,13 @@ void syncFolder(const QString& folder) {
     }
 }
 
+/// Whether \p folder, cleaned, lies strictly inside \p base, as paths.
+bool liesInside(const QString& folder, const QString& base) {
+    const QString cleanBase = QDir::cleanPath(base);
+    const QString prefix = cleanBase.endsWith(u'/') ? cleanBase : cleanBase + u'/';
+    return QDir::cleanPath(folder).startsWith(prefix);
+}
+
 } // namespace
 
 ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd) const {
@@ -88,22 +113,28 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
         return result;
     }
 
+    if (const QString problem = layoutProblem(); !problem.isEmpty()) {
+        frontEnd.showStatus(problem);
+        result.outcome = SaveOutcome::SettingsRefused;
+        return result;
+    }
+
     Plan& plan = result.plan;
     const size_t first = m_settings.FirstPage ? 0 : 1;
-    plan.pages.assign(input.pages.begin() +
-                          static_cast<std::ptrdiff_t>(std::min(first, input.pages.size())),
-                      input.pages.end());
-    // A chart without a single page would be an empty file under the chart's name.
-    if (std::none_of(plan.pages.begin(), plan.pages.end(),
-                     [](const SavePage& page) { return looksWritable(page.imageFile); })) {
-        frontEnd.showStatus(NoPagesText);
-        result.outcome = SaveOutcome::NoPages;
-        return result;
+    const auto firstSaved =
+        input.pages.begin() + static_cast<std::ptrdiff_t>(std::min(first, input.pages.size()));
+    plan.pages.assign(firstSaved, input.pages.end());
+    for (auto page = input.pages.begin(); page != firstSaved; ++page) {
+        if (const auto identity = scannerfolder::identify(page->imageFile)) {
+            plan.consumed.push_back({page->imageFile, *identity});
+        }
     }
 
     plan.patient = *patient;
     plan.serial = *serial;
-    plan.keywords = input.keywords;
+    for (size_t n = 0; n < plan.keywords.size(); ++n) {
+        plan.keywords[n] = blankControlCharacters(input.keywords[n]);
+    }
     plan.fileName =
         chartFileName(m_settings.HPCode, plan.patient, plan.serial,
                       m_settings.WriteDate ? std::optional<QDate>(m_clock().date()) : std::nullopt);
@@ -112,17 +143,44 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
     folder.SetNumber(plan.patient);
     plan.folder = folder.Folder();
     plan.chartPath = folder.FilePath(plan.fileName);
+    if (!liesInside(plan.folder, m_settings.Target)) {
+        frontEnd.showStatus(LayoutRefusedText);
+        result.outcome = SaveOutcome::SettingsRefused;
+        return result;
+    }
+    plan.overwriteForbidden = m_settings.WriteInhibit;
 
-    if (m_settings.WriteInhibit && folder.Exists(plan.fileName)) {
-        frontEnd.showOverwriteRefused(plan.fileName);
-        frontEnd.addErrorLogLine(plan.chartPath + QStringLiteral(" OverWrite Error"));
-        result.outcome = SaveOutcome::OverwriteRefused;
+    if (plan.overwriteForbidden && folder.Exists(plan.fileName)) {
+        return refuseOverwrite(plan, frontEnd);
+    }
+    // A chart without a single page would be an empty file under the chart's name.
+    if (std::none_of(plan.pages.begin(), plan.pages.end(),
+                     [](const SavePage& page) { return looksWritable(page.imageFile); })) {
+        frontEnd.showStatus(NoPagesText);
+        result.outcome = SaveOutcome::NoPages;
         return result;
     }
     if (!folder.EnsureFolder()) {
         frontEnd.showCannotCreate(plan.folder);
         result.outcome = SaveOutcome::FolderError;
         return result;
+    }
+    QString lockError;
+    plan.folderLock = FileLock::acquire(
+        QDir(plan.folder).filePath(temporarychart::lockFileName()),
+        std::chrono::milliseconds(FolderLockPatienceMs),
+        [&frontEnd] { frontEnd.showWaiting(ChartBusyText); }, &lockError);
+    if (!plan.folderLock) {
+        frontEnd.addErrorLogLine(lockError);
+        frontEnd.showCannotCreate(plan.fileName);
+        result.outcome = SaveOutcome::FolderError;
+        return result;
+    }
+    // Under the lock no other save writes into the folder, so every temporary chart no writer
+    // holds is a leftover of a save that was killed.
+    temporarychart::removeStale(plan.folder);
+    if (plan.overwriteForbidden && folder.Exists(plan.fileName)) {
+        return refuseOverwrite(plan, frontEnd); // saved by another while we waited
     }
     const QFileInfo existing(plan.chartPath);
     if (existing.exists() && (!existing.isFile() || existing.isSymLink())) {
@@ -136,16 +194,75 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
     plan.quality = m_settings.Quality;
     plan.stretch = m_settings.Stretch;
     plan.folderClear = m_settings.FolderClear;
+    plan.scannerFolder = m_settings.ScannerDir;
+    plan.archiveBase = m_settings.Target;
     return result;
+}
+
+void ChartSaver::Plan::releaseLock() const {
+    if (folderLock) {
+        folderLock->release();
+    }
+}
+
+ChartSaver::Checked ChartSaver::refuseOverwrite(const Plan& plan, SaveFrontEnd& frontEnd) {
+    frontEnd.showOverwriteRefused(plan.fileName);
+    frontEnd.addErrorLogLine(overwriteErrorLine(plan.chartPath));
+    Checked refused;
+    refused.outcome = SaveOutcome::OverwriteRefused;
+    return refused;
+}
+
+QString ChartSaver::layoutProblem() const {
+    TPathString layout;
+    layout.setLayout(m_settings);
+    if (layout.BaseFolder.isEmpty() || QDir::isRelativePath(layout.BaseFolder) ||
+        !layout.FirstUnplainAffix().isEmpty()) {
+        return LayoutRefusedText;
+    }
+    const auto fits = [](int side) { return side >= 1 && side <= TRegistory::MaxPdfPageSide; };
+    if (!fits(m_settings.PdfPageWidth) || !fits(m_settings.PdfPageHeight)) {
+        return PageSizeRefusedText;
+    }
+    return {};
 }
 
 ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress,
                                       const std::function<void(TPdfCreate&)>& configure) {
     Written written;
-    const QString temporary =
-        QDir(plan.folder)
-            .filePath(QStringLiteral(".%1.%2.tmp")
-                          .arg(plan.fileName, QUuid::createUuid().toString(QUuid::Id128)));
+    const QString temporary = QDir(plan.folder).filePath(temporarychart::freshName(plan.fileName));
+    QString error;
+    // Locked for as long as it is written, so that a later save never takes it for a leftover.
+    const std::unique_ptr<FileLock> temporaryLock = FileLock::createExclusive(temporary, &error);
+    if (!temporaryLock) {
+        written.outcome = SaveOutcome::FolderError;
+        written.error = error;
+        return written;
+    }
+    const signalcleanup::PendingRemoval removedIfStopped(temporary);
+    auto discard = [&](SaveOutcome outcome, const QString& why) {
+        QFile::remove(temporary);
+        written.outcome = outcome;
+        written.error = why;
+        written.archived.clear();
+        return written;
+    };
+
+    // Identities before anything is read: a page rewritten while the chart is composed is not
+    // the page the chart holds.
+    std::vector<std::optional<scannerfolder::FileIdentity>> before;
+    before.reserve(plan.pages.size());
+    QStringList present;
+    std::vector<bool> exists;
+    exists.reserve(plan.pages.size());
+    for (const auto& page : plan.pages) {
+        before.push_back(scannerfolder::identify(page.imageFile));
+        exists.push_back(QFileInfo::exists(page.imageFile));
+        if (exists.back()) {
+            present << page.imageFile;
+        }
+    }
+
     TPdfCreate composer;
     if (configure) {
         configure(composer);
@@ -157,31 +274,30 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
         composer.Quality = plan.quality;
         composer.Stretch = plan.stretch;
         TPROutlineRoot& outlines = composer.PReport1().GetOutlineRoot();
-
-        QStringList present;
-        for (const auto& page : plan.pages) {
-            if (QFileInfo::exists(page.imageFile)) {
-                present << page.imageFile;
-            }
-        }
         composer.PrepareAhead(present);
 
         const int total = static_cast<int>(plan.pages.size());
         for (int i = 0; i < total; ++i) {
             const SavePage& page = plan.pages[static_cast<size_t>(i)];
-            if (!QFileInfo::exists(page.imageFile)) {
-                continue; // a page whose file went away is left out without a message
+            const auto& identity = before[static_cast<size_t>(i)];
+            const int pagesBefore = composer.PagesAdded();
+            if (exists[static_cast<size_t>(i)]) {
+                composer.ImageFile = page.imageFile;
+                TPRAnnotation& note = composer.PRAnnotation1();
+                if (page.note) {
+                    note.SetLines(utf8Lines(*page.note));
+                    note.SetPrintable(true);
+                } else {
+                    note.SetLines({});
+                    note.SetPrintable(false);
+                }
+                composer.AddChartPage();
             }
-            composer.ImageFile = page.imageFile;
-            TPRAnnotation& note = composer.PRAnnotation1();
-            if (page.note) {
-                note.SetLines(utf8Lines(*page.note));
-                note.SetPrintable(true);
-            } else {
-                note.SetLines({});
-                note.SetPrintable(false);
+            if (composer.PagesAdded() == pagesBefore) {
+                written.leftOut << page.imageFile;
+            } else if (identity && scannerfolder::identify(page.imageFile) == identity) {
+                written.archived.push_back({page.imageFile, *identity});
             }
-            composer.AddChartPage();
             if (!page.shiori.isEmpty()) {
                 // A page that could not be loaded still gets its bookmark, on the page before it.
                 TPROutlineEntry& entry = outlines.AddChild();
@@ -196,36 +312,43 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
         written.pagesWritten = composer.PagesAdded();
         if (written.pagesWritten == 0) {
             composer.AbortChart();
-            written.outcome = SaveOutcome::NoPages;
-            return written;
+            return discard(SaveOutcome::NoPages, QString());
         }
         composer.EndChart();
-    } catch (const std::exception& error) {
+    } catch (const std::exception& failure) {
         composer.AbortChart();
-        QFile::remove(temporary);
-        written.outcome = SaveOutcome::WriteError;
-        written.error = QString::fromUtf8(error.what());
-        return written;
+        return discard(SaveOutcome::WriteError, QString::fromUtf8(failure.what()));
     }
+
     // The complete chart takes the name in one step; an old chart of that name is replaced only
     // now, so a failure above never loses it.
-    if (std::rename(QFile::encodeName(temporary).constData(),
-                    QFile::encodeName(plan.chartPath).constData()) != 0) {
+    if (plan.overwriteForbidden) {
+        switch (renameWithoutReplacing(temporary, plan.chartPath, &error)) {
+        case ExclusiveRename::Renamed:
+            break;
+        case ExclusiveRename::Taken:
+            return discard(SaveOutcome::OverwriteRefused, QString());
+        case ExclusiveRename::Failed:
+            return discard(SaveOutcome::FolderError, error);
+        }
+    } else if (std::rename(QFile::encodeName(temporary).constData(),
+                           QFile::encodeName(plan.chartPath).constData()) != 0) {
         const int reason = errno;
-        QFile::remove(temporary);
-        written.outcome = SaveOutcome::FolderError;
-        written.error = QStringLiteral("%1: %2").arg(plan.chartPath,
-                                                     QString::fromLocal8Bit(std::strerror(reason)));
-        return written;
+        return discard(SaveOutcome::FolderError,
+                       QStringLiteral("%1: %2").arg(plan.chartPath,
+                                                    QString::fromLocal8Bit(std::strerror(reason))));
     }
     syncFolder(plan.folder);
     return written;
 }
 
-SaveOutcome ChartSaver::finish(const Plan& plan, SaveFrontEnd& frontEnd, CreationLog& log,
-                               ChartIndex& index) const {
+SaveOutcome ChartSaver::finish(const Plan& plan, const Written& written, SaveFrontEnd& frontEnd,
+                               CreationLog& log, ChartIndex& index) const {
     if (plan.folderClear) {
-        frontEnd.clearScannerFolder();
+        clearArchivedPages(plan, written, frontEnd);
+    }
+    if (!written.leftOut.isEmpty()) {
+        frontEnd.showPagesLeftOut(written.leftOut);
     }
     log.addLine(CreationLog::lineFor(plan.patient, plan.chartPath, plan.keywords));
     ChartIndex::ChartRow row;
@@ -233,10 +356,42 @@ SaveOutcome ChartSaver::finish(const Plan& plan, SaveFrontEnd& frontEnd, Creatio
     row.subNo = plan.serial;
     row.filePath = plan.chartPath;
     row.keys = plan.keywords;
-    if (!index.insertChart(row)) {
+    const bool inserted =
+        index.insertChart(row, [&frontEnd] { frontEnd.showWaiting(IndexBusyText); });
+    plan.releaseLock();
+    if (!inserted) {
+        frontEnd.addErrorLogLine(index.lastError());
         frontEnd.showStatus(DatabaseErrorText);
         return SaveOutcome::IndexError;
     }
-    frontEnd.showStatus(SavedText);
+    frontEnd.showStatus(written.leftOut.isEmpty()
+                            ? SavedText
+                            : SavedText + QStringLiteral("　") +
+                                  PagesLeftOutText.arg(written.leftOut.size()));
     return SaveOutcome::Saved;
+}
+
+void ChartSaver::clearArchivedPages(const Plan& plan, const Written& written,
+                                    SaveFrontEnd& frontEnd) {
+    if (const QString why = scannerfolder::clearingRefusal(plan.scannerFolder, plan.archiveBase);
+        !why.isEmpty()) {
+        frontEnd.showClearingRefused(why);
+        return;
+    }
+    std::vector<scannerfolder::ArchivedFile> files = plan.consumed;
+    files.insert(files.end(), written.archived.begin(), written.archived.end());
+    scannerfolder::removeArchived(files, [&frontEnd](const QString& name) {
+        return frontEnd.cannotDelete(name);
+    });
+    // Pages whose files are still there stay listed: the ones left out, and new scans that took
+    // the name of an archived page.
+    QStringList kept;
+    for (const auto& file : plan.consumed) {
+        kept << file.path;
+    }
+    for (const auto& page : plan.pages) {
+        kept << page.imageFile;
+    }
+    kept.removeIf([](const QString& path) { return !QFileInfo::exists(path); });
+    frontEnd.keepOnlyPages(kept);
 }

@@ -9,11 +9,14 @@
 /// and may run on a worker thread; finish() runs the steps after the PDF on the caller's thread.
 /// The batch command calls the three in a row.
 
+#include "app/scannerfolder.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,6 +24,7 @@ class ChartIndex;
 class TPdfCreate;
 class CreationLog;
 class TRegistory;
+class FileLock;
 
 /// What is saved of one page.
 struct SavePage {
@@ -40,6 +44,7 @@ enum class SaveOutcome : int {
     FolderError = 7,
     WriteError = 8,
     IndexError = 9,
+    SettingsRefused = 14, ///< the archive layout or the page size of the settings is unusable
 };
 
 /// What a save needs from the window (or the batch command) around it.
@@ -53,8 +58,17 @@ public:
     /// A folder or file could not be created or replaced.
     virtual void showCannotCreate(const QString& pathOrName) = 0;
     virtual void addErrorLogLine(const QString& line) = 0;
-    /// Empties the scanner folder (without the deletion warning) and the page list.
-    virtual void clearScannerFolder() = 0;
+    /// The save waits for another save of the chart or for the index; \p text says so.
+    virtual void showWaiting(const QString& text) = 0;
+    /// A page file of the chart could not be deleted; the answer says whether to go on.
+    virtual scannerfolder::AfterFailure cannotDelete(const QString& name) = 0;
+    /// The scanner folder was not emptied after the save, for the reason \p why.
+    virtual void showClearingRefused(const QString& why) = 0;
+    /// The pages of the chart left the scanner folder: the page list keeps only the pages of
+    /// \p keptFiles (those that did not reach the chart).
+    virtual void keepOnlyPages(const QStringList& keptFiles) = 0;
+    /// Pages that were not written into the chart, in their order; their files stay.
+    virtual void showPagesLeftOut(const QStringList& files) = 0;
 };
 
 class ChartSaver {
@@ -84,6 +98,17 @@ public:
         int quality = 80;
         bool stretch = false;
         bool folderClear = false;
+        bool overwriteForbidden = true;
+        QString scannerFolder;
+        QString archiveBase;
+        /// Page files that the save consumes without writing them (the first page when it is
+        /// not saved), as they were when the plan was made.
+        std::vector<scannerfolder::ArchivedFile> consumed;
+        /// The lock on the patient folder, held from the overwrite check until the index row is
+        /// written, so that two saves of one chart never overlap.
+        std::shared_ptr<FileLock> folderLock;
+        /// Ends the lock for every copy of the plan.
+        void releaseLock() const;
     };
 
     struct Checked {
@@ -99,20 +124,29 @@ public:
         SaveOutcome outcome = SaveOutcome::Saved;
         QString error; ///< for WriteError: the text of the general error report
         int pagesWritten = 0;
+        /// The page files that went into the chart, as they were when they were read.
+        std::vector<scannerfolder::ArchivedFile> archived;
+        /// The page files that could not be written (missing, unreadable, undecodable).
+        QStringList leftOut;
     };
     using Progress = std::function<void(int done, int total, const QString& imageFile)>;
 
     /// Writes the chart: first to a temporary file in the patient folder, which replaces the old
     /// chart only once it is complete and on disk. A failure leaves the old chart untouched and
-    /// no file under the chart's name. Safe to run on a worker thread; \p progress is called on it.
+    /// no file under the chart's name. With overwriting forbidden the chart never replaces a
+    /// file: a chart that appeared meanwhile gives OverwriteRefused. Safe to run on a worker thread; \p progress is called on it.
     /// \p configure, when given, adjusts the composer before the chart begins (tests pin its
     /// clock and random names with it).
     static Written write(const Plan& plan, const Progress& progress,
                          const std::function<void(TPdfCreate&)>& configure = {});
 
-    /// Steps after the PDF: clearing the scanner folder, the creation log line, the index row.
-    SaveOutcome finish(const Plan& plan, SaveFrontEnd& frontEnd, CreationLog& log,
-                       ChartIndex& index) const;
+    /// Steps after the PDF: clearing the scanner folder of the pages the chart holds, the
+    /// creation log line, the index row. Releases the plan's folder lock.
+    SaveOutcome finish(const Plan& plan, const Written& written, SaveFrontEnd& frontEnd,
+                       CreationLog& log, ChartIndex& index) const;
+
+    /// The overwrite refusal's error log line, for \p chartPath.
+    static QString overwriteErrorLine(const QString& chartPath);
 
     /// The messages of the pipeline.
     static const QString PatientNumberErrorText;
@@ -122,8 +156,21 @@ public:
     static const QString WaitText;
     static const QString DatabaseErrorText;
     static const QString SavedText;
+    static const QString LayoutRefusedText;
+    static const QString PageSizeRefusedText;
+    static const QString ChartBusyText;
+    static const QString IndexBusyText;
+    static const QString PagesLeftOutText;
+    /// How long a save waits for another save of the same patient folder.
+    static constexpr int FolderLockPatienceMs = 120000;
 
 private:
+    static void clearArchivedPages(const Plan& plan, const Written& written,
+                                   SaveFrontEnd& frontEnd);
+    static Checked refuseOverwrite(const Plan& plan, SaveFrontEnd& frontEnd);
+    /// The refusal text of settings the save cannot work with, or an empty text.
+    QString layoutProblem() const;
+
     const TRegistory& m_settings;
     Clock m_clock;
 };

@@ -1,11 +1,15 @@
 #include "app/scannerfolder.h"
 
+#include "platform/exclusiverename.h"
 #include "platform/fileattributes.h"
 #include "settings/tregistory.h"
 
 #include <QDir>
 #include <QFile>
+#include <QUuid>
 #include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace scannerfolder {
 
@@ -83,6 +87,101 @@ ClearResult clear(const QString& folder,
         if (onFailure(entry.fileName()) == AfterFailure::Stop) {
             result.stopped = true;
             break;
+        }
+    }
+    return result;
+}
+
+std::optional<FileIdentity> identify(const QString& path) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    FileIdentity identity;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    identity.size = info.st_size;
+    identity.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return identity;
+}
+
+namespace {
+
+/// The folder as the file system resolves it, or its cleaned absolute path when it does not
+/// exist, with a trailing separator so that "/arch2/" never counts as inside "/arch/".
+QString folderKey(const QString& folder) {
+    const QFileInfo info(folder);
+    QString path = info.canonicalFilePath();
+    if (path.isEmpty()) {
+        path = QDir::cleanPath(info.absoluteFilePath());
+    }
+    return path.endsWith(u'/') ? path : path + u'/';
+}
+
+} // namespace
+
+QString clearingRefusal(const QString& folder, const QString& archiveBase) {
+    const QString key = folderKey(folder);
+    if (key == QStringLiteral("/")) {
+        return QStringLiteral("スキャナーフォルダーがルートフォルダーのため、クリアしませんでした。");
+    }
+    if (key == folderKey(QDir::homePath())) {
+        return QStringLiteral("スキャナーフォルダーがホームフォルダーのため、クリアしませんでした。");
+    }
+    if (!archiveBase.isEmpty() && folderKey(archiveBase).startsWith(key)) {
+        return QStringLiteral(
+            "スキャナーフォルダーが保存先フォルダーかその上位のため、クリアしませんでした。");
+    }
+    return {};
+}
+
+namespace {
+
+enum class Removal : quint8 { Deleted, Kept, Failed };
+
+Removal removeIfArchived(const ArchivedFile& file) {
+    if (identify(file.path) != file.identity) {
+        return Removal::Kept; // gone, or another file by now: not ours to delete
+    }
+    const QFileInfo named(file.path);
+    const QString aside = named.dir().filePath(
+        QStringLiteral(".%1.removing").arg(QUuid::createUuid().toString(QUuid::Id128)));
+    if (renameWithoutReplacing(file.path, aside, nullptr) != ExclusiveRename::Renamed) {
+        return Removal::Failed;
+    }
+    if (identify(aside) == file.identity && QFile::remove(aside)) {
+        return Removal::Deleted;
+    }
+    // Another file, swapped in between the check and the move, or one that would not go: it
+    // returns to its name. Should a newer file hold that name by now, it stays under the
+    // hidden name rather than replace it.
+    if (renameWithoutReplacing(aside, file.path, nullptr) != ExclusiveRename::Renamed) {
+        return Removal::Failed;
+    }
+    return identify(file.path) == file.identity ? Removal::Failed : Removal::Kept;
+}
+
+} // namespace
+
+ClearResult removeArchived(const std::vector<ArchivedFile>& files,
+                           const std::function<AfterFailure(const QString&)>& onFailure) {
+    ClearResult result;
+    for (const ArchivedFile& file : files) {
+        switch (removeIfArchived(file)) {
+        case Removal::Deleted:
+            ++result.deleted;
+            break;
+        case Removal::Kept:
+            break;
+        case Removal::Failed: {
+            const QString name = QFileInfo(file.path).fileName();
+            result.failed << name;
+            if (onFailure(name) == AfterFailure::Stop) {
+                result.stopped = true;
+                return result;
+            }
+            break;
+        }
         }
     }
     return result;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
+#include <vector>
 
 class TRegistory;
 
@@ -37,5 +39,38 @@ struct ClearResult {
 ClearResult clear(const QString& folder,
                   const std::function<AfterFailure(const QString&)>& onFailure,
                   const std::function<bool(const QString&)>& remove = {});
+
+/// Which file a path named when it was read: a file replaced or rewritten since has another
+/// identity, so the clearing after a save can tell the archived page from a new scan.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+/// The identity of the regular file \p path (symbolic links are not followed); std::nullopt when
+/// there is none.
+std::optional<FileIdentity> identify(const QString& path);
+
+/// A page file that went into a chart, as it was when it was read.
+struct ArchivedFile {
+    QString path;
+    FileIdentity identity;
+};
+
+/// Why the folder \p folder must not be emptied after a save into \p archiveBase, or an empty
+/// text when it may: the home folder, the file system root, and the archive base folder or a
+/// folder above it are never emptied.
+QString clearingRefusal(const QString& folder, const QString& archiveBase);
+
+/// Deletes the files of \p files that are still the files that were archived. A file replaced,
+/// rewritten or grown since it was read stays, as does every file not in the list. Each file is
+/// first moved aside under a hidden name, so the identity is checked on exactly the file that is
+/// deleted, even while a scanner writes into the folder; one that turns out to be another file
+/// is moved back. \p onFailure as for clear().
+ClearResult removeArchived(const std::vector<ArchivedFile>& files,
+                           const std::function<AfterFailure(const QString&)>& onFailure);
 
 } // namespace scannerfolder

@@ -100,6 +100,8 @@ void TMainForm::createWindows() {
     m_logWarning = new TLogWarningForm(this);
     m_dbErrorMes = new TDBErrorMes(this);
     m_notDelete = new TNotDelete(this);
+    m_pagesLeftOut = new TPagesLeftOut(this);
+    m_clearingRefused = new TClearingRefused(this);
 
     connectCommand(action(QStringLiteral("スキャナ画像読取")), [this] { scannerIntake(true); });
     connectCommand(m_addScannerIntake, [this] { scannerIntake(false); });

@@ -26,6 +26,8 @@ class TPdfOutSet;
 class TReadSet;
 class TImageIO;
 class TNotDelete;
+class TPagesLeftOut;
+class TClearingRefused;
 class TNotMakeFolder;
 class TNotOverwrite;
 class TPageListView;
@@ -204,6 +206,8 @@ private:
     TNotMakeFolder* m_notMakeFolder = nullptr;
     TNotOverwrite* m_notOverwrite = nullptr;
     TNotDelete* m_notDelete = nullptr;
+    TPagesLeftOut* m_pagesLeftOut = nullptr;
+    TClearingRefused* m_clearingRefused = nullptr;
     TDeleteWarningForm* m_deleteWarning = nullptr;
     bool m_shownOnce = false;
     bool m_closed = false;

@@ -11,6 +11,8 @@
 #include "platform/userprompts.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QStatusBar>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -32,9 +34,34 @@ public:
         m_form.m_services.prompts->exec(*m_form.m_notMakeFolder);
     }
     void addErrorLogLine(const QString& line) override { m_form.m_errorLog->addLine(line); }
-    void clearScannerFolder() override {
-        m_form.clearScannerFolder();
+    void showWaiting(const QString& text) override {
+        m_form.setStatusText(1, text);
+        // The wait blocks this thread; the message must reach the screen before it.
+        m_form.statusBar()->repaint();
+    }
+    scannerfolder::AfterFailure cannotDelete(const QString& name) override {
+        m_form.m_notDelete->prepare(name);
+        return m_form.m_services.prompts->exec(*m_form.m_notDelete) == QDialog::Accepted
+                   ? scannerfolder::AfterFailure::Next
+                   : scannerfolder::AfterFailure::Stop;
+    }
+    void showClearingRefused(const QString& why) override {
+        m_form.m_clearingRefused->prepare(why);
+        m_form.m_services.prompts->exec(*m_form.m_clearingRefused);
+    }
+    void keepOnlyPages(const QStringList& keptFiles) override {
         m_form.m_workspace->clearPages();
+        if (!keptFiles.isEmpty()) {
+            m_form.m_workspace->appendPages(keptFiles);
+        }
+    }
+    void showPagesLeftOut(const QStringList& files) override {
+        QStringList names;
+        for (const auto& file : files) {
+            names << QFileInfo(file).fileName();
+        }
+        m_form.m_pagesLeftOut->prepare(names);
+        m_form.m_services.prompts->exec(*m_form.m_pagesLeftOut);
     }
 
 private:
@@ -103,14 +130,22 @@ void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::W
     case SaveOutcome::Saved:
         runCommand([&] {
             const ChartSaver saver(*m_settings, m_services.clock);
-            saver.finish(plan, frontEnd, *m_creationLog, *m_index);
+            saver.finish(plan, written, frontEnd, *m_creationLog, *m_index);
         });
+        break;
+    case SaveOutcome::OverwriteRefused: // another save took the name while this one wrote
+        setStatusText(1, QString());
+        frontEnd.showOverwriteRefused(plan.fileName);
+        frontEnd.addErrorLogLine(ChartSaver::overwriteErrorLine(plan.chartPath));
         break;
     case SaveOutcome::NoPages:
         setStatusText(1, ChartSaver::NoPagesText);
         break;
     case SaveOutcome::FolderError:
         setStatusText(1, QString());
+        if (!written.error.isEmpty()) {
+            frontEnd.addErrorLogLine(written.error);
+        }
         frontEnd.showCannotCreate(plan.fileName);
         break;
     default:
@@ -118,6 +153,7 @@ void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::W
         reportError(written.error);
         break;
     }
+    plan.releaseLock();
 }
 
 void TMainForm::waitForSave() {

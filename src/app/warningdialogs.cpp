@@ -1,6 +1,7 @@
 #include "app/warningdialogs.h"
 
 #include <QLabel>
+#include <QListWidget>
 
 TNotMakeFolder::TNotMakeFolder(QWidget* parent) : WarningDialog(parent) {
     setObjectName(QStringLiteral("NotMakeFolder"));
@@ -53,6 +54,48 @@ void TNotDelete::prepare(const QString& fileName) {
 }
 
 QString TNotDelete::subject() const {
+    return m_subject->text();
+}
+
+TPagesLeftOut::TPagesLeftOut(QWidget* parent) : WarningDialog(parent) {
+    setObjectName(QStringLiteral("PagesLeftOut"));
+    addLine(QStringLiteral("次のページは保存できませんでした。"));
+    m_names = new QListWidget(this);
+    m_names->setObjectName(QStringLiteral("LeftOutNames"));
+    m_names->setMinimumWidth(360);
+    m_names->setMaximumHeight(160); // a long list scrolls instead of growing off the screen
+    addLineWidget(m_names);
+    addButton(QStringLiteral("了解"), QDialog::Accepted, QStringLiteral("OkButton"));
+    finishLayout();
+}
+
+void TPagesLeftOut::prepare(const QStringList& names) {
+    m_names->clear();
+    m_names->addItems(names);
+    centreOnOwner();
+}
+
+QStringList TPagesLeftOut::names() const {
+    QStringList out;
+    for (int i = 0; i < m_names->count(); ++i) {
+        out << m_names->item(i)->text();
+    }
+    return out;
+}
+
+TClearingRefused::TClearingRefused(QWidget* parent) : WarningDialog(parent) {
+    setObjectName(QStringLiteral("ClearingRefused"));
+    m_subject = addLine(QString());
+    addButton(QStringLiteral("了解"), QDialog::Accepted, QStringLiteral("OkButton"));
+    finishLayout();
+}
+
+void TClearingRefused::prepare(const QString& why) {
+    m_subject->setText(why);
+    centreOnOwner();
+}
+
+QString TClearingRefused::subject() const {
     return m_subject->text();
 }
 

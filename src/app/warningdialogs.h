@@ -6,6 +6,7 @@
 #include "platform/warningdialog.h"
 
 class QLabel;
+class QListWidget;
 
 /// A file or folder could not be created (or an old chart not deleted).
 class TNotMakeFolder : public WarningDialog {
@@ -38,6 +39,32 @@ class TNotDelete : public WarningDialog {
 public:
     explicit TNotDelete(QWidget* parent = nullptr);
     void prepare(const QString& fileName);
+    QString subject() const;
+
+private:
+    QLabel* m_subject;
+};
+
+/// Pages that could not be written into the chart just saved; their files stay in the scanner
+/// folder.
+class TPagesLeftOut : public WarningDialog {
+    Q_OBJECT
+public:
+    explicit TPagesLeftOut(QWidget* parent = nullptr);
+    /// \p names: the file names of the pages, in page order.
+    void prepare(const QStringList& names);
+    QStringList names() const;
+
+private:
+    QListWidget* m_names;
+};
+
+/// The scanner folder was not emptied after a save; the line says why.
+class TClearingRefused : public WarningDialog {
+    Q_OBJECT
+public:
+    explicit TClearingRefused(QWidget* parent = nullptr);
+    void prepare(const QString& why);
     QString subject() const;
 
 private:

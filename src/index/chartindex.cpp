@@ -8,6 +8,27 @@
 #include <QSqlRecord>
 #include <QUrl>
 #include <QUuid>
+#include <QFileInfo>
+#include <chrono>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// SQLite's result codes, as Qt's driver reports them in nativeErrorCode().
+const QString SqliteBusy = QStringLiteral("5");
+const QString SqliteLocked = QStringLiteral("6");
+const QString SqliteReadOnly = QStringLiteral("8");
+
+/// How long one statement waits inside SQLite for a lock; an insert makes further attempts
+/// until its own, longer, patience runs out.
+constexpr int AttemptWaitMs = 1000;
+
+bool isBusy(const QSqlError& error) {
+    return error.nativeErrorCode() == SqliteBusy || error.nativeErrorCode() == SqliteLocked;
+}
+
+} // namespace
 
 ChartIndex::ChartIndex(Clock clock, int busyTimeoutMs)
     : m_clock(std::move(clock)), m_busyTimeoutMs(busyTimeoutMs),
@@ -45,15 +66,15 @@ bool ChartIndex::open(const QString& programFolder) {
         QUrl uri = QUrl::fromLocalFile(path);
         uri.setQuery(QStringLiteral("mode=rw"));
         db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                                 .arg(std::min(m_busyTimeoutMs, AttemptWaitMs)));
         if (!db.open()) {
             fail(QStringLiteral("%1: %2").arg(path, db.lastError().text()));
             return false;
         }
     }
     m_connected = true;
-    if (!checkTable()) {
+    if (!checkTable() || !checkWritable(path)) {
         m_lastError = QStringLiteral("%1: %2").arg(path, m_lastError);
         close();
         return false;
@@ -113,6 +134,39 @@ bool ChartIndex::checkTable() {
     return true;
 }
 
+bool ChartIndex::checkWritable(const QString& path) {
+    // SQLite quietly opens a file it cannot write read-only, and its journal needs the folder:
+    // both must be writable, or the first insert would fail after the chart is written.
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::access(file.constData(), W_OK) != 0) {
+        fail(QStringLiteral("this user cannot write the index file"));
+        return false;
+    }
+    if (::access(folder.constData(), W_OK) != 0) {
+        fail(QStringLiteral("this user cannot write in the folder of the index file"));
+        return false;
+    }
+    // A read-only file system or a file SQLite itself opened read-only refuses a write
+    // transaction; a lock held by another workstation only makes it busy, which is fine here.
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery probe(db);
+    probe.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const bool began = probe.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    const QSqlError error = probe.lastError();
+    if (began) {
+        probe.exec(QStringLiteral("ROLLBACK"));
+    }
+    probe.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(std::min(m_busyTimeoutMs, AttemptWaitMs)));
+    if (!began && !isBusy(error)) {
+        fail(error.nativeErrorCode() == SqliteReadOnly
+                 ? QStringLiteral("the index cannot be written: %1").arg(error.text())
+                 : error.text());
+        return false;
+    }
+    return true;
+}
+
 void ChartIndex::close() {
     m_open = false;
     if (m_connected) {
@@ -121,7 +175,7 @@ void ChartIndex::close() {
     }
 }
 
-bool ChartIndex::insertChart(const ChartRow& row) {
+bool ChartIndex::insertChart(const ChartRow& row, const std::function<void()>& waiting) {
     if (!m_open) {
         fail(QStringLiteral("the chart index is closed"));
         return false;
@@ -137,7 +191,21 @@ bool ChartIndex::insertChart(const ChartRow& row) {
     for (const auto& key : row.keys) {
         insert.addBindValue(cp932::qTruncate(key, KeyBytes));
     }
-    if (!insert.exec()) {
+    // Each attempt waits a short slice inside SQLite; between slices the caller hears once that
+    // the index is busy, so a window can say so while it waits.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_busyTimeoutMs);
+    bool announced = false;
+    bool inserted = insert.exec();
+    while (!inserted && isBusy(insert.lastError()) &&
+           std::chrono::steady_clock::now() < deadline) {
+        if (!announced && waiting) {
+            waiting();
+            announced = true;
+        }
+        inserted = insert.exec();
+    }
+    if (!inserted) {
         fail(QStringLiteral("the chart row for %1 was not added: %2")
                  .arg(row.filePath, insert.lastError().text()));
         // The row is lost for this run; the table stays closed until the program restarts.

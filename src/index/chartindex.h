@@ -18,16 +18,21 @@ class ChartIndex {
 public:
     using Clock = std::function<QDateTime()>;
 
+    /// How long an insert waits, by default, for another workstation's write lock.
+    static constexpr int DefaultBusyTimeoutMs = 20000;
+
     /// \p clock gives the local time stamped on inserted rows; \p busyTimeoutMs is how long a
     /// statement waits for another workstation's lock before it fails.
-    explicit ChartIndex(Clock clock = &QDateTime::currentDateTime, int busyTimeoutMs = 2000);
+    explicit ChartIndex(Clock clock = &QDateTime::currentDateTime,
+                        int busyTimeoutMs = DefaultBusyTimeoutMs);
     ~ChartIndex();
     ChartIndex(const ChartIndex&) = delete;
     ChartIndex& operator=(const ChartIndex&) = delete;
 
     /// Opens the index in \p programFolder. A missing file, a missing table, a field missing or
-    /// of the wrong kind, or a file that cannot be read (locked, corrupt) leaves it closed;
-    /// lastError() says why.
+    /// of the wrong kind, a file that cannot be read (corrupt), or one that this user cannot
+    /// write (permissions, a read-only file system) leaves it closed; lastError() says why. A
+    /// write lock held by another workstation at that moment does not stop the opening.
     bool open(const QString& programFolder);
     bool isOpen() const { return m_open; }
     void close();
@@ -42,8 +47,10 @@ public:
 
     /// Appends a row stamped with the current local time to the millisecond. Keywords are cut to
     /// 50 code page 932 bytes on a character boundary. A failure closes the index for the rest
-    /// of the run (later inserts and look-ups fail too) and returns false.
-    bool insertChart(const ChartRow& row);
+    /// of the run (later inserts and look-ups fail too) and returns false. While another
+    /// workstation holds the write lock the insert waits up to the busy timeout; \p waiting is
+    /// called once when that wait begins.
+    bool insertChart(const ChartRow& row, const std::function<void()>& waiting = {});
 
     /// Whether a row holds exactly \p filePath; std::nullopt when the index is closed or the
     /// look-up fails.
@@ -65,6 +72,7 @@ public:
 
 private:
     bool checkTable();
+    bool checkWritable(const QString& path);
     void fail(const QString& why);
 
     Clock m_clock;

@@ -17,26 +17,33 @@ QString SettingsFile::defaultPath() {
     return base + QStringLiteral("/Tovani/registry.reg");
 }
 
-void SettingsFile::load(TRegistory& settings) {
+bool SettingsFile::load(TRegistory& settings) {
     m_notice.clear();
     m_keepUnreadableCopy = false;
     RegistryFile registry;
     switch (registry.load(m_path)) {
     case RegistryFile::LoadStatus::Missing:
         settings.SetDefaults();
-        return;
+        return false;
     case RegistryFile::LoadStatus::Unreadable:
         settings.SetDefaults();
         m_notice = registry.loadError();
         m_keepUnreadableCopy = true;
-        return;
+        return false;
     case RegistryFile::LoadStatus::Loaded:
         break;
     }
     QString problem;
-    if (settings.LoadFromRegistry(registry, &problem) == TRegistory::LoadResult::Rejected) {
+    switch (settings.LoadFromRegistry(registry, &problem)) {
+    case TRegistory::LoadResult::Loaded:
+        return true;
+    case TRegistory::LoadResult::NoKey:
+        return false;
+    case TRegistory::LoadResult::Rejected:
         m_notice = QStringLiteral("%1: %2").arg(m_path, problem);
+        return false;
     }
+    return false;
 }
 
 bool SettingsFile::save(const TRegistory& settings, QString* error) {

@@ -19,8 +19,9 @@ public:
     const QString& path() const { return m_path; }
 
     /// Loads \p settings from the file; \p settings holds the defaults when that is not
-    /// possible. notice() then says why.
-    void load(TRegistory& settings);
+    /// possible. notice() then says why. True only when every value was read from the file
+    /// (false also for a missing file or key, which give the defaults without a notice).
+    bool load(TRegistory& settings);
 
     /// Writes \p settings into the file (other keys of the file are kept). On failure returns
     /// false with the reason in \p error.

@@ -32,13 +32,22 @@ public:
     QStringList overwriteRefusals;
     QStringList cannotCreate;
     QStringList errorLog;
-    int folderClears = 0;
+    QStringList waits;
+    QStringList clearingRefusals;
+    QStringList leftOut;
+    std::optional<QStringList> keptPages;
 
     void showStatus(const QString& text) override { statuses << text; }
     void showOverwriteRefused(const QString& fileName) override { overwriteRefusals << fileName; }
     void showCannotCreate(const QString& pathOrName) override { cannotCreate << pathOrName; }
     void addErrorLogLine(const QString& line) override { errorLog << line; }
-    void clearScannerFolder() override { ++folderClears; }
+    void showWaiting(const QString& text) override { waits << text; }
+    scannerfolder::AfterFailure cannotDelete(const QString&) override {
+        return scannerfolder::AfterFailure::Next;
+    }
+    void showClearingRefused(const QString& why) override { clearingRefusals << why; }
+    void keepOnlyPages(const QStringList& files) override { keptPages = files; }
+    void showPagesLeftOut(const QStringList& files) override { leftOut = files; }
     QString lastStatus() const { return statuses.isEmpty() ? QString() : statuses.last(); }
 };
 
@@ -93,20 +102,32 @@ class SaveTest : public QObject {
     }
 
     /// Runs the whole pipeline as the batch command does.
-    SaveOutcome save(const ChartSaver::Input& in, ChartSaver::Written* writtenOut = nullptr) {
+    SaveOutcome save(const ChartSaver::Input& in, ChartSaver::Written* writtenOut = nullptr,
+                     const ChartSaver::Progress& progress = {}) {
         const ChartSaver saver(m_settings, [this] { return m_now; });
         const auto checked = saver.check(in, m_frontEnd);
         if (checked.outcome != SaveOutcome::Saved) {
             return checked.outcome;
         }
-        const auto written = ChartSaver::write(checked.plan, {});
+        const auto written = ChartSaver::write(checked.plan, progress);
         if (writtenOut) {
             *writtenOut = written;
         }
         if (written.outcome != SaveOutcome::Saved) {
             return written.outcome;
         }
-        return saver.finish(checked.plan, m_frontEnd, m_log, *m_index);
+        return saver.finish(checked.plan, written, m_frontEnd, m_log, *m_index);
+    }
+
+    void writeFile(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+    }
+
+    QStringList scannerFiles() const {
+        return QDir(m_settings.ScannerDir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
     int indexRows() {
@@ -221,7 +242,7 @@ private slots:
         ChartSaver::Written written;
         QCOMPARE(save(input("43", "0", {truncated}), &written), SaveOutcome::NoPages);
         QCOMPARE(QDir(archive() + "/00/00/00/43").entryList(QDir::Files | QDir::Hidden),
-                 QStringList());
+                 QStringList{".pelorafile.lock"});
     }
 
     void overwriteRule() {
@@ -249,7 +270,7 @@ private slots:
         QCOMPARE(save(input("1234567", "2", {page("1.jpg"), page("2.jpg")})), SaveOutcome::Saved);
         QCOMPARE(pdfPageCount(folder + "/HP1234_1234567_2_2024_3_6.pdf"), 2);
         QCOMPARE(readAll(chart), before);
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2); // no leftovers
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 3); // no leftovers
     }
 
     void failedWriteKeepsTheOldChart() {
@@ -267,7 +288,7 @@ private slots:
         QVERIFY(written.error.contains("folder.jpg"));
         QCOMPARE(readAll(folder + "/HP1234_77_1.pdf"), old);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{"HP1234_77_1.pdf"});
+                 (QStringList{".pelorafile.lock", "HP1234_77_1.pdf"}));
         QCOMPARE(m_log.lines().size(), 1);
         QCOMPARE(indexRows(), 1);
     }
@@ -308,7 +329,8 @@ private slots:
         auto in = input("42", "3", {page("1.jpg")});
         in.keywords = {sixty, "", "", "x\"y"};
         QCOMPARE(save(in), SaveOutcome::Saved);
-        QCOMPARE(m_frontEnd.folderClears, 1);
+        QCOMPARE(scannerFiles(), QStringList());
+        QCOMPARE(m_frontEnd.keptPages, std::optional<QStringList>(QStringList()));
         QVERIFY(m_log.lines().first().endsWith(",\"" + sixty + "\",\"\",\"\",\"x\"y\""));
         QVERIFY(m_log.isModified());
         auto q = m_index->query(

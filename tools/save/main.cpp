@@ -6,6 +6,7 @@
 #include "app/creationlog.h"
 #include "app/scannerfolder.h"
 #include "index/chartindex.h"
+#include "platform/signalcleanup.h"
 #include "settings/settingsfile.h"
 #include "settings/tregistory.h"
 
@@ -22,6 +23,10 @@ enum BatchExit : int {
     ExitNoFolder = 11,         ///< the scanner folder does not exist
     ExitNoFileType = 12,       ///< no file type is enabled in the settings
     ExitLogNotWritten = 13,    ///< the chart was saved, but its creation log line not appended
+    // 14 is SaveOutcome::SettingsRefused
+    ExitSettingsUnreadable = 15, ///< the settings file is missing or did not load whole
+    ExitPagesLeftOut = 16,       ///< the chart was saved without some of the pages
+    ExitClearingRefused = 17,    ///< the chart was saved; the scanner folder was not emptied
     ExitUsage = 64,
 };
 
@@ -44,18 +49,33 @@ public:
               << QStringLiteral("ファイルまたはフォルダーを作成できません。") << '\n';
     }
     void addErrorLogLine(const QString& line) override { m_err << line << '\n'; }
-    void clearScannerFolder() override {
-        scannerfolder::clear(m_settings.ScannerDir, [this](const QString& name) {
-            m_err << name << ": " << QStringLiteral("ファイルの削除ができません。") << '\n';
-            return scannerfolder::AfterFailure::Next;
-        });
+    void showWaiting(const QString& text) override { m_err << text << Qt::endl; }
+    scannerfolder::AfterFailure cannotDelete(const QString& name) override {
+        m_err << name << ": " << QStringLiteral("ファイルの削除ができません。") << '\n';
+        return scannerfolder::AfterFailure::Next;
+    }
+    void showClearingRefused(const QString& why) override {
+        m_err << why << ' ' << m_settings.ScannerDir << '\n';
+        m_clearingRefused = true;
+    }
+    void keepOnlyPages(const QStringList&) override {}
+    void showPagesLeftOut(const QStringList& files) override {
+        m_err << QStringLiteral("次のページは保存できませんでした。") << '\n';
+        for (const auto& file : files) {
+            m_err << file << '\n';
+        }
+        m_pagesLeftOut = !files.isEmpty();
     }
     const QString& lastStatus() const { return m_status; }
+    bool clearingRefused() const { return m_clearingRefused; }
+    bool pagesLeftOut() const { return m_pagesLeftOut; }
 
 private:
     const TRegistory& m_settings;
     QTextStream& m_err;
     QString m_status;
+    bool m_clearingRefused = false;
+    bool m_pagesLeftOut = false;
 };
 
 } // namespace
@@ -111,10 +131,21 @@ int main(int argc, char** argv) {
         return ExitUsage;
     }
 
+    // The defaults name the home folder as scanner folder and archive, with clearing on: a run
+    // on them would file the pictures of the home folder and delete them.
     TRegistory settings;
-    SettingsFile(SettingsFile::defaultPath()).load(settings);
+    SettingsFile settingsFile(SettingsFile::defaultPath());
+    if (!settingsFile.load(settings)) {
+        err << QStringLiteral("設定ファイルを読み込めません。") << ' ' << settingsFile.path();
+        if (!settingsFile.notice().isEmpty()) {
+            err << " (" << settingsFile.notice() << ')';
+        }
+        err << '\n';
+        return ExitSettingsUnreadable;
+    }
     const QString folder = parser.isSet(programFolder) ? parser.value(programFolder)
                                                        : QCoreApplication::applicationDirPath();
+    signalcleanup::removePendingFileOnTermination();
     ChartIndex index;
     if (!index.open(folder)) {
         err << QStringLiteral("データベースの接続に失敗しました。") << ' ' << index.lastError()
@@ -148,7 +179,9 @@ int main(int argc, char** argv) {
     const ChartSaver saver(settings, &QDateTime::currentDateTime);
     const ChartSaver::Checked checked = saver.check(input, frontEnd);
     if (checked.outcome != SaveOutcome::Saved) {
-        err << frontEnd.lastStatus() << '\n';
+        if (!frontEnd.lastStatus().isEmpty()) {
+            err << frontEnd.lastStatus() << '\n';
+        }
         return static_cast<int>(checked.outcome);
     }
     const ChartSaver::Written written = ChartSaver::write(checked.plan, {});
@@ -158,13 +191,17 @@ int main(int argc, char** argv) {
     case SaveOutcome::NoPages:
         err << ChartSaver::NoPagesText << '\n';
         return static_cast<int>(written.outcome);
+    case SaveOutcome::OverwriteRefused: // another save took the name while this one wrote
+        frontEnd.showOverwriteRefused(checked.plan.fileName);
+        frontEnd.addErrorLogLine(ChartSaver::overwriteErrorLine(checked.plan.chartPath));
+        return static_cast<int>(written.outcome);
     default:
         err << written.error << '\n';
         return static_cast<int>(written.outcome);
     }
 
     CreationLog log;
-    const SaveOutcome finished = saver.finish(checked.plan, frontEnd, log, index);
+    const SaveOutcome finished = saver.finish(checked.plan, written, frontEnd, log, index);
     bool logWritten = true;
     if (parser.isSet(creationLog)) {
         QString error;
@@ -179,5 +216,11 @@ int main(int argc, char** argv) {
         return static_cast<int>(finished);
     }
     out << checked.plan.chartPath << '\n';
-    return logWritten ? 0 : ExitLogNotWritten;
+    if (!logWritten) {
+        return ExitLogNotWritten;
+    }
+    if (frontEnd.pagesLeftOut()) {
+        return ExitPagesLeftOut;
+    }
+    return frontEnd.clearingRefused() ? ExitClearingRefused : 0;
 }
