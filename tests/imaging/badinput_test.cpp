@@ -209,7 +209,7 @@ const BadFile kBadFiles[] = {
     {"empty.tif", [] { return QByteArray(); }, true},
     {"truncated-bmp.bmp", [] { return cut(encoded(QStringLiteral("bmp")), 0.6); }, false,
      QPoint(0, 0), 149},
-    {"bmp-run-length-compressed.bmp", [] { return bmpWithHeaderField(30, 1); }, true},
+    {"bmp-8-bit-run-lengths-on-24-bits.bmp", [] { return bmpWithHeaderField(30, 1); }, true},
     {"bmp-unknown-header-size.bmp", [] { return bmpWithHeaderField(14, 7); }, true},
     {"bmp-huge-dimensions.bmp", [] { return bmpWithSize(40000, 40000); }, true},
     {"empty.bmp", [] { return QByteArray(); }, true},

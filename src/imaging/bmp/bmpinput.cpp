@@ -1,12 +1,19 @@
-// Windows bitmap decoding: uncompressed 1, 4, 8, 16, 24 and 32 bits per pixel, and 16 or 32
-// bits with bit-field masks, under any of the usual info headers. Run-length compressed and
-// embedded JPEG or PNG bitmaps are refused.
+// Windows bitmap decoding: uncompressed 1, 4, 8, 16, 24 and 32 bits per pixel, 16 or 32 bits
+// with bit-field masks, and run-length compressed 4 and 8 bits (always stored bottom-up), under
+// any of the usual info headers. Embedded JPEG or PNG bitmaps are refused.
+//
+// Run-length streams may leave pixels out on purpose (end of line, end of bitmap, delta): those
+// are palette index 0, the background other readers show there. A stream that breaks off early
+// leaves the pixels after the point where it stopped white, as the other decoders leave the rows
+// they do not reach. Runs that go past the right edge and deltas that leave the image are
+// clipped: there is no pixel for what falls outside, and everything inside stays defined.
 
 #include "imaging/codec_p.h"
 #include "imaging/inputsource_p.h"
 #include "imaging/pixels_p.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <climits>
 #include <cstring>
@@ -17,6 +24,8 @@ namespace imaging {
 namespace {
 
 constexpr std::uint32_t kRgb = 0;
+constexpr std::uint32_t kRle8 = 1;
+constexpr std::uint32_t kRle4 = 2;
 constexpr std::uint32_t kBitFields = 3;
 
 std::uint16_t u16(const unsigned char* p) {
@@ -60,6 +69,169 @@ struct Channel {
 bool readExactly(InputSource& input, void* data, std::size_t size) {
     return input.read(data, size) == size;
 }
+
+bool isRunLength(std::uint32_t compression) {
+    return compression == kRle8 || compression == kRle4;
+}
+
+bool compressionFits(std::uint32_t compression, int bits) {
+    switch (compression) {
+    case kRgb:
+        return true;
+    case kRle8:
+        return bits == 8;
+    case kRle4:
+        return bits == 4;
+    case kBitFields:
+        return bits == 16 || bits == 32;
+    default:
+        return false;
+    }
+}
+
+/// Hands out the bytes of a compressed stream one at a time, through a buffer so that the
+/// source is not asked for every byte. Each read says whether a byte was there.
+class ByteStream {
+public:
+    explicit ByteStream(InputSource& input) : m_input(input) {}
+
+    bool next(unsigned char& byte) {
+        if (m_position == m_length && !refill()) {
+            return false;
+        }
+        byte = m_buffer[m_position++];
+        return true;
+    }
+
+private:
+    bool refill() {
+        m_length = m_input.read(m_buffer.data(), m_buffer.size());
+        m_position = 0;
+        return m_length > 0;
+    }
+
+    InputSource& m_input;
+    std::array<unsigned char, 16 * 1024> m_buffer{};
+    std::size_t m_position = 0;
+    std::size_t m_length = 0;
+};
+
+/// Decodes a run-length stream of 4 or 8 bits into an Indexed8 image. The cursor only ever
+/// writes inside the image: columns stop at the right edge, and the stream ends once its row
+/// leaves the top.
+class RunLengthDecoder {
+public:
+    RunLengthDecoder(QImage& image, int bits)
+        : m_image(image), m_bits(bits), m_width(image.width()), m_height(image.height()) {}
+
+    /// Decodes until the end of the bitmap. Returns an empty string on success, otherwise what
+    /// went wrong; the pixels after the point reached are then white.
+    QString decode(ByteStream& stream) {
+        m_image.fill(0U);
+        while (m_row < m_height) {
+            unsigned char count = 0;
+            unsigned char value = 0;
+            if (!stream.next(count) || !stream.next(value)) {
+                return truncated();
+            }
+            if (count > 0) {
+                putRun(count, value);
+            } else if (value == 0) {
+                nextLine();
+            } else if (value == 1) {
+                return {};
+            } else if (value == 2) {
+                if (!moveBy(stream)) {
+                    return truncated();
+                }
+            } else if (!putAbsolute(stream, value)) {
+                return truncated();
+            }
+        }
+        return {};
+    }
+
+private:
+    /// \p count pixels of one byte: 8 bits repeat it, 4 bits alternate its high and low nibble.
+    void putRun(int count, unsigned char value) {
+        for (int i = 0; i < count && m_column < m_width; ++i) {
+            put(m_bits == 8 ? value : (i % 2 == 0 ? value >> 4 : value & 0x0F));
+        }
+    }
+
+    /// \p count pixels stored as they are, padded to an even number of bytes.
+    bool putAbsolute(ByteStream& stream, int count) {
+        const int bytes = m_bits == 8 ? count : (count + 1) / 2;
+        for (int i = 0; i < bytes; ++i) {
+            unsigned char byte = 0;
+            if (!stream.next(byte)) {
+                return false;
+            }
+            if (m_bits == 8) {
+                putClipped(byte);
+            } else {
+                putClipped(byte >> 4);
+                if (2 * i + 1 < count) {
+                    putClipped(byte & 0x0F);
+                }
+            }
+        }
+        unsigned char padding = 0;
+        return bytes % 2 == 0 || stream.next(padding);
+    }
+
+    /// Skips right and up; the pixels passed over keep index 0.
+    bool moveBy(ByteStream& stream) {
+        unsigned char right = 0;
+        unsigned char up = 0;
+        if (!stream.next(right) || !stream.next(up)) {
+            return false;
+        }
+        m_column = std::min(m_column + right, m_width);
+        m_row += up;
+        return true;
+    }
+
+    void nextLine() {
+        m_column = 0;
+        ++m_row;
+    }
+
+    void put(int index) {
+        m_image.scanLine(m_height - 1 - m_row)[m_column++] = static_cast<uchar>(index);
+    }
+
+    void putClipped(int index) {
+        if (m_column < m_width) {
+            put(index);
+        }
+    }
+
+    QString truncated() {
+        whitenFromCursor();
+        return QStringLiteral("truncated run-length data (stopped in row %1 of %2 from the "
+                              "bottom, at column %3)")
+            .arg(m_row + 1)
+            .arg(m_height)
+            .arg(m_column);
+    }
+
+    /// Whitens the rest of the cursor's row and every row above it.
+    void whitenFromCursor() {
+        const int imageRow = m_height - 1 - m_row;
+        uchar* line = m_image.scanLine(imageRow);
+        const std::vector<uchar> reached(line, line + m_column);
+        fillWhite(m_image, 0, imageRow + 1);
+        std::copy(reached.begin(), reached.end(), line);
+    }
+
+    QImage& m_image;
+    const int m_bits;
+    const int m_width;
+    const int m_height;
+    int m_column = 0;
+    int m_row = 0; ///< counted from the bottom, as the stream stores them
+};
 
 } // namespace
 
@@ -138,8 +310,16 @@ DecodeResult decodeBmp(InputSource& input, const DecodeRequest& request) {
         result.error = QStringLiteral("unsupported %1 bits per pixel").arg(bits);
         return result;
     }
-    if (compression != kRgb && !(compression == kBitFields && (bits == 16 || bits == 32))) {
-        result.error = QStringLiteral("unsupported BMP compression %1").arg(compression);
+    if (!compressionFits(compression, bits)) {
+        result.error = QStringLiteral("unsupported BMP compression %1 with %2 bits per pixel")
+                           .arg(compression)
+                           .arg(bits);
+        return result;
+    }
+    if (isRunLength(compression) && topDown) {
+        // The stream's end of line and delta codes only move upwards.
+        result.error = QStringLiteral("run-length compressed BMP with a negative height: "
+                                      "these bitmaps can only be stored bottom-up");
         return result;
     }
     if (width <= 0 || height <= 0) {
@@ -201,6 +381,13 @@ DecodeResult decodeBmp(InputSource& input, const DecodeRequest& request) {
         image.setColorTable(paddedColorTable(palette, bits == 1 ? 2 : 256));
     }
     input.seek(pixelOffset);
+    if (isRunLength(compression)) {
+        ByteStream stream(input);
+        result.error = RunLengthDecoder(image, bits).decode(stream);
+        result.ok = result.error.isEmpty();
+        result.image = image;
+        return result;
+    }
     const auto stride = static_cast<std::size_t>((width * bits + 31) / 32 * 4);
     std::vector<unsigned char> row(stride);
     const int rows = static_cast<int>(height);
