@@ -6,7 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QUuid>
+#include <dirent.h>
 #include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,10 +49,14 @@ QStringList listImageFiles(const QString& folder, const QStringList& masks) {
     dir.setFilter(QDir::Files |
                   QDir::NoDotAndDotDot); // name filters without CaseSensitive ignore case
     QFileInfoList entries = dir.entryInfoList();
-    entries.erase(
-        std::remove_if(entries.begin(), entries.end(),
-                       [](const QFileInfo& e) { return !fileattributes::isPlainFile(e); }),
-        entries.end());
+    // A name that does not decode comes back altered and names no file; such files are
+    // reported by unreachableImageFiles().
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const QFileInfo& e) {
+                                     return !fileattributes::isPlainFile(e) ||
+                                            !QFileInfo::exists(e.absoluteFilePath());
+                                 }),
+                  entries.end());
     std::sort(entries.begin(), entries.end(), [](const QFileInfo& a, const QFileInfo& b) {
         const int folded = a.fileName().compare(b.fileName(), Qt::CaseInsensitive);
         return folded != 0 ? folded < 0 : a.fileName() < b.fileName();
@@ -61,6 +67,33 @@ QStringList listImageFiles(const QString& folder, const QStringList& masks) {
         paths.append(entry.absoluteFilePath());
     }
     return paths;
+}
+
+QStringList unreachableImageFiles(const QString& folder, const QStringList& masks) {
+    QList<QRegularExpression> patterns;
+    for (const auto& mask : masks) {
+        patterns << QRegularExpression(QRegularExpression::wildcardToRegularExpression(mask),
+                                       QRegularExpression::CaseInsensitiveOption);
+    }
+    QStringList names;
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray raw(entry->d_name);
+        const QString name = QFile::decodeName(raw);
+        if (QFile::encodeName(name) == raw || raw.startsWith('.')) {
+            continue; // reachable, or hidden
+        }
+        if (std::any_of(patterns.begin(), patterns.end(),
+                        [&](const QRegularExpression& p) { return p.match(name).hasMatch(); })) {
+            names << name;
+        }
+    }
+    ::closedir(dir);
+    names.sort();
+    return names;
 }
 
 ClearResult clear(const QString& folder,

@@ -24,6 +24,12 @@ QStringList masks(const QString& filter);
 /// names match one of \p masks without regard to case, sorted by name without regard to case.
 QStringList listImageFiles(const QString& folder, const QStringList& masks);
 
+/// Names of files in \p folder that match \p masks but whose names are not valid in the file
+/// name encoding (Latin-1 or code page 932 bytes copied from elsewhere). No path can reach such
+/// a file, so intake cannot take it; it is reported instead. The names are shown with the
+/// undecodable bytes replaced, sorted.
+QStringList unreachableImageFiles(const QString& folder, const QStringList& masks);
+
 /// What to do after a file could not be deleted.
 enum class AfterFailure : quint8 { Next, Stop };
 

@@ -9,6 +9,7 @@
 #include "app/tmainform.h"
 #include "index/chartindex.h"
 #include "index/chartindexschema.h"
+#include "platform/filelock.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
 #include "support/testimages.h"
@@ -22,6 +23,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <future>
 
 namespace {
 
@@ -351,6 +353,206 @@ private slots:
         QCOMPARE(m_frontEnd.lastStatus(), QStringLiteral("データベースで障害が発生しました。"));
         QVERIFY(QFile::exists(archive() + "/00/00/00/42/HP1234_42_0_2024_3_5.pdf"));
         QCOMPARE(m_log.lines().size(), 1);
+    }
+
+    void clearingDeletesOnlyThePagesTheChartHolds() {
+        m_settings.FolderClear = true;
+        m_settings.WriteDate = false;
+        const QString label = page("0.jpg"); // the first page, not saved by the rule
+        const QString good = page("1.jpg");
+        const QString pngNamedJpeg = scan("2.jpg");
+        QVERIFY(testimages::save(testimages::page(50, 50), scan("2.png")));
+        QVERIFY(QFile::rename(scan("2.png"), pngNamedJpeg));
+        const QString truncated = page("3.jpg", 400, 400);
+        writeFile(truncated, readAll(truncated).left(700));
+        const QString rewritten = page("4.jpg");
+        const QString last = page("5.jpg");
+        auto in = input("9", "0", {label, good, pngNamedJpeg, truncated, rewritten, last});
+
+        // While the chart is written a scanner rewrites one page and drops a new one.
+        auto scanner = [&](int done, int, const QString&) {
+            if (done == 1) {
+                QVERIFY(testimages::save(testimages::page(210, 290), rewritten));
+                page("6.jpg");
+            }
+        };
+        ChartSaver::Written written;
+        QCOMPARE(save(in, &written, scanner), SaveOutcome::Saved);
+        QCOMPARE(pdfPageCount(archive() + "/00/00/00/09/HP1234_9_0.pdf"), 3);
+        QCOMPARE(written.leftOut, (QStringList{pngNamedJpeg, truncated}));
+        QCOMPARE(m_frontEnd.leftOut, written.leftOut);
+        QCOMPARE(m_frontEnd.lastStatus(), QStringLiteral("保存しました。　保存できなかったページ：2"));
+        QCOMPARE(scannerFiles(), (QStringList{"2.jpg", "3.jpg", "4.jpg", "6.jpg"}));
+        QCOMPARE(m_frontEnd.keptPages,
+                 std::optional<QStringList>({pngNamedJpeg, truncated, rewritten}));
+    }
+
+    void clearingNeverEmptiesHomeRootOrTheArchive_data() {
+        QTest::addColumn<QString>("scannerFolder");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("home") << "home" << "スキャナーフォルダーがホームフォルダーのため、クリアしませんでした。";
+        QTest::newRow("root") << "/" << "スキャナーフォルダーがルートフォルダーのため、クリアしませんでした。";
+        const QString archiveText =
+            "スキャナーフォルダーが保存先フォルダーかその上位のため、クリアしませんでした。";
+        QTest::newRow("archive base") << "archive" << archiveText;
+        QTest::newRow("above the archive") << "." << archiveText;
+        QTest::newRow("archive base with a trailing slash") << "archive/" << archiveText;
+    }
+    void clearingNeverEmptiesHomeRootOrTheArchive() {
+        QFETCH(QString, scannerFolder);
+        QFETCH(QString, message);
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", m_dir->filePath("home").toUtf8());
+        QDir().mkpath(m_dir->filePath("home"));
+        m_settings.FolderClear = true;
+        m_settings.FirstPage = true;
+        m_settings.ScannerDir =
+            scannerFolder.startsWith('/') ? scannerFolder : m_dir->filePath(scannerFolder);
+        const QString picture = page("1.jpg");
+        const SaveOutcome outcome = save(input("42", "0", {picture}));
+        qputenv("HOME", home);
+        QCOMPARE(outcome, SaveOutcome::Saved);
+        QCOMPARE(m_frontEnd.clearingRefusals, QStringList{message});
+        QVERIFY(QFile::exists(picture));
+        QCOMPARE(indexRows(), 1);
+
+        // A folder beside the archive whose name merely begins like it is cleared.
+        m_frontEnd = RecordingFrontEnd();
+        m_settings.ScannerDir = archive() + "2";
+        QDir().mkpath(m_settings.ScannerDir);
+        QVERIFY(testimages::save(testimages::page(100, 100), m_settings.ScannerDir + "/p.jpg"));
+        QCOMPARE(save(input("43", "0", {m_settings.ScannerDir + "/p.jpg"})), SaveOutcome::Saved);
+        QCOMPARE(m_frontEnd.clearingRefusals, QStringList());
+        QVERIFY(!QFile::exists(m_settings.ScannerDir + "/p.jpg"));
+    }
+
+    void unusableSettingsAreRefusedBeforeAnythingIsWritten_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        const QString layout = "保存先フォルダーの設定が正しくないため、保存できません。";
+        const QString pageSize = "PDFのページサイズの設定が正しくないため、保存できません。";
+        QTest::newRow("empty target") << "Target" << "" << layout;
+        QTest::newRow("relative target") << "Target" << "charts" << layout;
+        QTest::newRow("prefix climbing out") << "L1Front" << "../../x" << layout;
+        QTest::newRow("suffix with a separator") << "L2Back" << "a/b" << layout;
+        QTest::newRow("prefix dot dot") << "L3Front" << ".." << layout;
+        QTest::newRow("suffix dot") << "L4Back" << "." << layout;
+        QTest::newRow("page too wide") << "PdfPageWidth" << "14401" << pageSize;
+        QTest::newRow("page far too high") << "PdfPageHeight" << "100000" << pageSize;
+        QTest::newRow("page of no width") << "PdfPageWidth" << "0" << pageSize;
+    }
+    void unusableSettingsAreRefusedBeforeAnythingIsWritten() {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        m_settings.FirstPage = true;
+        for (const auto& v : TRegistory::values()) {
+            if (v.name != name) {
+                continue;
+            }
+            if (auto text = std::get_if<QString TRegistory::*>(&v.field)) {
+                m_settings.*(*text) = value;
+            } else if (auto number = std::get_if<int TRegistory::*>(&v.field)) {
+                m_settings.*(*number) = value.toInt();
+            }
+        }
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(m_dir->path());
+        const SaveOutcome outcome = save(input("42", "0", {page("1.jpg")}));
+        QDir::setCurrent(before);
+        QCOMPARE(outcome, SaveOutcome::SettingsRefused);
+        QCOMPARE(m_frontEnd.lastStatus(), message);
+        QStringList entries = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        entries.sort();
+        QCOMPARE(entries, (QStringList{"PeloraFileDB.db", "archive", "scanner"}));
+        QVERIFY(QDir(archive()).isEmpty());
+    }
+
+    void largestPageSideAndLongestChartNameSave() {
+        m_settings.FirstPage = true;
+        m_settings.WriteDate = false;
+        m_settings.PdfPageWidth = TRegistory::MaxPdfPageSide;
+        m_settings.HPCode = QString(230 - 11, 'c'); // "HP" + code + "_42_0.pdf": 230 bytes
+        QCOMPARE(save(input("42", "0", {page("1.jpg")})), SaveOutcome::Saved);
+        const QString name = "HP" + m_settings.HPCode + "_42_0.pdf";
+        QCOMPARE(name.size(), 230);
+        QVERIFY(QFile::exists(archive() + "/00/00/00/42/" + name));
+    }
+
+    void controlCharactersInKeywordsBecomeBlanks() {
+        m_settings.FirstPage = true;
+        auto in = input("42", "0", {page("1.jpg")});
+        in.keywords = {"a\nb", "c\r\nd", "e\tf", QString("g") + QChar(7) + QChar(0x7f)};
+        QCOMPARE(save(in), SaveOutcome::Saved);
+        QCOMPARE(m_log.lines().size(), 1);
+        QVERIFY(m_log.lines().first().endsWith(",\"a b\",\"c  d\",\"e f\",\"g  \""));
+        auto q = m_index->query("SELECT Key1, Key2, Key3, Key4 FROM PeloraFileDB");
+        QVERIFY(q && q->next());
+        QCOMPARE(q->value(1).toString(), QStringLiteral("c  d"));
+        QCOMPARE(q->value(3).toString(), QStringLiteral("g  "));
+    }
+
+    void existingChartIsRefusedBeforeTheMissingPages() {
+        m_settings.FirstPage = true;
+        const auto in = input("42", "0", {page("1.jpg")});
+        QCOMPARE(save(in), SaveOutcome::Saved);
+        const QString chart = archive() + "/00/00/00/42/HP1234_42_0_2024_3_5.pdf";
+        QCOMPARE(save(input("42", "0", {scan("gone.jpg")})), SaveOutcome::OverwriteRefused);
+        QCOMPARE(m_frontEnd.errorLog, QStringList{chart + " OverWrite Error"});
+    }
+
+    void overlappingSavesOfOneChartFileOneAndRefuseTheOther() {
+        m_settings.FirstPage = true;
+        const auto in = input("42", "0", {page("1.jpg"), page("2.jpg")});
+        const QString folder = archive() + "/00/00/00/42";
+        const QString chart = folder + "/HP1234_42_0_2024_3_5.pdf";
+        const ChartSaver saver(m_settings, [this] { return m_now; });
+
+        // The first save holds the folder; the second waits for it and then finds its chart.
+        auto first = saver.check(in, m_frontEnd);
+        QCOMPARE(first.outcome, SaveOutcome::Saved);
+        RecordingFrontEnd secondFrontEnd;
+        auto second = std::async(std::launch::async,
+                                 [&] { return saver.check(in, secondFrontEnd).outcome; });
+        QCOMPARE(second.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+        const auto written = ChartSaver::write(first.plan, {});
+        QCOMPARE(written.outcome, SaveOutcome::Saved);
+        QCOMPARE(saver.finish(first.plan, written, m_frontEnd, m_log, *m_index), SaveOutcome::Saved);
+        QCOMPARE(second.get(), SaveOutcome::OverwriteRefused);
+        QCOMPARE(secondFrontEnd.waits.size(), 1);
+        QCOMPARE(secondFrontEnd.errorLog, QStringList{chart + " OverWrite Error"});
+
+        // A writer that takes no lock (another program) puts a file there between the check and
+        // the last step: it is kept, and this save is refused.
+        QVERIFY(QFile::remove(chart));
+        auto third = saver.check(in, m_frontEnd);
+        QCOMPARE(third.outcome, SaveOutcome::Saved);
+        writeFile(chart, "theirs");
+        QCOMPARE(ChartSaver::write(third.plan, {}).outcome, SaveOutcome::OverwriteRefused);
+        QCOMPARE(readAll(chart), QByteArray("theirs"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{".pelorafile.lock", "HP1234_42_0_2024_3_5.pdf"}));
+        QCOMPARE(indexRows(), 1);
+        QVERIFY(QFile::remove(chart)); // not a chart for the outside reader
+    }
+
+    void leftoverTemporaryChartsGoUnlessAWriterHoldsThem() {
+        m_settings.FirstPage = true;
+        const QString folder = archive() + "/00/00/00/42";
+        QDir().mkpath(folder);
+        const QString stale = folder + "/.HP1234_42_1.pdf.0123456789abcdef0123456789abcdef.tmp";
+        const QString live = folder + "/.HP1234_42_2.pdf.fedcba9876543210fedcba9876543210.tmp";
+        const QString usersOwn = folder + "/notes.tmp";
+        writeFile(stale, "killed mid-write");
+        writeFile(usersOwn, "mine");
+        QString error;
+        const auto writer = FileLock::createExclusive(live, &error);
+        QVERIFY2(writer, qPrintable(error));
+        QCOMPARE(save(input("42", "0", {page("1.jpg")})), SaveOutcome::Saved);
+        QVERIFY(!QFile::exists(stale));
+        QVERIFY(QFile::exists(live));
+        QVERIFY(QFile::exists(usersOwn));
     }
 
     void saveButtonRunsThePipelineInTheWindow() {

@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QSqlError>
 #include <QTemporaryDir>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -185,6 +189,99 @@ TEST_F(ChartIndexTest, FailedInsertClosesTheTableForTheRestOfTheRun) {
     auto rows = m_index.query("SELECT count(*) FROM PeloraFileDB");
     ASSERT_TRUE(rows && rows->next());
     EXPECT_EQ(rows->value(0).toInt(), 1);
+}
+
+/// Opens the index as a user who may read it but not write it: in a child process that drops to
+/// "nobody" when the tests run as root (root writes any file), else with the write bits removed.
+/// Returns whether the open succeeded, or std::nullopt when the child could not run.
+std::optional<bool> opensWithoutWriteAccess(const QString& folder, const QString& file,
+                                            bool folderToo) {
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                      QFile::ExeOther | QFile::WriteOwner);
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadOther);
+    if (folderToo) {
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                          QFile::ExeOther);
+    }
+    auto opens = [&] {
+        ChartIndex index;
+        return index.open(folder);
+    };
+    if (::geteuid() != 0) {
+        const bool opened = opens();
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return opened;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(3);
+        }
+        ::_exit(opens() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+        return std::nullopt;
+    }
+    return WEXITSTATUS(status) == 0;
+}
+
+TEST_F(ChartIndexTest, IndexThatCannotBeWrittenIsRefusedAtOpen) {
+    for (const bool folderToo : {false, true}) {
+        SCOPED_TRACE(folderToo ? "read-only folder" : "read-only file");
+        QTemporaryDir dir;
+        const QString file = dir.filePath(chartindex::fileName);
+        QString error;
+        ASSERT_TRUE(chartindex::createEmptyIndex(file, &error));
+        const auto opened = opensWithoutWriteAccess(dir.path(), file, folderToo);
+        if (!opened) {
+            GTEST_SKIP() << "cannot run a child process as the user nobody";
+        }
+        EXPECT_FALSE(*opened);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    // The same index, writable, opens.
+    createIndex();
+    EXPECT_TRUE(m_index.open(m_dir.path())) << m_index.lastError().toStdString();
+}
+
+TEST_F(ChartIndexTest, InsertWaitsForAWriteLockAndSaysSo) {
+    createIndex();
+    // Another workstation holds the write lock for a while, then lets go.
+    std::atomic<bool> locked{false};
+    std::thread other([&] {
+        RawConnection peer(dbPath());
+        peer.exec("BEGIN IMMEDIATE");
+        peer.exec("INSERT INTO PeloraFileDB VALUES (1, 0, '2024-01-01 00:00:00.000', '/a', '', "
+                  "'', '', '')");
+        locked = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        peer.exec("COMMIT");
+    });
+    while (!locked) {
+        std::this_thread::yield();
+    }
+    ChartIndex patient([this] { return m_now; });
+    ASSERT_TRUE(patient.open(m_dir.path())) << patient.lastError().toStdString();
+    int waits = 0;
+    EXPECT_TRUE(patient.insertChart(row(2, 0, "/b.pdf"), [&] { ++waits; }))
+        << patient.lastError().toStdString();
+    EXPECT_EQ(waits, 1);
+    other.join();
+    EXPECT_EQ(patient.rowCount(), 2);
+
+    // One that gives up early reports the database's own reason.
+    RawConnection peer(dbPath());
+    peer.exec("BEGIN IMMEDIATE");
+    ChartIndex impatient([this] { return m_now; }, 300);
+    ASSERT_TRUE(impatient.open(m_dir.path()));
+    EXPECT_FALSE(impatient.insertChart(row(3, 0, "/c.pdf")));
+    EXPECT_TRUE(impatient.lastError().contains("/c.pdf"));
+    EXPECT_TRUE(impatient.lastError().contains("locked")) << impatient.lastError().toStdString();
+    peer.exec("ROLLBACK");
 }
 
 } // namespace

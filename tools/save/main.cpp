@@ -25,7 +25,7 @@ enum BatchExit : int {
     ExitLogNotWritten = 13,    ///< the chart was saved, but its creation log line not appended
     // 14 is SaveOutcome::SettingsRefused
     ExitSettingsUnreadable = 15, ///< the settings file is missing or did not load whole
-    ExitPagesLeftOut = 16,       ///< the chart was saved without some of the pages
+    ExitPagesLeftOut = 16, ///< the chart was saved without some of the pages or image files
     ExitClearingRefused = 17,    ///< the chart was saved; the scanner folder was not emptied
     ExitUsage = 64,
 };
@@ -174,6 +174,15 @@ int main(int argc, char** argv) {
          scannerfolder::listImageFiles(settings.ScannerDir, scannerfolder::masks(filter))) {
         input.pages.push_back(SavePage{file, std::nullopt, QString()});
     }
+    const QStringList unreachable =
+        scannerfolder::unreachableImageFiles(settings.ScannerDir, scannerfolder::masks(filter));
+    if (!unreachable.isEmpty()) {
+        err << QStringLiteral("次のファイルは名前の文字コードが正しくないため、読み込めません。")
+            << '\n';
+        for (const auto& name : unreachable) {
+            err << QDir(settings.ScannerDir).filePath(name) << '\n';
+        }
+    }
 
     ConsoleFrontEnd frontEnd(settings, err);
     const ChartSaver saver(settings, &QDateTime::currentDateTime);
@@ -219,7 +228,7 @@ int main(int argc, char** argv) {
     if (!logWritten) {
         return ExitLogNotWritten;
     }
-    if (frontEnd.pagesLeftOut()) {
+    if (frontEnd.pagesLeftOut() || !unreachable.isEmpty()) {
         return ExitPagesLeftOut;
     }
     return frontEnd.clearingRefused() ? ExitClearingRefused : 0;
