@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <climits>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 namespace {
 
@@ -44,6 +46,28 @@ void expectQpdfAccepts(const QString& path) {
     ASSERT_TRUE(qpdf.waitForFinished(30000)) << "qpdf did not run (is the qpdf package installed?)";
     EXPECT_EQ(qpdf.exitCode(), 0) << qpdf.readAllStandardOutput().toStdString()
                                   << qpdf.readAllStandardError().toStdString();
+}
+
+/// Page 1 of \p pdf rendered at \p dpi, or a null image when pdftoppm failed.
+QImage renderFirstPage(const QString& pdf, int dpi) {
+    const QString stem = pdf + QStringLiteral(".rendered");
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
+                  QStringLiteral("-singlefile"), pdf, stem});
+    if (!render.waitForFinished(30000)) {
+        ADD_FAILURE() << "pdftoppm did not run (is poppler-utils installed?)";
+        return {};
+    }
+    EXPECT_EQ(render.exitCode(), 0) << render.readAllStandardError().toStdString();
+    return QImage(stem + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB888);
+}
+
+/// Mean difference per colour channel between two colours.
+double colourDifference(const QColor& a, const QColor& b) {
+    return (std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+            std::abs(a.blue() - b.blue())) /
+           3.0;
 }
 
 class ChartComposer : public ::testing::Test {
@@ -142,6 +166,116 @@ TEST_F(ChartComposer, StretchedPagesAndTheirPlacement) {
         true);
     EXPECT_NE(pdf.find("633 0 0 896 33 71 cm"), std::string::npos);  // 1000 - 33 - 896
     EXPECT_NE(pdf.find("633 0 0 422 33 545 cm"), std::string::npos); // enlarged
+    // The scan is reduced to its place; the small image keeps its pixels and is enlarged by the
+    // placement alone.
+    EXPECT_NE(pdf.find("/Width 633\r\n/Height 896"), std::string::npos);
+    EXPECT_NE(pdf.find("/Width 300\r\n/Height 200"), std::string::npos);
+}
+
+struct PreparedCase {
+    const char* name;
+    QSize area;
+    QSize pixels; ///< of the encoded picture
+    QSize placed;
+};
+
+class PreparedStretch : public ::testing::TestWithParam<PreparedCase> {};
+
+// However large the area, the encoded picture never has more pixels than the decoded scan.
+TEST_P(PreparedStretch, PictureNoLargerThanTheDecodedScan) {
+    QTemporaryDir dir;
+    const QString scan = dir.filePath("scan.jpg");
+    ASSERT_TRUE(testimages::save(testimages::page(2480, 3508), scan));
+    const chartpage::Prepared page = chartpage::prepare(scan, GetParam().area, true, 80);
+    ASSERT_TRUE(page.loaded);
+    EXPECT_EQ(QSize(page.picture.width, page.picture.height), GetParam().pixels);
+    EXPECT_EQ(page.placed, GetParam().placed);
+    EXPECT_EQ(page.placed, chartpage::placedSize(QSize(2480, 3508), GetParam().area, true));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PreparedStretch,
+    ::testing::Values(PreparedCase{"reduced", {634, 934}, {633, 896}, {633, 896}},
+                      PreparedCase{"same_size", {2480, 3508}, {2480, 3508}, {2480, 3508}},
+                      PreparedCase{"enlarged_slightly", {2481, 3509}, {2480, 3508}, {2480, 3508}},
+                      PreparedCase{"largest_page", {14334, 14334}, {2480, 3508}, {10133, 14334}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ChartComposer, SmallImageStretchedOntoTheLargestPage) {
+    const QImage source = testimages::page(300, 200);
+    const QString small = m_dir.filePath("small.png");
+    ASSERT_TRUE(testimages::save(source, small));
+    m_composer.PdfPageWidth = TPdfCreate::MaxPageSide;
+    m_composer.PdfPageHeight = TPdfCreate::MaxPageSide;
+    const std::string pdf = writeChart(
+        "largest.pdf", [&] { addPage(small); }, true);
+    EXPECT_NE(pdf.find("/MediaBox [0 0 14400 14400 ]"), std::string::npos);
+    EXPECT_NE(pdf.find("/Width 300\r\n/Height 200"), std::string::npos);
+    // 300 x 200 fitted into 14334 x 14334 through the float scale: 14333 x 9555, drawn without a
+    // clip since the placement does the enlarging. 14400 - 33 - 9555 = 4812.
+    EXPECT_NE(pdf.find("/F0 10 Tf\nq\n14333 0 0 9555 33 4812 cm\n/PRJpegImage14711 Do\nQ\n"),
+              std::string::npos);
+
+    // At 5 dpi the page is 1000 pixels square; each quadrant of the source shows its colour
+    // where the placement puts it.
+    const QImage rendered = renderFirstPage(m_dir.filePath("largest.pdf"), 5);
+    ASSERT_EQ(rendered.size(), QSize(1000, 1000));
+    const double pixelsPerSourcePixel = 14333.0 / 300 * 5 / 72;
+    const double offset = 33.0 * 5 / 72;
+    for (int y : {50, 150}) {
+        for (int x : {75, 225}) { // inside the quadrants, between the grid lines
+            const QPoint at(static_cast<int>(offset + x * pixelsPerSourcePixel),
+                            static_cast<int>(offset + y * pixelsPerSourcePixel));
+            EXPECT_LT(colourDifference(source.pixelColor(x, y), rendered.pixelColor(at)), 16.0)
+                << "source " << x << "," << y;
+        }
+    }
+    EXPECT_EQ(rendered.pixelColor(500, 900), QColor(Qt::white)); // below the image
+}
+
+struct RefusedPage {
+    const char* name;
+    int width;
+    int height;
+};
+
+class ChartPageLimit : public ::testing::TestWithParam<RefusedPage> {};
+
+TEST_P(ChartPageLimit, BeginChartRefusesTheSize) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("refused.pdf");
+    TPdfCreate composer;
+    composer.PdfPageWidth = GetParam().width;
+    composer.PdfPageHeight = GetParam().height;
+    try {
+        composer.BeginChart(path);
+        ADD_FAILURE() << "accepted";
+    } catch (const std::runtime_error& error) {
+        const std::string size =
+            std::to_string(GetParam().width) + " x " + std::to_string(GetParam().height);
+        EXPECT_EQ(error.what(),
+                  "chart page of " + size + " points refused: each side must be 1 to 14400 points");
+    }
+    EXPECT_EQ(composer.PagesAdded(), 0);
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ChartPageLimit,
+                         ::testing::Values(RefusedPage{"width_14401", 14401, 1000},
+                                           RefusedPage{"height_14401", 700, 14401},
+                                           RefusedPage{"width_0", 0, 1000},
+                                           RefusedPage{"height_negative", 700, -1000},
+                                           RefusedPage{"int_max", INT_MAX, INT_MAX}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ChartComposer, RefusedPageSizeDiscardsTheChartLeftOpen) {
+    const QString scan = page("scan.jpg", 800, 1100);
+    m_composer.BeginChart(m_dir.filePath("left-open.pdf"));
+    addPage(scan);
+    ASSERT_EQ(m_composer.PagesAdded(), 1);
+    m_composer.PdfPageWidth = TPdfCreate::MaxPageSide + 1;
+    EXPECT_THROW(m_composer.BeginChart(m_dir.filePath("refused.pdf")), std::runtime_error);
+    EXPECT_EQ(m_composer.PagesAdded(), 0);
 }
 
 TEST_F(ChartComposer, UnstretchedSmallImageAtItsPixelSize) {
@@ -238,16 +372,7 @@ TEST_F(ChartComposer, RenderedPageShowsTheSourceCrop) {
     ASSERT_TRUE(testimages::save(source, path));
     writeChart("render.pdf", [&] { addPage(path); });
 
-    QProcess render;
-    render.start(QStringLiteral("pdftoppm"),
-                 {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-png"),
-                  QStringLiteral("-singlefile"), m_dir.filePath("render.pdf"),
-                  m_dir.filePath("rendered")});
-    ASSERT_TRUE(render.waitForFinished(30000))
-        << "pdftoppm did not run (is poppler-utils installed?)";
-    ASSERT_EQ(render.exitCode(), 0);
-    const QImage rendered =
-        QImage(m_dir.filePath("rendered.png")).convertToFormat(QImage::Format_RGB888);
+    const QImage rendered = renderFirstPage(m_dir.filePath("render.pdf"), 72);
     ASSERT_EQ(rendered.size(), QSize(700, 1000));
 
     // The top-left 634 x 934 pixels of the source, 33 points in from the top-left corner.
@@ -255,14 +380,12 @@ TEST_F(ChartComposer, RenderedPageShowsTheSourceCrop) {
     int samples = 0;
     for (int y = 0; y < 934; y += 7) {
         for (int x = 0; x < 634; x += 7) {
-            const QColor a = source.pixelColor(x, y);
-            const QColor b = rendered.pixelColor(x + 33, y + 33);
-            difference += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
-                          std::abs(a.blue() - b.blue());
+            difference +=
+                colourDifference(source.pixelColor(x, y), rendered.pixelColor(x + 33, y + 33));
             ++samples;
         }
     }
-    EXPECT_LT(difference / samples / 3, 8.0);                  // JPEG at quality 80
+    EXPECT_LT(difference / samples, 8.0);                      // JPEG at quality 80
     EXPECT_EQ(rendered.pixelColor(10, 10), QColor(Qt::white)); // the margin stays empty
 }
 

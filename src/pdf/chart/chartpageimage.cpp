@@ -9,6 +9,14 @@
 
 namespace chartpage {
 
+namespace {
+
+bool fitsWithin(QSize size, QSize bounds) {
+    return size.width() <= bounds.width() && size.height() <= bounds.height();
+}
+
+} // namespace
+
 int effectiveQuality(int quality) {
     if (quality < 0) {
         return 100;
@@ -46,12 +54,17 @@ Prepared prepare(const QString& path, QSize area, bool stretch, int quality) {
         if (target.isEmpty()) {
             return page;
         }
-        // Decoded at the smallest DCT scale still at least the target size, then resampled.
+        // Decoded at the smallest DCT scale still at least the target size (at full size when
+        // the target is larger), then reduced to the target. An enlargement is left to the
+        // placement on the page: resampling up would only add pixels the page image does not
+        // have, at a memory cost that grows with the page size.
         const auto decoded = imaging::readImageForSize(path, target);
         if (decoded.failed || decoded.image.isNull()) {
             return page;
         }
-        pixels = imaging::resample(decoded.image, target);
+        pixels = fitsWithin(target, decoded.image.size()) ? imaging::resample(decoded.image, target)
+                                                          : decoded.image;
+        page.placed = target;
     } else {
         // Only the top-left corner that the page keeps is decoded.
         const auto decoded = imaging::readImageTopLeft(path, area);
@@ -59,6 +72,7 @@ Prepared prepare(const QString& path, QSize area, bool stretch, int quality) {
             return page;
         }
         pixels = decoded.image.convertToFormat(QImage::Format_RGB888);
+        page.placed = pixels.size();
     }
     if (pixels.format() != QImage::Format_RGB888) {
         pixels = pixels.convertToFormat(QImage::Format_RGB888);

@@ -23,12 +23,16 @@ int effectiveQuality(int quality);
 QSize placedSize(QSize image, QSize area, bool stretch);
 
 struct Prepared {
-    bool loaded = false;     ///< false: the image could not be loaded, the page is left out
-    TPdfJpegPicture picture; ///< the encoded page, placedSize() pixels
+    bool loaded = false; ///< false: the image could not be loaded, the page is left out
+    /// The encoded page: placed.width() x placed.height() pixels, except for an image enlarged
+    /// by stretching, which keeps its decoded pixels and is enlarged by its placement on the page.
+    TPdfJpegPicture picture;
+    QSize placed; ///< placedSize() of the page, in points on the PDF page
 };
 
 /// Loads \p path and makes its page picture. A file that cannot be opened throws
-/// ImageOpenError; a file that does not decode gives `loaded` false.
+/// ImageOpenError; a file that does not decode gives `loaded` false. No image larger than the
+/// decoded page is ever made, however large \p area is.
 Prepared prepare(const QString& path, QSize area, bool stretch, int quality);
 
 } // namespace chartpage

@@ -4,6 +4,8 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -17,6 +19,16 @@ constexpr int NoteLeft = 744;
 constexpr int NoteTop = 8;
 constexpr int NoteWidth = 100;
 constexpr int NoteHeight = 30;
+
+bool isAcceptedPageSide(int side) {
+    return side >= 1 && side <= TPdfCreate::MaxPageSide;
+}
+
+std::string pageSizeRefusal(int width, int height) {
+    return "chart page of " + std::to_string(width) + " x " + std::to_string(height) +
+           " points refused: each side must be 1 to " + std::to_string(TPdfCreate::MaxPageSide) +
+           " points";
+}
 
 } // namespace
 
@@ -57,6 +69,10 @@ void TPdfCreate::setThreadCount(int threads) {
 }
 
 void TPdfCreate::BeginChart(const QString& path) {
+    if (!isAcceptedPageSide(PdfPageWidth) || !isAcceptedPageSide(PdfPageHeight)) {
+        AbortChart();
+        throw std::runtime_error(pageSizeRefusal(PdfPageWidth, PdfPageHeight));
+    }
     m_lastDestination = nullptr;
     m_page.SetBounds(m_page.Left(), m_page.Top(), PdfPageWidth, PdfPageHeight);
     m_imageAreaWidth = PdfPageWidth - AreaReduction;
@@ -85,7 +101,10 @@ void TPdfCreate::AddChartPage() {
     if (!page.loaded) {
         return;
     }
-    m_image->SetBounds(0, 0, page.picture.width, page.picture.height);
+    m_image->SetBounds(0, 0, page.placed.width(), page.placed.height());
+    // An image kept at fewer pixels than its place is scaled to it by the placement; any other
+    // is drawn at its pixel size.
+    m_image->SetStretch(page.placed != QSize(page.picture.width, page.picture.height));
     m_image->SetPicture(page.picture);
     m_report.Print(m_page);
     m_image->ClearPicture(); // the document holds the bytes now

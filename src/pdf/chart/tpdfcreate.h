@@ -33,6 +33,9 @@ public:
     TPdfCreate(const TPdfCreate&) = delete;
     TPdfCreate& operator=(const TPdfCreate&) = delete;
 
+    /// Largest page side in points that PDF readers accept; BeginChart refuses larger pages.
+    static constexpr int MaxPageSide = 14400;
+
     /// Page size in points (the settings of the same names).
     int PdfPageWidth = 700;
     int PdfPageHeight = 1000;
@@ -58,7 +61,8 @@ public:
     /// Worker threads for PrepareAhead (the number of cores by default).
     void setThreadCount(int threads);
 
-    /// Starts the chart file \p path, discarding a chart left open by an earlier failure.
+    /// Starts the chart file \p path, discarding a chart left open by an earlier failure. A page
+    /// side outside 1..MaxPageSide throws std::runtime_error and leaves no chart open.
     void BeginChart(const QString& path);
     /// Adds one PDF page from ImageFile. An image that cannot be loaded adds no page and
     /// reports nothing; a file that cannot be opened throws ImageOpenError.
