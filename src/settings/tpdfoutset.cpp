@@ -7,6 +7,7 @@
 #include "settings/integertext.h"
 #include "settings/mousecheckbox.h"
 #include "settings/tdeletewarningform.h"
+#include "settings/tpathstring.h"
 #include "settings/tregistory.h"
 
 #include <QCheckBox>
@@ -17,17 +18,38 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
 constexpr int levelBytes = 10; // CP932 bytes of one level prefix or suffix
 constexpr int minimumPageSide = 100;
+// Larger pages are refused here already: PDF readers reject them, and preparing their images
+// would only waste memory.
+constexpr int maximumPageSide = TRegistory::MaxPdfPageSide;
 constexpr int defaultPageHeight = 1000;
 constexpr int defaultPageWidth = 700;
 
 const std::array<QString, 4> levelErrors{
     QStringLiteral("フォルダー１サイズエラー"), QStringLiteral("フォルダー２サイズエラー"),
     QStringLiteral("フォルダー３サイズエラー"), QStringLiteral("フォルダー４サイズエラー")};
+
+const QString frontCaption = QStringLiteral("接頭");
+const QString backCaption = QStringLiteral("接尾");
+
+/// Level numbers as the captions show them, in full-width digits.
+QString levelNumber(int level) {
+    return QString(QChar(char16_t(u'１' + level)));
+}
+
+QString affixStatus(int level, const QString& caption) {
+    return QStringLiteral("フォルダー%1%2エラー").arg(levelNumber(level), caption);
+}
+
+QString affixMessage(int level, const QString& caption) {
+    return QStringLiteral("フォルダー%1の%2に「/」、「.」、「..」は使えません。")
+        .arg(levelNumber(level), caption);
+}
 
 } // namespace
 
@@ -50,8 +72,8 @@ TPdfOutSet::TPdfOutSet(QWidget* parent, TDeleteWarningForm* deleteWarning)
     auto* folderGroup = new QGroupBox(QStringLiteral("フォルダー"), this);
     auto* grid = new QGridLayout(folderGroup);
     grid->addWidget(new QLabel(QStringLiteral("階層"), folderGroup), 0, 0, Qt::AlignCenter);
-    grid->addWidget(new QLabel(QStringLiteral("接頭"), folderGroup), 0, 1, Qt::AlignCenter);
-    grid->addWidget(new QLabel(QStringLiteral("接尾"), folderGroup), 0, 2, Qt::AlignCenter);
+    grid->addWidget(new QLabel(frontCaption, folderGroup), 0, 1, Qt::AlignCenter);
+    grid->addWidget(new QLabel(backCaption, folderGroup), 0, 2, Qt::AlignCenter);
     for (int level = 0; level < 4; ++level) {
         const int row = level + 1;
         grid->addWidget(new QLabel(QString::number(row), folderGroup), row, 0, Qt::AlignCenter);
@@ -191,34 +213,77 @@ bool TPdfOutSet::Execute(TRegistory& settings, UserPrompts& prompts) {
 void TPdfOutSet::onSetClicked() {
     setStatusText(QString());
     if (!FolderTree::isExistingFolder(m_pathDisp->text())) {
-        setStatusText(QStringLiteral("ベースフォルダーエラー"));
+        refuse(m_pathDisp, QStringLiteral("ベースフォルダーエラー"));
         return;
     }
     for (int level = 0; level < 4; ++level) {
-        if (cp932::qByteLength(m_front[level]->text()) > levelBytes ||
-            cp932::qByteLength(m_back[level]->text()) > levelBytes) {
-            setStatusText(levelErrors[level]);
+        if (!checkLevel(level)) {
             return;
         }
     }
     const std::optional<int> height = parseSignedInteger(m_heightEdit->text());
     if (!height) {
-        setStatusText(QStringLiteral("縦:数値エラー"));
+        refuse(m_heightEdit, QStringLiteral("縦:数値エラー"));
         return;
     }
     const std::optional<int> width = parseSignedInteger(m_widthEdit->text());
     if (!width) {
-        setStatusText(QStringLiteral("横:数値エラー"));
+        refuse(m_widthEdit, QStringLiteral("横:数値エラー"));
         return;
     }
-    if (*height < minimumPageSide || *width < minimumPageSide) {
-        setStatusText(QStringLiteral("縦か横のサイズが少ないエラー"));
+    if (!checkPageSide(m_heightEdit, *height) || !checkPageSide(m_widthEdit, *width)) {
         return;
     }
     m_pageHeight = *height;
     m_pageWidth = *width;
     m_qualitySpin->interpretText(); // a value still being typed counts as typed
     accept();
+}
+
+bool TPdfOutSet::checkLevel(int level) {
+    QLineEdit* front = m_front[level];
+    QLineEdit* back = m_back[level];
+    const bool frontTooLong = cp932::qByteLength(front->text()) > levelBytes;
+    if (frontTooLong || cp932::qByteLength(back->text()) > levelBytes) {
+        refuse(frontTooLong ? front : back, levelErrors[level]);
+        return false;
+    }
+    // A separator, "." or ".." would make the prefix or suffix a folder level of its own, which
+    // can lead out of the base folder.
+    const std::array<std::pair<QLineEdit*, QString>, 2> affixes{
+        {{front, frontCaption}, {back, backCaption}}};
+    for (const auto& [edit, caption] : affixes) {
+        if (!TPathString::IsPlainAffix(edit->text())) {
+            refuse(edit, affixStatus(level, caption), affixMessage(level, caption));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TPdfOutSet::checkPageSide(QLineEdit* edit, int side) {
+    if (side < minimumPageSide) {
+        refuse(edit, QStringLiteral("縦か横のサイズが少ないエラー"));
+        return false;
+    }
+    if (side > maximumPageSide) {
+        refuse(edit, QStringLiteral("縦か横のサイズが大きいエラー"));
+        return false;
+    }
+    return true;
+}
+
+void TPdfOutSet::refuse(QWidget* box, const QString& status, const QString& message) {
+    setStatusText(status);
+    if (!message.isEmpty()) {
+        if (m_prompts) {
+            m_prompts->showError(this, message);
+        } else {
+            WidgetPrompts().showError(this, message);
+        }
+    }
+    // After the message box, so that the box keeps the focus when the dialog is active again.
+    box->setFocus(Qt::OtherFocusReason);
 }
 
 void TPdfOutSet::onDefaultsClicked() {

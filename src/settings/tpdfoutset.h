@@ -33,8 +33,10 @@ public:
     FolderTree* folderTree() const { return m_tree; }
 
 public slots:
-    /// "設定": validates in order (base folder, the four levels, height, width, minimum size),
-    /// shows the first failure in the status bar and keeps the dialog open, else closes it.
+    /// "設定": validates in order (base folder, the four levels, height, width, the size of
+    /// each), shows the first failure in the status bar, puts the focus on the box at fault and
+    /// keeps the dialog open, else closes it. A level prefix or suffix that would name a folder
+    /// of its own ("/", "." or "..") is also explained in a message box.
     void onSetClicked();
     /// "規定値": height 1000 and width 700 into the page size fields.
     void onDefaultsClicked();
@@ -44,6 +46,14 @@ private:
     void copyTo(TRegistory& settings) const;
     void showChosenFolder(const QString& path);
     void confirmScannerClearing();
+
+    /// The length and plainness of level \p level's prefix and suffix (0 to 3).
+    bool checkLevel(int level);
+    /// The height or width \p side typed into \p edit against the smallest and largest page.
+    bool checkPageSide(QLineEdit* edit, int side);
+    /// Keeps the dialog open on a failure: \p status in the status bar, \p message (when not
+    /// empty) in a message box, and the focus on \p box.
+    void refuse(QWidget* box, const QString& status, const QString& message = {});
 
     FolderTree* m_tree;
     QLineEdit* m_pathDisp;

@@ -29,6 +29,9 @@ class TPdfOutSetTest : public QObject {
 
     QLineEdit* edit(const char* name) { return child<QLineEdit>(*m_dialog, name); }
 
+    /// Name of the control that had the focus right after the last click on "設定".
+    QString m_focusAfterSet;
+
     /// Runs the dialog: \p steps act on it, then "設定" is clicked. Returns the status text
     /// after the click, or "accepted" when the dialog closed; a dialog left open is cancelled.
     QString runAndSet(const std::function<void()>& steps) {
@@ -37,6 +40,7 @@ class TPdfOutSetTest : public QObject {
             show(d);
             steps();
             click(d, "Button2");
+            m_focusAfterSet = d.focusWidget() ? d.focusWidget()->objectName() : QString();
             outcome = d.isVisible() ? m_dialog->statusText() : QStringLiteral("accepted");
             if (d.isVisible()) {
                 click(d, "Button1");
@@ -224,6 +228,127 @@ private slots:
         } else {
             QCOMPARE(differences(before, m_settings), QStringList());
         }
+    }
+
+    void affixesThatNameAFolder_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("status");  // "accepted" when the dialog closes
+        QTest::addColumn<QString>("message"); // of the message box
+        const QString rule = "に「/」、「.」、「..」は使えません。";
+        const QString ok = "accepted";
+        QTest::newRow("parent of the parent") << "L1F"
+                                              << "../../x"
+                                              << "フォルダー１接頭エラー"
+                                              << "フォルダー１の接頭" + rule;
+        QTest::newRow("separator inside") << "L2B"
+                                          << "a/b"
+                                          << "フォルダー２接尾エラー"
+                                          << "フォルダー２の接尾" + rule;
+        QTest::newRow("separator alone") << "L1B"
+                                         << "/"
+                                         << "フォルダー１接尾エラー"
+                                         << "フォルダー１の接尾" + rule;
+        QTest::newRow("this folder") << "L3F"
+                                     << "."
+                                     << "フォルダー３接頭エラー"
+                                     << "フォルダー３の接頭" + rule;
+        QTest::newRow("parent folder") << "L4B"
+                                       << ".."
+                                       << "フォルダー４接尾エラー"
+                                       << "フォルダー４の接尾" + rule;
+        QTest::newRow("dot after") << "L1B"
+                                   << "x." << ok << QString();
+        QTest::newRow("dot before") << "L4F"
+                                    << ".x" << ok << QString();
+        QTest::newRow("three dots") << "L3B"
+                                    << "..." << ok << QString();
+        QTest::newRow("empty") << "L2F"
+                               << "" << ok << QString();
+    }
+    void affixesThatNameAFolder() {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QString, status);
+        QFETCH(QString, message);
+        const TRegistory before = m_settings;
+        const QString result =
+            runAndSet([&] { typeInto(edit(field.toLatin1().constData()), text); });
+        QCOMPARE(result, status);
+        if (status == "accepted") {
+            QCOMPARE(m_prompts.errors, QStringList());
+            return;
+        }
+        QCOMPARE(m_prompts.errors, QStringList{message});
+        QCOMPARE(m_focusAfterSet, field);
+        QCOMPARE(differences(before, m_settings), QStringList());
+    }
+
+    void acceptedAffixesAreStoredAsTyped() {
+        const QString result = runAndSet([&] {
+            typeInto(edit("L1F"), "x.");
+            typeInto(edit("L2F"), "");
+            typeInto(edit("L4B"), "...");
+        });
+        QCOMPARE(result, QStringLiteral("accepted"));
+        QCOMPARE((QStringList{m_settings.L1Front, m_settings.L2Front, m_settings.L4Back}),
+                 (QStringList{"x.", "", "..."}));
+    }
+
+    void affixCheckedAfterTheLengthOfItsLevel() {
+        const QString result = runAndSet([&] {
+            typeInto(edit("L2F"), "../abcdefghi"); // 12 bytes and not plain
+        });
+        QCOMPARE(result, QStringLiteral("フォルダー２サイズエラー"));
+        QCOMPARE(m_focusAfterSet, QStringLiteral("L2F"));
+        QCOMPARE(m_prompts.errors, QStringList());
+    }
+
+    void pageSideLimits_data() {
+        QTest::addColumn<QString>("height");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("focus"); // of a refusal
+        const QString tooLarge = "縦か横のサイズが大きいエラー";
+        const QString tooSmall = "縦か横のサイズが少ないエラー";
+        QTest::newRow("height 14400") << "14400"
+                                      << "700"
+                                      << "accepted" << QString();
+        QTest::newRow("width 14400") << "1000"
+                                     << "14400"
+                                     << "accepted" << QString();
+        QTest::newRow("height 14401") << "14401"
+                                      << "700" << tooLarge << "Edit1";
+        QTest::newRow("width 14401") << "1000"
+                                     << "14401" << tooLarge << "Edit2";
+        QTest::newRow("width 100000") << "1000"
+                                      << "100000" << tooLarge << "Edit2";
+        QTest::newRow("height 99") << "99"
+                                   << "700" << tooSmall << "Edit1";
+        QTest::newRow("width 99") << "1000"
+                                  << "99" << tooSmall << "Edit2";
+        QTest::newRow("height checked before width") << "14401"
+                                                     << "99" << tooLarge << "Edit1";
+    }
+    void pageSideLimits() {
+        QFETCH(QString, height);
+        QFETCH(QString, width);
+        QFETCH(QString, outcome);
+        QFETCH(QString, focus);
+        const TRegistory before = m_settings;
+        const QString result = runAndSet([&] {
+            typeInto(edit("Edit1"), height);
+            typeInto(edit("Edit2"), width);
+        });
+        QCOMPARE(result, outcome);
+        QCOMPARE(m_prompts.errors, QStringList()); // told in the status bar only
+        if (outcome == "accepted") {
+            QCOMPARE(m_settings.PdfPageHeight, height.toInt());
+            QCOMPARE(m_settings.PdfPageWidth, width.toInt());
+            return;
+        }
+        QCOMPARE(m_focusAfterSet, focus);
+        QCOMPARE(differences(before, m_settings), QStringList());
     }
 
     void failureThenCorrection() {
