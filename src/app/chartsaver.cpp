@@ -232,6 +232,8 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
     Written written;
     const QString temporary = QDir(plan.folder).filePath(temporarychart::freshName(plan.fileName));
     QString error;
+    // Marked before it exists, so that no moment of its life escapes the signal handlers.
+    const signalcleanup::PendingRemoval removedIfStopped(temporary);
     // Locked for as long as it is written, so that a later save never takes it for a leftover.
     const std::unique_ptr<FileLock> temporaryLock = FileLock::createExclusive(temporary, &error);
     if (!temporaryLock) {
@@ -239,7 +241,6 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
         written.error = error;
         return written;
     }
-    const signalcleanup::PendingRemoval removedIfStopped(temporary);
     auto discard = [&](SaveOutcome outcome, const QString& why) {
         QFile::remove(temporary);
         written.outcome = outcome;

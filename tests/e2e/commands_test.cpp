@@ -13,6 +13,9 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,12 +34,24 @@ class CommandsTest : public QObject {
 
     QString path(const QString& name) const { return m_dir->filePath(name); }
 
-    Run run(const QString& program, const QStringList& arguments) {
-        QProcess process;
+    static QString binary(const QString& program) {
+        return QStringLiteral(PELORA_BIN_DIR "/") + program;
+    }
+
+    void start(QProcess& process, const QString& program, const QStringList& arguments,
+               const QStringList& prefix = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", path("config"));
+        env.insert("HOME", path("home"));
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(PELORA_BIN_DIR "/") + program, arguments);
+        if (prefix.isEmpty()) {
+            process.start(binary(program), arguments);
+        } else {
+            process.start(prefix.first(), prefix.mid(1) + QStringList{binary(program)} + arguments);
+        }
+    }
+
+    static Run finished(QProcess& process) {
         Run result;
         if (!process.waitForFinished(60000)) {
             return result;
@@ -45,6 +60,25 @@ class CommandsTest : public QObject {
         result.out = QString::fromUtf8(process.readAllStandardOutput());
         result.err = QString::fromUtf8(process.readAllStandardError());
         return result;
+    }
+
+    Run run(const QString& program, const QStringList& arguments,
+            const QStringList& prefix = {}) {
+        QProcess process;
+        start(process, program, arguments, prefix);
+        return finished(process);
+    }
+
+    /// The patient folder's hidden temporary charts.
+    QStringList temporaryCharts(const QString& folder) const {
+        return QDir(folder).entryList({".*.tmp"}, QDir::Files | QDir::Hidden);
+    }
+
+    void scanPages(int count, int width = 100, int height = 100) {
+        for (int i = 1; i <= count; ++i) {
+            QVERIFY(testimages::save(testimages::page(width, height),
+                                     path(QString("scanner/%1.jpg").arg(i, 3, 10, QChar('0')))));
+        }
     }
 
     /// Settings as the program saves them at exit, with \p change applied.
@@ -83,6 +117,7 @@ private slots:
         QDir().mkpath(path("scanner"));
         QDir().mkpath(path("archive"));
         QDir().mkpath(path("program"));
+        QDir().mkpath(path("home"));
     }
 
     void createIndexOnceOnly() {
@@ -170,6 +205,169 @@ private slots:
             run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
         QCOMPARE(refused.exitCode, 10);
         QVERIFY(!QFile::exists(path("program/PeloraFileDB.db")));
+    }
+
+    void batchSaveRefusesSettingsItCannotTrust_data() {
+        QTest::addColumn<QByteArray>("settingsFile"); // empty: no file at all
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("garbage") << QByteArray("\x00\xff not a registry file \x01");
+        QTest::newRow("truncated") << QByteArray("--truncated--");
+    }
+    void batchSaveRefusesSettingsItCannotTrust() {
+        QFETCH(QByteArray, settingsFile);
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        const QString registry = path("config/Tovani/registry.reg");
+        if (settingsFile == "--truncated--") {
+            writeSettings([](TRegistory&) {});
+            QFile f(registry);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray whole = f.readAll();
+            f.close();
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(whole.left(whole.size() / 2));
+        } else if (!settingsFile.isEmpty()) {
+            QDir().mkpath(path("config/Tovani"));
+            QFile f(registry);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(settingsFile);
+        }
+        // The defaults would take the home folder for scanner folder and archive, and clear it.
+        QVERIFY(testimages::save(testimages::page(100, 100), path("home/holiday.jpg")));
+        QVERIFY(testimages::save(testimages::page(100, 100), path("home/family.jpg")));
+        const Run refused =
+            run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
+        QCOMPARE(refused.exitCode, 15);
+        QVERIFY2(refused.err.contains("設定ファイルを読み込めません。") &&
+                     refused.err.contains(registry),
+                 qPrintable(refused.err));
+        QCOMPARE(QDir(path("home")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 (QStringList{"family.jpg", "holiday.jpg"}));
+        QCOMPARE(rowCount(), 0);
+    }
+
+    void batchSaveReportsWhatItLeftOut() {
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) { s.FolderClear = true; });
+        scanPages(3);
+        QFile bad(path("scanner/002b.jpg"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("not a picture");
+        bad.close();
+        // A name in Latin-1, as copied from another system: no path in the program reaches it.
+        const QByteArray latin1 = QFile::encodeName(path("scanner/")) + "caf\xe9.jpg";
+        const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        QVERIFY(::write(fd, "x", 1) == 1);
+        ::close(fd);
+
+        const Run saved =
+            run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
+        QCOMPARE(saved.exitCode, 16);
+        QVERIFY2(saved.err.contains("次のページは保存できませんでした。\n" +
+                                    path("scanner/002b.jpg") + "\n"),
+                 qPrintable(saved.err));
+        QVERIFY2(saved.err.contains("名前の文字コードが正しくない"), qPrintable(saved.err));
+        QVERIFY(saved.err.contains(path("scanner/caf")));
+        QCOMPARE(rowCount(), 1);
+        QVERIFY(QFile::exists(path("scanner/002b.jpg")));
+        QVERIFY(::access(latin1.constData(), F_OK) == 0);
+        QVERIFY(!QFile::exists(path("scanner/001.jpg"))); // the label page, read and not saved
+        QVERIFY(!QFile::exists(path("scanner/002.jpg")));
+        QVERIFY(!QFile::exists(path("scanner/003.jpg")));
+    }
+
+    void batchSaveRemovesItsTemporaryChartWhenStopped_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGKILL, cleaned by the next save") << int(SIGKILL);
+    }
+    void batchSaveRemovesItsTemporaryChartWhenStopped() {
+        QFETCH(int, signalNumber);
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) { s.FolderClear = false; });
+        scanPages(12, 1240, 1754);
+        const QString folder = path("archive/00/00/00/42");
+        QProcess save;
+        start(save, "pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
+        QVERIFY(save.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (temporaryCharts(folder).isEmpty() && save.state() == QProcess::Running &&
+               waited.elapsed() < 30000) {
+            QThread::usleep(500);
+        }
+        QVERIFY2(!temporaryCharts(folder).isEmpty(), "the save never began its chart");
+        ::kill(pid_t(save.processId()), signalNumber);
+        QVERIFY(save.waitForFinished(30000));
+        QCOMPARE(save.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(rowCount(), 0);
+        if (signalNumber == SIGKILL) {
+            QCOMPARE(temporaryCharts(folder).size(), 1); // nothing runs on SIGKILL
+            const Run next = run("pelorafile-save", {"--patient", "42", "--serial", "1",
+                                                     "--program-folder", path("program")});
+            QCOMPARE(next.exitCode, 0);
+        }
+        QCOMPARE(temporaryCharts(folder), QStringList());
+    }
+
+    void overlappingBatchSavesOfOneChartFileOne() {
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) {
+            s.FolderClear = false;
+            s.WriteInhibit = true;
+        });
+        scanPages(8, 1240, 1754);
+        const QStringList arguments{"--patient", "42", "--program-folder", path("program")};
+        QProcess first;
+        QProcess second;
+        start(first, "pelorafile-save", arguments);
+        start(second, "pelorafile-save", arguments);
+        const Run a = finished(first);
+        const Run b = finished(second);
+        QCOMPARE(QSet<int>({a.exitCode, b.exitCode}), QSet<int>({0, 6}));
+        const Run& loser = a.exitCode == 6 ? a : b;
+        QVERIFY2(loser.err.contains("ファイルの上書きができません。") &&
+                     loser.err.contains("OverWrite Error"),
+                 qPrintable(loser.err));
+        QCOMPARE(rowCount(), 1);
+        QCOMPARE(QDir(path("archive/00/00/00/42")).entryList(QDir::Files),
+                 QStringList{"HP77_42_0.pdf"});
+    }
+
+    void batchSaveRefusesAnIndexItCannotWrite() {
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) { s.FolderClear = true; });
+        scanPages(2);
+        QStringList prefix;
+        const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                              QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                              QFile::ExeGroup;
+        if (::geteuid() == 0) {
+            // Root writes any file; the case is a clinic user with read access only.
+            prefix = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+            for (const QString& folder : {m_dir->path(), path("config"), path("config/Tovani"),
+                                          path("program"), path("home")}) {
+                QFile::setPermissions(folder, everyone);
+            }
+            for (const QString& open : {path("scanner"), path("archive")}) {
+                QFile::setPermissions(open, everyone | QFile::WriteOther);
+                for (const QString& name : QDir(open).entryList(QDir::Files)) {
+                    QFile::setPermissions(open + "/" + name, everyone | QFile::WriteOther);
+                }
+            }
+            QFile::setPermissions(path("config/Tovani/registry.reg"),
+                                  QFile::ReadOwner | QFile::ReadOther);
+        }
+        QFile::setPermissions(path("program/PeloraFileDB.db"), QFile::ReadOwner | QFile::ReadOther);
+        const Run refused =
+            run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")}, prefix);
+        QCOMPARE(refused.exitCode, 10);
+        QVERIFY2(refused.err.contains("cannot write"), qPrintable(refused.err));
+        QVERIFY(QDir(path("archive")).isEmpty());
+        QVERIFY(QFile::exists(path("scanner/001.jpg")));
+        QFile::setPermissions(m_dir->path(), everyone);
     }
 
     void imageInfo() {
