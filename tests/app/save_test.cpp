@@ -7,6 +7,7 @@
 #include "app/pageworkspace.h"
 #include "app/terrorlogform.h"
 #include "app/tmainform.h"
+#include "app/warningdialogs.h"
 #include "index/chartindex.h"
 #include "index/chartindexschema.h"
 #include "platform/filelock.h"
@@ -553,6 +554,46 @@ private slots:
         QVERIFY(!QFile::exists(stale));
         QVERIFY(QFile::exists(live));
         QVERIFY(QFile::exists(usersOwn));
+    }
+
+    void windowReportsThePagesLeftOutAndKeepsThem() {
+        FakePrompts prompts;
+        FakeUrlOpener opener;
+        AppServices s;
+        s.programFolder = m_dir->path();
+        s.settingsPath = m_dir->filePath("registry.reg");
+        s.prompts = &prompts;
+        s.urlOpener = &opener;
+        s.clock = [this] { return m_now; };
+        m_index.reset();
+        TMainForm form(s);
+        form.createWindows();
+        form.show();
+        QCoreApplication::processEvents();
+        form.settings() = m_settings;
+        form.settings().FolderClear = true;
+        page("1.jpg");
+        page("2.jpg");
+        const QString truncated = page("3.jpg", 400, 400);
+        writeFile(truncated, readAll(truncated).left(700));
+        form.action("スキャナ画像読取")->trigger();
+        form.workspace().waitForThumbnails();
+        QCOMPARE(form.workspace().pages().count(), 3);
+        form.idEdit()->setText("42");
+        form.volNoEdit()->setText("0");
+
+        QTest::mouseClick(form.saveButton(), Qt::LeftButton);
+        form.waitForSave();
+        QCOMPARE(form.statusText(1), QStringLiteral("保存しました。　保存できなかったページ：1"));
+        QVERIFY(prompts.shownDialogs.contains("PagesLeftOut"));
+        auto* leftOut = form.findChild<TPagesLeftOut*>();
+        QVERIFY(leftOut);
+        QCOMPARE(leftOut->names(), QStringList{"3.jpg"});
+        QCOMPARE(scannerFiles(), QStringList{"3.jpg"});
+        QCOMPARE(form.workspace().pages().count(), 1);
+        QCOMPARE(form.workspace().pages().at(0).ImageFile, truncated);
+        prompts.questionAnswers.enqueue(QMessageBox::Yes);
+        QVERIFY(form.close());
     }
 
     void saveButtonRunsThePipelineInTheWindow() {
