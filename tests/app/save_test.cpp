@@ -352,6 +352,7 @@ private slots:
         m_index->close(); // as after an earlier failed insert
         QCOMPARE(save(input("42", "0", {page("1.jpg")})), SaveOutcome::IndexError);
         QCOMPARE(m_frontEnd.lastStatus(), QStringLiteral("データベースで障害が発生しました。"));
+        QCOMPARE(m_frontEnd.errorLog, QStringList{"the chart index is closed"}); // the reason too
         QVERIFY(QFile::exists(archive() + "/00/00/00/42/HP1234_42_0_2024_3_5.pdf"));
         QCOMPARE(m_log.lines().size(), 1);
     }
