@@ -1,12 +1,20 @@
 // save-bench CORPUS [crop|stretch] [PAGES]: writes one chart of PAGES colour scans (50 by
 // default) with the default settings (700 x 1000 points, quality 80) cropped or stretched, as
-// the save button does, and prints the time per page and the peak memory of the process.
-// Without a mode it runs itself once per mode, so each peak is measured on its own.
+// the save button does, and prints the time per page and the peak memory of the process. It runs
+// the whole pipeline on a scanner folder of hard links to the corpus, with clearing on: the
+// checks before the PDF (numbers, settings, patient-folder lock, leftover temporary charts) and
+// the steps after it (clearing the archived pages, the log line, the index row) are timed apart
+// from the writing. Without a mode it runs itself once per mode, so each peak is measured on
+// its own.
 //
 //   build/bench/save-bench /tmp/perfcorpus
 
 #include "app/chartsaver.h"
+#include "app/creationlog.h"
 #include "benchcorpus.h"
+#include "index/chartindex.h"
+#include "index/chartindexschema.h"
+#include "settings/tregistory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -42,22 +50,72 @@ int main(int argc, char** argv) {
     }
 
     QTemporaryDir dir;
-    ChartSaver::Plan plan;
-    plan.folder = dir.path();
-    plan.fileName = QStringLiteral("HP_1_0.pdf");
-    plan.chartPath = dir.filePath(plan.fileName);
-    plan.stretch = stretch;
-    for (int i = 0; i < pages; ++i) {
-        plan.pages.push_back(SavePage{scans.at(i % scans.size()), std::nullopt,
-                                      QStringLiteral("page %1").arg(i + 1)});
+    TRegistory settings;
+    settings.ScannerDir = dir.filePath(QStringLiteral("scanner"));
+    settings.Target = dir.filePath(QStringLiteral("archive"));
+    settings.FolderClear = true;
+    settings.FirstPage = true;
+    settings.Stretch = stretch;
+    QString error;
+    if (!benchcorpus::fill(settings.ScannerDir, scans, pages) ||
+        !chartindex::createEmptyIndex(dir.filePath(chartindex::fileName), &error)) {
+        out << "cannot prepare the scanner folder or the index " << error << '\n';
+        return 1;
+    }
+    ChartIndex index;
+    if (!index.open(dir.path())) {
+        out << index.lastError() << '\n';
+        return 1;
     }
 
+    /// Messages are dropped; the deletions happen for real.
+    class QuietFrontEnd final : public SaveFrontEnd {
+    public:
+        void showStatus(const QString&) override {}
+        void showOverwriteRefused(const QString&) override {}
+        void showCannotCreate(const QString&) override {}
+        void addErrorLogLine(const QString&) override {}
+        void showWaiting(const QString&) override {}
+        scannerfolder::AfterFailure cannotDelete(const QString&) override {
+            return scannerfolder::AfterFailure::Next;
+        }
+        void showClearingRefused(const QString&) override {}
+        void keepOnlyPages(const QStringList&) override {}
+        void showPagesLeftOut(const QStringList&) override {}
+    } frontEnd;
+
+    ChartSaver::Input input;
+    input.patientText = QStringLiteral("1234567");
+    input.serialText = QStringLiteral("0");
+    int n = 0;
+    for (const auto& file : QDir(settings.ScannerDir).entryList(QDir::Files, QDir::Name)) {
+        input.pages.push_back(SavePage{QDir(settings.ScannerDir).filePath(file), std::nullopt,
+                                       QStringLiteral("page %1").arg(++n)});
+    }
+
+    const ChartSaver saver(settings, &QDateTime::currentDateTime);
     QElapsedTimer clock;
     clock.start();
+    const ChartSaver::Checked checked = saver.check(input, frontEnd);
+    const qint64 checking = clock.nsecsElapsed();
+    if (checked.outcome != SaveOutcome::Saved) {
+        out << "the checks refused the chart: " << int(checked.outcome) << '\n';
+        return 1;
+    }
+    const ChartSaver::Plan& plan = checked.plan;
+    clock.restart();
     const ChartSaver::Written written = ChartSaver::write(plan, {});
     const qint64 elapsed = clock.elapsed();
     if (written.outcome != SaveOutcome::Saved) {
         out << "the chart was not written: " << written.error << '\n';
+        return 1;
+    }
+    CreationLog log;
+    clock.restart();
+    const SaveOutcome finished = saver.finish(plan, written, frontEnd, log, index);
+    const qint64 finishing = clock.nsecsElapsed();
+    if (finished != SaveOutcome::Saved || !QDir(settings.ScannerDir).isEmpty()) {
+        out << "the steps after the chart failed: " << int(finished) << '\n';
         return 1;
     }
     rusage usage{};
@@ -71,5 +129,9 @@ int main(int argc, char** argv) {
                .arg(QFileInfo(plan.chartPath).size() / 1e6, 0, 'f', 1)
                .arg(usage.ru_maxrss / 1024.0, 0, 'f', 1)
                .arg(QThread::idealThreadCount());
+    out << QStringLiteral("         checks before %1 ms, after %2 ms (clearing %3 pages, log, row)\n")
+               .arg(checking / 1e6, 0, 'f', 2)
+               .arg(finishing / 1e6, 0, 'f', 2)
+               .arg(written.archived.size());
     return 0;
 }
