@@ -6,7 +6,7 @@
 #include "imaging/imageopenerror.h"
 #include "imaging/imagereader.h"
 #include "index/chartindex.h"
-#include "pdf/chart/tpdfcreate.h"
+#include "chart/tpdfcreate.h"
 #include "platform/exclusiverename.h"
 #include "platform/filelock.h"
 #include "platform/signalcleanup.h"

@@ -1,4 +1,4 @@
-#include "pdf/chart/tpdfcreate.h"
+#include "chart/tpdfcreate.h"
 
 #include <QThread>
 #include <QThreadPool>

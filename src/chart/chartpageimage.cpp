@@ -1,4 +1,4 @@
-#include "pdf/chart/chartpageimage.h"
+#include "chart/chartpageimage.h"
 
 #include "imaging/imagereader.h"
 #include "imaging/jpegencoder.h"

@@ -1,6 +1,6 @@
 #include "imaging/imagereader.h"
-#include "pdf/chart/chartpageimage.h"
-#include "pdf/chart/tpdfcreate.h"
+#include "chart/chartpageimage.h"
+#include "chart/tpdfcreate.h"
 #include "support/testimages.h"
 
 #include <QDir>

@@ -12,7 +12,7 @@
 /// PrepareAhead() lets worker threads load and encode the coming pages while earlier ones are
 /// printed; the file comes out byte for byte the same with or without it.
 
-#include "pdf/chart/chartpageimage.h"
+#include "chart/chartpageimage.h"
 #include "pdf/prannotation.h"
 #include "pdf/preport.h"
 #include "pdf/prjpegimage.h"
