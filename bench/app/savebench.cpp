@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
                .arg(QFileInfo(plan.chartPath).size() / 1e6, 0, 'f', 1)
                .arg(usage.ru_maxrss / 1024.0, 0, 'f', 1)
                .arg(QThread::idealThreadCount());
-    out << QStringLiteral("         checks before %1 ms, after %2 ms (clearing %3 pages, log, row)\n")
+    out << QStringLiteral(
+               "         checks before %1 ms, after %2 ms (clearing %3 pages, log, row)\n")
                .arg(checking / 1e6, 0, 'f', 2)
                .arg(finishing / 1e6, 0, 'f', 2)
                .arg(written.archived.size());

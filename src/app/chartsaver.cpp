@@ -3,10 +3,10 @@
 #include "app/creationlog.h"
 #include "app/keywordtext.h"
 #include "app/temporarychart.h"
+#include "chart/tpdfcreate.h"
 #include "imaging/imageopenerror.h"
 #include "imaging/imagereader.h"
 #include "index/chartindex.h"
-#include "chart/tpdfcreate.h"
 #include "platform/exclusiverename.h"
 #include "platform/filelock.h"
 #include "platform/signalcleanup.h"
@@ -381,9 +381,8 @@ void ChartSaver::clearArchivedPages(const Plan& plan, const Written& written,
     }
     std::vector<scannerfolder::ArchivedFile> files = plan.consumed;
     files.insert(files.end(), written.archived.begin(), written.archived.end());
-    scannerfolder::removeArchived(files, [&frontEnd](const QString& name) {
-        return frontEnd.cannotDelete(name);
-    });
+    scannerfolder::removeArchived(
+        files, [&frontEnd](const QString& name) { return frontEnd.cannotDelete(name); });
     // Pages whose files are still there stay listed: the ones left out, and new scans that took
     // the name of an archived page.
     QStringList kept;

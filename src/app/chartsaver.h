@@ -134,9 +134,9 @@ public:
     /// Writes the chart: first to a temporary file in the patient folder, which replaces the old
     /// chart only once it is complete and on disk. A failure leaves the old chart untouched and
     /// no file under the chart's name. With overwriting forbidden the chart never replaces a
-    /// file: a chart that appeared meanwhile gives OverwriteRefused. Safe to run on a worker thread; \p progress is called on it.
-    /// \p configure, when given, adjusts the composer before the chart begins (tests pin its
-    /// clock and random names with it).
+    /// file: a chart that appeared meanwhile gives OverwriteRefused. Safe to run on a worker
+    /// thread; \p progress is called on it. \p configure, when given, adjusts the composer before
+    /// the chart begins (tests pin its clock and random names with it).
     static Written write(const Plan& plan, const Progress& progress,
                          const std::function<void(TPdfCreate&)>& configure = {});
 

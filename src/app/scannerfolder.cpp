@@ -8,8 +8,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QUuid>
-#include <dirent.h>
 #include <algorithm>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,10 +156,12 @@ QString folderKey(const QString& folder) {
 QString clearingRefusal(const QString& folder, const QString& archiveBase) {
     const QString key = folderKey(folder);
     if (key == QStringLiteral("/")) {
-        return QStringLiteral("スキャナーフォルダーがルートフォルダーのため、クリアしませんでした。");
+        return QStringLiteral(
+            "スキャナーフォルダーがルートフォルダーのため、クリアしませんでした。");
     }
     if (key == folderKey(QDir::homePath())) {
-        return QStringLiteral("スキャナーフォルダーがホームフォルダーのため、クリアしませんでした。");
+        return QStringLiteral(
+            "スキャナーフォルダーがホームフォルダーのため、クリアしませんでした。");
     }
     if (!archiveBase.isEmpty() && folderKey(archiveBase).startsWith(key)) {
         return QStringLiteral(

@@ -34,8 +34,7 @@ QString lockFileName() {
 }
 
 QString freshName(const QString& chartName) {
-    const QString tail =
-        QStringLiteral(".%1.tmp").arg(QUuid::createUuid().toString(QUuid::Id128));
+    const QString tail = QStringLiteral(".%1.tmp").arg(QUuid::createUuid().toString(QUuid::Id128));
     const qsizetype room = NameMax - 1 - QFile::encodeName(tail).size();
     return QLatin1Char('.') + leadingBytes(chartName, room) + tail;
 }

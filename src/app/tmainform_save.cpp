@@ -12,10 +12,10 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QStatusBar>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QtConcurrent/QtConcurrentRun>
 

@@ -25,13 +25,14 @@ ExclusiveRename renameWithoutReplacing(const QString& from, const QString& to, Q
     const QByteArray target = QFile::encodeName(to);
     auto failed = [&](int reason) {
         if (error) {
-            *error = QStringLiteral("%1: %2").arg(to, QString::fromLocal8Bit(std::strerror(reason)));
+            *error =
+                QStringLiteral("%1: %2").arg(to, QString::fromLocal8Bit(std::strerror(reason)));
         }
         return ExclusiveRename::Failed;
     };
 
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
-                    RENAME_NOREPLACE) == 0) {
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0) {
         return ExclusiveRename::Renamed;
     }
     int reason = errno;

@@ -39,10 +39,8 @@ void FileLock::release() {
     }
 }
 
-std::unique_ptr<FileLock> FileLock::acquire(const QString& path,
-                                            std::chrono::milliseconds patience,
-                                            const std::function<void()>& waiting,
-                                            QString* error) {
+std::unique_ptr<FileLock> FileLock::acquire(const QString& path, std::chrono::milliseconds patience,
+                                            const std::function<void()>& waiting, QString* error) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (error) {
@@ -75,8 +73,8 @@ std::unique_ptr<FileLock> FileLock::acquire(const QString& path,
 }
 
 std::unique_ptr<FileLock> FileLock::createExclusive(const QString& path, QString* error) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (error) {
             *error = systemError(path, errno);
@@ -110,7 +108,6 @@ std::unique_ptr<FileLock> FileLock::tryExisting(const QString& path) {
 bool FileLock::stillNames(const QString& path) const {
     struct stat held {};
     struct stat named {};
-    return ::fstat(m_fd, &held) == 0 &&
-           ::lstat(QFile::encodeName(path).constData(), &named) == 0 &&
+    return ::fstat(m_fd, &held) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }

@@ -23,7 +23,8 @@ public:
     /// Opens \p path (creating it when missing) and waits up to \p patience for the lock.
     /// \p waiting is called once when the lock is held by another and the wait begins. Returns
     /// nullptr with the reason in \p error when the file cannot be opened or the wait ran out.
-    static std::unique_ptr<FileLock> acquire(const QString& path, std::chrono::milliseconds patience,
+    static std::unique_ptr<FileLock> acquire(const QString& path,
+                                             std::chrono::milliseconds patience,
                                              const std::function<void()>& waiting, QString* error);
 
     /// Creates \p path, which must not exist yet, and locks it before anyone else can.

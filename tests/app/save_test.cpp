@@ -383,7 +383,8 @@ private slots:
         QCOMPARE(pdfPageCount(archive() + "/00/00/00/09/HP1234_9_0.pdf"), 3);
         QCOMPARE(written.leftOut, (QStringList{pngNamedJpeg, truncated}));
         QCOMPARE(m_frontEnd.leftOut, written.leftOut);
-        QCOMPARE(m_frontEnd.lastStatus(), QStringLiteral("保存しました。　保存できなかったページ：2"));
+        QCOMPARE(m_frontEnd.lastStatus(),
+                 QStringLiteral("保存しました。　保存できなかったページ：2"));
         QCOMPARE(scannerFiles(), (QStringList{"2.jpg", "3.jpg", "4.jpg", "6.jpg"}));
         QCOMPARE(m_frontEnd.keptPages,
                  std::optional<QStringList>({pngNamedJpeg, truncated, rewritten}));
@@ -392,8 +393,12 @@ private slots:
     void clearingNeverEmptiesHomeRootOrTheArchive_data() {
         QTest::addColumn<QString>("scannerFolder");
         QTest::addColumn<QString>("message");
-        QTest::newRow("home") << "home" << "スキャナーフォルダーがホームフォルダーのため、クリアしませんでした。";
-        QTest::newRow("root") << "/" << "スキャナーフォルダーがルートフォルダーのため、クリアしませんでした。";
+        QTest::newRow("home")
+            << "home"
+            << "スキャナーフォルダーがホームフォルダーのため、クリアしませんでした。";
+        QTest::newRow("root")
+            << "/"
+            << "スキャナーフォルダーがルートフォルダーのため、クリアしませんでした。";
         const QString archiveText =
             "スキャナーフォルダーが保存先フォルダーかその上位のため、クリアしませんでした。";
         QTest::newRow("archive base") << "archive" << archiveText;
@@ -434,15 +439,24 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString layout = "保存先フォルダーの設定が正しくないため、保存できません。";
         const QString pageSize = "PDFのページサイズの設定が正しくないため、保存できません。";
-        QTest::newRow("empty target") << "Target" << "" << layout;
-        QTest::newRow("relative target") << "Target" << "charts" << layout;
-        QTest::newRow("prefix climbing out") << "L1Front" << "../../x" << layout;
-        QTest::newRow("suffix with a separator") << "L2Back" << "a/b" << layout;
-        QTest::newRow("prefix dot dot") << "L3Front" << ".." << layout;
-        QTest::newRow("suffix dot") << "L4Back" << "." << layout;
-        QTest::newRow("page too wide") << "PdfPageWidth" << "14401" << pageSize;
-        QTest::newRow("page far too high") << "PdfPageHeight" << "100000" << pageSize;
-        QTest::newRow("page of no width") << "PdfPageWidth" << "0" << pageSize;
+        QTest::newRow("empty target") << "Target"
+                                      << "" << layout;
+        QTest::newRow("relative target") << "Target"
+                                         << "charts" << layout;
+        QTest::newRow("prefix climbing out") << "L1Front"
+                                             << "../../x" << layout;
+        QTest::newRow("suffix with a separator") << "L2Back"
+                                                 << "a/b" << layout;
+        QTest::newRow("prefix dot dot") << "L3Front"
+                                        << ".." << layout;
+        QTest::newRow("suffix dot") << "L4Back"
+                                    << "." << layout;
+        QTest::newRow("page too wide") << "PdfPageWidth"
+                                       << "14401" << pageSize;
+        QTest::newRow("page far too high") << "PdfPageHeight"
+                                           << "100000" << pageSize;
+        QTest::newRow("page of no width") << "PdfPageWidth"
+                                          << "0" << pageSize;
     }
     void unusableSettingsAreRefusedBeforeAnythingIsWritten() {
         QFETCH(QString, name);
@@ -465,7 +479,8 @@ private slots:
         QDir::setCurrent(before);
         QCOMPARE(outcome, SaveOutcome::SettingsRefused);
         QCOMPARE(m_frontEnd.lastStatus(), message);
-        QStringList entries = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        QStringList entries =
+            QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         entries.sort();
         QCOMPARE(entries, (QStringList{"PeloraFileDB.db", "archive", "scanner"}));
         QVERIFY(QDir(archive()).isEmpty());
@@ -515,12 +530,13 @@ private slots:
         auto first = saver.check(in, m_frontEnd);
         QCOMPARE(first.outcome, SaveOutcome::Saved);
         RecordingFrontEnd secondFrontEnd;
-        auto second = std::async(std::launch::async,
-                                 [&] { return saver.check(in, secondFrontEnd).outcome; });
+        auto second =
+            std::async(std::launch::async, [&] { return saver.check(in, secondFrontEnd).outcome; });
         QCOMPARE(second.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
         const auto written = ChartSaver::write(first.plan, {});
         QCOMPARE(written.outcome, SaveOutcome::Saved);
-        QCOMPARE(saver.finish(first.plan, written, m_frontEnd, m_log, *m_index), SaveOutcome::Saved);
+        QCOMPARE(saver.finish(first.plan, written, m_frontEnd, m_log, *m_index),
+                 SaveOutcome::Saved);
         QCOMPARE(second.get(), SaveOutcome::OverwriteRefused);
         QCOMPARE(secondFrontEnd.waits.size(), 1);
         QCOMPARE(secondFrontEnd.errorLog, QStringList{chart + " OverWrite Error"});

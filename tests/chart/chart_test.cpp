@@ -1,6 +1,6 @@
-#include "imaging/imagereader.h"
 #include "chart/chartpageimage.h"
 #include "chart/tpdfcreate.h"
+#include "imaging/imagereader.h"
 #include "support/testimages.h"
 
 #include <QDir>

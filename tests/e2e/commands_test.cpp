@@ -62,8 +62,7 @@ class CommandsTest : public QObject {
         return result;
     }
 
-    Run run(const QString& program, const QStringList& arguments,
-            const QStringList& prefix = {}) {
+    Run run(const QString& program, const QStringList& arguments, const QStringList& prefix = {}) {
         QProcess process;
         start(process, program, arguments, prefix);
         return finished(process);
@@ -361,8 +360,8 @@ private slots:
                                   QFile::ReadOwner | QFile::ReadOther);
         }
         QFile::setPermissions(path("program/PeloraFileDB.db"), QFile::ReadOwner | QFile::ReadOther);
-        const Run refused =
-            run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")}, prefix);
+        const Run refused = run("pelorafile-save",
+                                {"--patient", "42", "--program-folder", path("program")}, prefix);
         QCOMPARE(refused.exitCode, 10);
         QVERIFY2(refused.err.contains("cannot write"), qPrintable(refused.err));
         QVERIFY(QDir(path("archive")).isEmpty());

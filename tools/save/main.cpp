@@ -25,7 +25,7 @@ enum BatchExit : int {
     ExitLogNotWritten = 13,    ///< the chart was saved, but its creation log line not appended
     // 14 is SaveOutcome::SettingsRefused
     ExitSettingsUnreadable = 15, ///< the settings file is missing or did not load whole
-    ExitPagesLeftOut = 16, ///< the chart was saved without some of the pages or image files
+    ExitPagesLeftOut = 16,       ///< the chart was saved without some of the pages or image files
     ExitClearingRefused = 17,    ///< the chart was saved; the scanner folder was not emptied
     ExitUsage = 64,
 };
