@@ -6,7 +6,9 @@ repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_dir=${PELORA_BUILD_DIR:-$repo_root/build}
 
 # Build tools, libraries, the Japanese UI font, and the outside readers the tests use to check
-# every PDF (qpdf, poppler-utils), plus the SANE test backend for the scanner tests.
+# every PDF (qpdf, poppler-utils), plus the SANE test backend for the scanner tests. PostgreSQL
+# 15 and Qt's driver for it: the index tests start a private server of their own (initdb and
+# pg_ctl, run as the user nobody when the tests run as root) and run every case on it too.
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
@@ -15,6 +17,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-urw-base35
   qpdf poppler-utils
+  postgresql-15 libqt6sql6-psql
 )
 
 install_missing_packages() {

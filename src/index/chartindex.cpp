@@ -1,31 +1,41 @@
 #include "index/chartindex.h"
 
 #include "index/chartindexschema.h"
+#include "index/indexbackend.h"
+#include "index/indexlocation.h"
 #include "platform/cp932qt.h"
 
-#include <QDir>
+#include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlRecord>
-#include <QUrl>
+#include <QSqlQuery>
 #include <QUuid>
-#include <QFileInfo>
 #include <chrono>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
-// SQLite's result codes, as Qt's driver reports them in nativeErrorCode().
-const QString SqliteBusy = QStringLiteral("5");
-const QString SqliteLocked = QStringLiteral("6");
-const QString SqliteReadOnly = QStringLiteral("8");
-
-/// How long one statement waits inside SQLite for a lock; an insert makes further attempts
-/// until its own, longer, patience runs out.
+/// How long one statement waits inside the database for a lock; an insert makes further
+/// attempts until its own, longer, patience runs out.
 constexpr int AttemptWaitMs = 1000;
 
-bool isBusy(const QSqlError& error) {
-    return error.nativeErrorCode() == SqliteBusy || error.nativeErrorCode() == SqliteLocked;
+/// Rows per statement when rows are appended in bulk.
+constexpr int AppendBatchRows = 200;
+
+const QString TimestampFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+
+QString selectedColumns() {
+    QStringList columns{chartindex::identityColumn};
+    for (const auto& field : chartindex::fields()) {
+        columns << field.name;
+    }
+    return columns.join(QStringLiteral(", "));
+}
+
+QDateTime readTimestamp(const QVariant& value) {
+    // The server hands a timestamp back as one; SQLite keeps the text it was given.
+    if (value.typeId() == QMetaType::QDateTime) {
+        return value.toDateTime();
+    }
+    return QDateTime::fromString(value.toString(), TimestampFormat);
 }
 
 } // namespace
@@ -43,39 +53,30 @@ ChartIndex::~ChartIndex() {
 }
 
 QString ChartIndex::timestampText(const QDateTime& time) {
-    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return time.toString(TimestampFormat);
 }
 
-void ChartIndex::fail(const QString& why) {
-    m_lastError = why;
+QString ChartIndex::location() const {
+    return m_backend ? m_backend->describe() : QString();
 }
 
 bool ChartIndex::open(const QString& programFolder) {
     close();
     m_lastError.clear();
-    const QString path = QDir(programFolder).absoluteFilePath(chartindex::fileName);
-    {
-        QSqlDatabase db = QSqlDatabase::contains(m_connection)
-                              ? QSqlDatabase::database(m_connection, false)
-                              : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-        if (!db.isValid()) {
-            fail(QStringLiteral("the SQLite driver of Qt is not installed"));
-            return false;
-        }
-        // mode=rw opens an existing file only: a missing index must never be created empty.
-        QUrl uri = QUrl::fromLocalFile(path);
-        uri.setQuery(QStringLiteral("mode=rw"));
-        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
-                                 .arg(std::min(m_busyTimeoutMs, AttemptWaitMs)));
-        if (!db.open()) {
-            fail(QStringLiteral("%1: %2").arg(path, db.lastError().text()));
-            return false;
-        }
+    QString why;
+    const auto location = chartindex::locateIndex(programFolder, &why);
+    if (!location) {
+        fail(why);
+        return false;
     }
-    m_connected = true;
-    if (!checkTable() || !checkWritable(path)) {
-        m_lastError = QStringLiteral("%1: %2").arg(path, m_lastError);
+    m_backend = chartindex::makeBackend(*location);
+    if (!connect()) {
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!checkTable() || !m_backend->checkWritable(db, &why)) {
+        fail(
+            QStringLiteral("%1: %2").arg(m_backend->describe(), why.isEmpty() ? m_lastError : why));
         close();
         return false;
     }
@@ -83,16 +84,42 @@ bool ChartIndex::open(const QString& programFolder) {
     return true;
 }
 
+bool ChartIndex::connect() {
+    // The driver may differ from the last open's: the connection is made anew each time.
+    if (QSqlDatabase::contains(m_connection)) {
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(m_backend->driverName(), m_connection);
+        if (!db.isValid()) {
+            fail(QStringLiteral("%1: the Qt SQL driver %2 is not installed")
+                     .arg(m_backend->describe(), m_backend->driverName()));
+            return false;
+        }
+        const int lockWaitMs = std::min(m_busyTimeoutMs, AttemptWaitMs);
+        m_backend->configure(db, lockWaitMs, false);
+        QString why;
+        if (!db.open()) {
+            fail(QStringLiteral("%1: %2").arg(m_backend->describe(), db.lastError().text()));
+            return false;
+        }
+        if (!m_backend->startSession(db, lockWaitMs, &why)) {
+            fail(QStringLiteral("%1: %2").arg(m_backend->describe(), why));
+            db.close();
+            return false;
+        }
+    }
+    m_connected = true;
+    return true;
+}
+
 bool ChartIndex::checkTable() {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery info(db);
-    if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(chartindex::tableName))) {
-        fail(info.lastError().text());
-        return false;
-    }
     QHash<QString, QString> declared; // lower-case field name -> declared type
-    while (info.next()) {
-        declared.insert(info.value(1).toString().toLower(), info.value(2).toString().toUpper());
+    QString why;
+    if (!m_backend->readFields(db, &declared, &why)) {
+        fail(why);
+        return false;
     }
     if (declared.isEmpty()) {
         fail(QStringLiteral("there is no table %1").arg(chartindex::tableName));
@@ -124,7 +151,7 @@ bool ChartIndex::checkTable() {
             return false;
         }
     }
-    // Reading the rows proves the file is neither locked by another writer nor corrupt.
+    // Reading the rows proves the index is neither locked by another writer nor corrupt.
     QSqlQuery count(db);
     if (!count.exec(QStringLiteral("SELECT count(*) FROM %1").arg(chartindex::tableName)) ||
         !count.next()) {
@@ -134,45 +161,84 @@ bool ChartIndex::checkTable() {
     return true;
 }
 
-bool ChartIndex::checkWritable(const QString& path) {
-    // SQLite quietly opens a file it cannot write read-only, and its journal needs the folder:
-    // both must be writable, or the first insert would fail after the chart is written.
-    const QByteArray file = QFile::encodeName(path);
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    if (::access(file.constData(), W_OK) != 0) {
-        fail(QStringLiteral("this user cannot write the index file"));
-        return false;
-    }
-    if (::access(folder.constData(), W_OK) != 0) {
-        fail(QStringLiteral("this user cannot write in the folder of the index file"));
-        return false;
-    }
-    // A read-only file system or a file SQLite itself opened read-only refuses a write
-    // transaction; a lock held by another workstation only makes it busy, which is fine here.
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery probe(db);
-    probe.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
-    const bool began = probe.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    const QSqlError error = probe.lastError();
-    if (began) {
-        probe.exec(QStringLiteral("ROLLBACK"));
-    }
-    probe.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(std::min(m_busyTimeoutMs, AttemptWaitMs)));
-    if (!began && !isBusy(error)) {
-        fail(error.nativeErrorCode() == SqliteReadOnly
-                 ? QStringLiteral("the index cannot be written: %1").arg(error.text())
-                 : error.text());
-        return false;
-    }
-    return true;
-}
-
 void ChartIndex::close() {
     m_open = false;
-    if (m_connected) {
+    m_connected = false;
+    if (QSqlDatabase::contains(m_connection)) {
         QSqlDatabase::database(m_connection, false).close();
-        m_connected = false;
     }
+}
+
+std::optional<QSqlQuery> ChartIndex::run(const Statement& statement,
+                                         const std::function<void()>& waiting) {
+    if (!m_connected) {
+        fail(QStringLiteral("the chart index is not connected"));
+        return std::nullopt;
+    }
+    auto done = runOnce(statement, waiting);
+    if (done || m_inTransaction) {
+        return done;
+    }
+    if (!m_lostConnection) {
+        return done;
+    }
+    // One new connection per loss: a server that is gone for good closes the index for the
+    // rest of the run, as any other failure of the database does.
+    const QString reason = m_lastError;
+    if (!reconnect()) {
+        fail(QStringLiteral("the connection to %1 was lost (%2) and could not be made again: %3")
+                 .arg(m_backend->describe(), reason, m_lastError));
+        m_open = false;
+        m_connected = false;
+        return std::nullopt;
+    }
+    return runOnce(statement, waiting);
+}
+
+std::optional<QSqlQuery> ChartIndex::runOnce(const Statement& statement,
+                                             const std::function<void()>& waiting) {
+    m_lostConnection = false;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.setForwardOnly(true);
+    auto exec = [&] {
+        // A statement without values runs as it is: some (BEGIN, COMMIT) cannot be prepared.
+        if (statement.values.isEmpty()) {
+            return q.exec(statement.text);
+        }
+        if (!q.prepare(statement.text)) {
+            return false;
+        }
+        for (const auto& value : statement.values) {
+            q.addBindValue(value);
+        }
+        return q.exec();
+    };
+    // Each attempt waits a short slice inside the database; between slices the caller hears
+    // once that the index is busy, so a window can say so while it waits.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_busyTimeoutMs);
+    bool announced = false;
+    bool done = exec();
+    while (!done && statement.waitsForLocks && m_backend->isBusy(q.lastError()) &&
+           std::chrono::steady_clock::now() < deadline) {
+        if (!announced && waiting) {
+            waiting();
+            announced = true;
+        }
+        done = exec();
+    }
+    if (!done) {
+        fail(q.lastError().text());
+        m_lostConnection = m_backend->isConnectionLost(q.lastError());
+        return std::nullopt;
+    }
+    return q;
+}
+
+bool ChartIndex::reconnect() {
+    QSqlDatabase::database(m_connection, false).close();
+    m_connected = false;
+    return connect();
 }
 
 bool ChartIndex::insertChart(const ChartRow& row, const std::function<void()>& waiting) {
@@ -180,34 +246,17 @@ bool ChartIndex::insertChart(const ChartRow& row, const std::function<void()>& w
         fail(QStringLiteral("the chart index is closed"));
         return false;
     }
-    QSqlQuery insert(QSqlDatabase::database(m_connection, false));
-    insert.prepare(QStringLiteral("INSERT INTO %1 (Pidno, SubNo, CreateDateTime, FilePath, "
-                                  "Key1, Key2, Key3, Key4) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-                       .arg(chartindex::tableName));
-    insert.addBindValue(row.pidno);
-    insert.addBindValue(row.subNo);
-    insert.addBindValue(timestampText(m_clock()));
-    insert.addBindValue(row.filePath);
+    Statement insert{QStringLiteral("INSERT INTO %1 (Pidno, SubNo, CreateDateTime, FilePath, "
+                                    "Key1, Key2, Key3, Key4) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+                         .arg(chartindex::tableName),
+                     {row.pidno, row.subNo, timestampText(m_clock()), row.filePath},
+                     true};
     for (const auto& key : row.keys) {
-        insert.addBindValue(cp932::qTruncate(key, KeyBytes));
+        insert.values << cp932::qTruncate(key, KeyBytes);
     }
-    // Each attempt waits a short slice inside SQLite; between slices the caller hears once that
-    // the index is busy, so a window can say so while it waits.
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_busyTimeoutMs);
-    bool announced = false;
-    bool inserted = insert.exec();
-    while (!inserted && isBusy(insert.lastError()) &&
-           std::chrono::steady_clock::now() < deadline) {
-        if (!announced && waiting) {
-            waiting();
-            announced = true;
-        }
-        inserted = insert.exec();
-    }
-    if (!inserted) {
+    if (!run(insert, waiting)) {
         fail(QStringLiteral("the chart row for %1 was not added: %2")
-                 .arg(row.filePath, insert.lastError().text()));
+                 .arg(row.filePath, m_lastError));
         // The row is lost for this run; the table stays closed until the program restarts.
         m_open = false;
         return false;
@@ -220,19 +269,13 @@ std::optional<bool> ChartIndex::containsPath(const QString& filePath) {
         fail(QStringLiteral("the chart index is closed"));
         return std::nullopt;
     }
-    auto found = query(QStringLiteral("SELECT 1 FROM %1 INDEXED BY %2 WHERE FilePath = ? LIMIT 1")
-                           .arg(chartindex::tableName, chartindex::pathIndexName),
-                       {filePath});
-    if (!found) {
-        // An index file without the path index still answers, more slowly.
-        found = query(QStringLiteral("SELECT 1 FROM %1 WHERE FilePath = ? LIMIT 1")
-                          .arg(chartindex::tableName),
-                      {filePath});
+    for (const QString& statement : m_backend->pathLookupStatements()) {
+        // An index without the path index still answers, more slowly.
+        if (auto found = run({statement, {filePath}})) {
+            return found->next();
+        }
     }
-    if (!found) {
-        return std::nullopt;
-    }
-    return found->next();
+    return std::nullopt;
 }
 
 std::optional<qint64> ChartIndex::rowCount() {
@@ -240,30 +283,204 @@ std::optional<qint64> ChartIndex::rowCount() {
         fail(QStringLiteral("the chart index is closed"));
         return std::nullopt;
     }
-    auto count = query(QStringLiteral("SELECT count(*) FROM %1").arg(chartindex::tableName));
+    auto count = run({QStringLiteral("SELECT count(*) FROM %1").arg(chartindex::tableName), {}});
     if (!count || !count->next()) {
         return std::nullopt;
     }
     return count->value(0).toLongLong();
 }
 
-std::optional<QSqlQuery> ChartIndex::query(const QString& statement, const QVariantList& values) {
-    if (!m_connected) {
-        fail(QStringLiteral("the chart index is not connected"));
+IndexCursor ChartIndex::select(QString condition, QVariantList values) {
+    return IndexCursor(this, std::move(condition), std::move(values));
+}
+
+IndexCursor ChartIndex::searchKeywords(const Keywords& typed) {
+    QStringList conditions;
+    QVariantList values;
+    for (size_t n = 0; n < typed.size(); ++n) {
+        if (typed[n].isEmpty()) {
+            continue;
+        }
+        conditions << m_backend->likeCondition(chartindex::keyFieldNames().at(qsizetype(n)));
+        values << m_backend->containsPattern(typed[n]);
+    }
+    if (conditions.isEmpty()) {
+        return IndexCursor::failedWith(QStringLiteral("the keyword search has no text to find"));
+    }
+    return select(conditions.join(QStringLiteral(" AND ")), values);
+}
+
+IndexCursor ChartIndex::patientRows(int pidno) {
+    return select(QStringLiteral("Pidno = ?"), {pidno});
+}
+
+IndexCursor ChartIndex::patientRange(int from, int to) {
+    return select(QStringLiteral("Pidno >= ? AND Pidno <= ?"), {from, to});
+}
+
+IndexCursor ChartIndex::allRows() {
+    return select(QString(), {});
+}
+
+bool ChartIndex::fetchPage(const QString& condition, const QVariantList& values,
+                           std::optional<qint64> after, int limit, std::deque<StoredRow>* page) {
+    // Keyed on the identity rather than an offset: each page starts where the last ended,
+    // however many rows came or went in between, and costs no more than the first.
+    QStringList conditions;
+    QVariantList bound = values;
+    if (!condition.isEmpty()) {
+        conditions << QStringLiteral("(%1)").arg(condition);
+    }
+    if (after) {
+        conditions << QStringLiteral("%1 > ?").arg(chartindex::identityColumn);
+        bound << *after;
+    }
+    bound << limit;
+    const QString where = conditions.isEmpty()
+                              ? QString()
+                              : QStringLiteral("WHERE ") + conditions.join(QStringLiteral(" AND "));
+    auto rows =
+        run({QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4 LIMIT ?")
+                 .arg(selectedColumns(), chartindex::tableName, where, chartindex::identityColumn),
+             bound});
+    if (!rows) {
+        return false;
+    }
+    while (rows->next()) {
+        StoredRow row;
+        row.id = rows->value(0).toLongLong();
+        row.pidno = rows->value(1).toInt();
+        row.subNo = rows->value(2).toInt();
+        row.createdAt = readTimestamp(rows->value(3));
+        row.filePath = rows->value(4).toString();
+        for (int n = 0; n < 4; ++n) {
+            row.keys[size_t(n)] = rows->value(5 + n).toString();
+        }
+        page->push_back(std::move(row));
+    }
+    return true;
+}
+
+bool ChartIndex::changeOneRow(const Statement& statement, qint64 id, const QString& what) {
+    auto changed = run(statement);
+    if (!changed) {
+        fail(QStringLiteral("%1 of row %2 failed: %3").arg(what).arg(id).arg(m_lastError));
+        return false;
+    }
+    if (changed->numRowsAffected() != 1) {
+        fail(QStringLiteral("%1 of row %2 failed: there is no such row").arg(what).arg(id));
+        return false;
+    }
+    return true;
+}
+
+bool ChartIndex::updateKeywords(qint64 id, const Keywords& keys) {
+    Statement update{QStringLiteral("UPDATE %1 SET Key1 = ?, Key2 = ?, Key3 = ?, Key4 = ? "
+                                    "WHERE %2 = ?")
+                         .arg(chartindex::tableName, chartindex::identityColumn),
+                     {},
+                     true};
+    for (const auto& key : keys) {
+        update.values << cp932::qTruncate(key, KeyBytes);
+    }
+    update.values << id;
+    return changeOneRow(update, id, QStringLiteral("the keyword change"));
+}
+
+bool ChartIndex::deleteRow(qint64 id) {
+    return changeOneRow({QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                             .arg(chartindex::tableName, chartindex::identityColumn),
+                         {id},
+                         true},
+                        id, QStringLiteral("the deletion"));
+}
+
+bool ChartIndex::appendRows(const std::vector<StoredRow>& rows) {
+    const QString prefix = QStringLiteral("INSERT INTO %1 (Pidno, SubNo, CreateDateTime, "
+                                          "FilePath, Key1, Key2, Key3, Key4) VALUES ")
+                               .arg(chartindex::tableName);
+    const QString oneRow = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?)");
+    for (size_t first = 0; first < rows.size(); first += AppendBatchRows) {
+        const size_t end = std::min(rows.size(), first + AppendBatchRows);
+        Statement insert{prefix, {}, true};
+        QStringList tuples;
+        for (size_t n = first; n < end; ++n) {
+            const StoredRow& row = rows[n];
+            tuples << oneRow;
+            insert.values << row.pidno << row.subNo << timestampText(row.createdAt) << row.filePath;
+            for (const auto& key : row.keys) {
+                insert.values << cp932::qTruncate(key, KeyBytes);
+            }
+        }
+        insert.text += tuples.join(QStringLiteral(", "));
+        if (!run(insert)) {
+            fail(QStringLiteral("rows %1 to %2 were not added: %3")
+                     .arg(first + 1)
+                     .arg(end)
+                     .arg(m_lastError));
+            return false;
+        }
+    }
+    return true;
+}
+
+IndexCursor::IndexCursor(ChartIndex* index, QString condition, QVariantList values)
+    : m_index(index), m_condition(std::move(condition)), m_values(std::move(values)) {}
+
+IndexCursor IndexCursor::failedWith(QString error) {
+    IndexCursor cursor(nullptr, QString(), {});
+    cursor.m_error = std::move(error);
+    cursor.m_exhausted = true;
+    return cursor;
+}
+
+std::optional<ChartIndex::StoredRow> IndexCursor::next() {
+    if (m_page.empty() && !m_exhausted) {
+        const int limit = m_after ? PageRows : FirstPageRows;
+        if (!m_index->fetchPage(m_condition, m_values, m_after, limit, &m_page)) {
+            m_error = m_index->lastError();
+            m_exhausted = true;
+        } else {
+            m_exhausted = int(m_page.size()) < limit;
+        }
+    }
+    if (m_page.empty()) {
         return std::nullopt;
     }
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.setForwardOnly(true);
-    if (!q.prepare(statement)) {
-        fail(q.lastError().text());
-        return std::nullopt;
+    ChartIndex::StoredRow row = std::move(m_page.front());
+    m_page.pop_front();
+    m_after = row.id;
+    return row;
+}
+
+IndexTransaction::IndexTransaction(ChartIndex& index) : m_index(index) {
+    if (index.m_inTransaction) {
+        index.fail(QStringLiteral("a transaction is already running on the chart index"));
+        return;
     }
-    for (const auto& value : values) {
-        q.addBindValue(value);
+    m_active =
+        index.run({index.m_backend ? index.m_backend->beginWriteStatement() : QString(), {}, true})
+            .has_value();
+    index.m_inTransaction = m_active;
+}
+
+IndexTransaction::~IndexTransaction() {
+    if (m_active) {
+        m_index.run({QStringLiteral("ROLLBACK"), {}});
+        m_index.m_inTransaction = false;
     }
-    if (!q.exec()) {
-        fail(q.lastError().text());
-        return std::nullopt;
+}
+
+bool IndexTransaction::commit() {
+    if (!m_active) {
+        m_index.fail(QStringLiteral("the transaction is not running"));
+        return false;
     }
-    return q;
+    const bool committed = m_index.run({QStringLiteral("COMMIT"), {}, true}).has_value();
+    if (!committed) {
+        m_index.run({QStringLiteral("ROLLBACK"), {}});
+    }
+    m_active = false;
+    m_index.m_inTransaction = false;
+    return committed;
 }

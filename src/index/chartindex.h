@@ -2,21 +2,34 @@
 
 /// \file
 /// The chart index: one row per filed chart (patient, serial number, when, where, keywords).
-/// The index is an existing SQLite file in the program folder; it is never created here.
-/// Every statement takes the operator's text as bound values, never pasted into SQL.
+/// The index is an existing SQLite file in the program folder, or the PostgreSQL database that
+/// the folder's PeloraFileDB.conf names; it is never created here. Every statement takes the
+/// operator's text as bound values, never pasted into SQL, and no statement leaves this layer:
+/// callers use the typed operations below.
+
+#include "index/chartrow.h"
 
 #include <QDateTime>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
-#include <array>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class QSqlQuery;
+namespace chartindex {
+class IndexBackend;
+}
+class IndexCursor;
+class IndexTransaction;
 
 class ChartIndex {
 public:
     using Clock = std::function<QDateTime()>;
+    using ChartRow = chartindex::ChartRow;
+    using StoredRow = chartindex::StoredRow;
+    using Keywords = chartindex::Keywords;
 
     /// How long an insert waits, by default, for another workstation's write lock.
     static constexpr int DefaultBusyTimeoutMs = 20000;
@@ -29,21 +42,17 @@ public:
     ChartIndex(const ChartIndex&) = delete;
     ChartIndex& operator=(const ChartIndex&) = delete;
 
-    /// Opens the index in \p programFolder. A missing file, a missing table, a field missing or
-    /// of the wrong kind, a file that cannot be read (corrupt), or one that this user cannot
-    /// write (permissions, a read-only file system) leaves it closed; lastError() says why. A
-    /// write lock held by another workstation at that moment does not stop the opening.
+    /// Opens the index of \p programFolder. A conf file that cannot be used, a server that
+    /// cannot be reached, a missing file or table, a field missing or of the wrong kind, a
+    /// file that cannot be read (corrupt), or an index that this user cannot write
+    /// (permissions, a read-only file system or server) leaves it closed; lastError() says
+    /// why. A write lock held by another workstation at that moment does not stop the opening.
     bool open(const QString& programFolder);
     bool isOpen() const { return m_open; }
     void close();
     const QString& lastError() const { return m_lastError; }
-
-    struct ChartRow {
-        int pidno = 0;
-        int subNo = 0;
-        QString filePath;
-        std::array<QString, 4> keys;
-    };
+    /// Where the open index is, for messages; empty before the first open.
+    QString location() const;
 
     /// Appends a row stamped with the current local time to the millisecond. Keywords are cut to
     /// 50 code page 932 bytes on a character boundary. A failure closes the index for the rest
@@ -59,10 +68,30 @@ public:
     /// Number of rows; std::nullopt when the index is closed or the count fails.
     std::optional<qint64> rowCount();
 
-    /// Runs one statement with \p values bound to its placeholders in order. Works while the
-    /// connection is up, also after a failed insert closed the table for inserts. Returns the
-    /// executed query positioned before its first row, or std::nullopt (lastError() says why).
-    std::optional<QSqlQuery> query(const QString& statement, const QVariantList& values = {});
+    // The operations below work while the connection is up, also after a failed insert closed
+    // the table for inserts: the windows that browse and mend the index must still work then.
+    // Rows come in the order they were added.
+
+    /// Rows whose keywords contain the filled texts of \p typed: each non-empty text is a
+    /// condition on its own key, and all must hold. `%` and `_` in a text are wildcards (any
+    /// run of characters, any one character); ASCII letters match in either case, every other
+    /// character only itself, a double quote included. No filled text is an error.
+    IndexCursor searchKeywords(const Keywords& typed);
+    /// The rows of patient \p pidno.
+    IndexCursor patientRows(int pidno);
+    /// The rows of patients \p from to \p to, both included.
+    IndexCursor patientRange(int from, int to);
+    /// Every row, read a page at a time.
+    IndexCursor allRows();
+
+    /// Sets the four keywords of the row \p id, cut as an insert cuts them. False, with the
+    /// reason, when there is no such row or the change fails.
+    bool updateKeywords(qint64 id, const Keywords& keys);
+    /// Deletes the row \p id. False, with the reason, when there is no such row or it fails.
+    bool deleteRow(qint64 id);
+    /// Appends rows as they are, keeping their time stamps (copying an index); the identities
+    /// are new. Run it inside an IndexTransaction to make it all or nothing.
+    bool appendRows(const std::vector<StoredRow>& rows);
 
     /// Largest keyword, in code page 932 bytes, that a row keeps.
     static constexpr int KeyBytes = 50;
@@ -71,14 +100,79 @@ public:
     static QString timestampText(const QDateTime& time);
 
 private:
+    friend class IndexCursor;
+    friend class IndexTransaction;
+
+    struct Statement {
+        QString text;
+        QVariantList values;
+        bool waitsForLocks = false; ///< retry while busy until the busy timeout
+    };
+
+    bool connect();
     bool checkTable();
-    bool checkWritable(const QString& path);
-    void fail(const QString& why);
+    std::optional<QSqlQuery> run(const Statement& statement,
+                                 const std::function<void()>& waiting = {});
+    std::optional<QSqlQuery> runOnce(const Statement& statement,
+                                     const std::function<void()>& waiting);
+    bool reconnect();
+    IndexCursor select(QString condition, QVariantList values);
+    bool fetchPage(const QString& condition, const QVariantList& values,
+                   std::optional<qint64> after, int limit, std::deque<StoredRow>* page);
+    bool changeOneRow(const Statement& statement, qint64 id, const QString& what);
+    void fail(const QString& why) { m_lastError = why; }
 
     Clock m_clock;
     int m_busyTimeoutMs;
     QString m_connection;
     QString m_lastError;
-    bool m_connected = false; // the SQLite connection is up
-    bool m_open = false;      // the table may be used (inserts, look-ups, count)
+    std::unique_ptr<chartindex::IndexBackend> m_backend;
+    bool m_connected = false;      // the connection is up
+    bool m_open = false;           // the table may be used (inserts, look-ups, count)
+    bool m_inTransaction = false;  // a lost connection cannot be replaced in the middle of one
+    bool m_lostConnection = false; // the last failed statement found the connection gone
+};
+
+/// Rows of the index, read forwards a page at a time, so that a million rows never sit in
+/// memory at once and no read lock is held between pages. It must not outlive its index.
+class IndexCursor {
+public:
+    /// The next row, or std::nullopt at the end or when a page could not be read (failed()).
+    std::optional<ChartIndex::StoredRow> next();
+    bool failed() const { return !m_error.isEmpty(); }
+    const QString& error() const { return m_error; }
+
+    /// Rows in the first page; later pages are larger.
+    static constexpr int FirstPageRows = 100;
+    static constexpr int PageRows = 1000;
+
+private:
+    friend class ChartIndex;
+    IndexCursor(ChartIndex* index, QString condition, QVariantList values);
+    static IndexCursor failedWith(QString error);
+
+    ChartIndex* m_index = nullptr;
+    QString m_condition;
+    QVariantList m_values;
+    std::optional<qint64> m_after; ///< identity of the last row handed out
+    bool m_exhausted = false;
+    std::deque<ChartIndex::StoredRow> m_page;
+    QString m_error;
+};
+
+/// Several changes as one: begun on construction, rolled back on destruction unless committed.
+class IndexTransaction {
+public:
+    explicit IndexTransaction(ChartIndex& index);
+    ~IndexTransaction();
+    IndexTransaction(const IndexTransaction&) = delete;
+    IndexTransaction& operator=(const IndexTransaction&) = delete;
+
+    /// Whether it began; when not, the index's lastError() says why.
+    bool active() const { return m_active; }
+    bool commit();
+
+private:
+    ChartIndex& m_index;
+    bool m_active = false;
 };

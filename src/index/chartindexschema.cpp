@@ -1,5 +1,7 @@
 #include "index/chartindexschema.h"
 
+#include "index/indexbackend.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,61 +26,70 @@ const QList<FieldSpec>& fields() {
     return list;
 }
 
-namespace {
-
-QString createTableStatement() {
-    QStringList columns;
-    for (const auto& field : fields()) {
-        switch (field.kind) {
-        case FieldKind::Integer:
-            columns << QStringLiteral("%1 INTEGER NOT NULL").arg(field.name);
-            break;
-        case FieldKind::Timestamp:
-            columns << QStringLiteral("%1 TIMESTAMP NOT NULL").arg(field.name);
-            break;
-        case FieldKind::Text:
-            columns << QStringLiteral("%1 VARCHAR(%2) NOT NULL DEFAULT ''")
-                           .arg(field.name)
-                           .arg(field.width);
-            break;
-        }
-    }
-    // No primary key: a chart saved again under the same patient and serial number (allowed when
-    // overwriting is on) gets a row of its own, as does a re-registered file.
-    return QStringLiteral("CREATE TABLE %1 (%2)")
-        .arg(tableName, columns.join(QStringLiteral(", ")));
+const QStringList& keyFieldNames() {
+    static const QStringList names{QStringLiteral("Key1"), QStringLiteral("Key2"),
+                                   QStringLiteral("Key3"), QStringLiteral("Key4")};
+    return names;
 }
 
-/// Builds the schema in a fresh SQLite file; the connection is closed before returning.
-bool buildSchema(const QString& path, QString* error) {
-    const QString connection =
-        QStringLiteral("create-index-%1").arg(QUuid::createUuid().toString());
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        if (!db.open()) {
-            *error = QStringLiteral("%1: %2").arg(path, db.lastError().text());
-        } else {
-            QSqlQuery query(db);
-            const QStringList statements{
-                createTableStatement(),
-                QStringLiteral("CREATE INDEX %1 ON %2 (FilePath)").arg(pathIndexName, tableName),
-            };
-            ok = true;
-            for (const auto& statement : statements) {
-                if (!query.exec(statement)) {
-                    *error = QStringLiteral("%1: %2").arg(path, query.lastError().text());
-                    ok = false;
-                    break;
-                }
-            }
-            query.finish();
-            db.close();
+namespace {
+
+/// A connection of its own for building a schema, removed when it goes out of scope.
+class SchemaConnection {
+public:
+    SchemaConnection(const IndexBackend& backend)
+        : m_name(QStringLiteral("create-index-%1").arg(QUuid::createUuid().toString())) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(backend.driverName(), m_name);
+        backend.configure(db, 0, true);
+    }
+    ~SchemaConnection() {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    SchemaConnection(const SchemaConnection&) = delete;
+    SchemaConnection& operator=(const SchemaConnection&) = delete;
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+};
+
+CreateResult buildSchema(const IndexBackend& backend, QString* error) {
+    SchemaConnection connection(backend);
+    QSqlDatabase db = connection.database();
+    if (!db.isValid()) {
+        *error = QStringLiteral("the Qt SQL driver %1 is not installed").arg(backend.driverName());
+        return CreateResult::Failed;
+    }
+    if (!db.open()) {
+        *error = QStringLiteral("%1: %2").arg(backend.describe(), db.lastError().text());
+        return CreateResult::Failed;
+    }
+    QHash<QString, QString> existing;
+    QString why;
+    if (!backend.readFields(db, &existing, &why)) {
+        *error = QStringLiteral("%1: %2").arg(backend.describe(), why);
+        return CreateResult::Failed;
+    }
+    if (!existing.isEmpty()) {
+        *error = QStringLiteral("%1 already holds the table %2; it is left as it is")
+                     .arg(backend.describe(), tableName);
+        return CreateResult::AlreadyExists;
+    }
+    QSqlQuery query(db);
+    // All or nothing: a half-made schema would pass for an index on the next try.
+    QStringList statements = backend.schemaStatements();
+    statements.prepend(backend.beginWriteStatement());
+    statements.append(QStringLiteral("COMMIT"));
+    for (const auto& statement : statements) {
+        if (!query.exec(statement)) {
+            *error = QStringLiteral("%1: %2: %3")
+                         .arg(backend.describe(), statement, query.lastError().text());
+            query.exec(QStringLiteral("ROLLBACK"));
+            return CreateResult::Failed;
         }
     }
-    QSqlDatabase::removeDatabase(connection);
-    return ok;
+    return CreateResult::Created;
 }
 
 } // namespace
@@ -100,7 +111,8 @@ bool createEmptyIndex(const QString& path, QString* error) {
     const QString temporary = target.absoluteDir().filePath(
         QStringLiteral(".%1.%2.tmp")
             .arg(target.fileName(), QUuid::createUuid().toString(QUuid::Id128)));
-    if (!buildSchema(temporary, &why)) {
+    if (buildSchema(*makeBackend(IndexLocation{temporary, std::nullopt}), &why) !=
+        CreateResult::Created) {
         QFile::remove(temporary);
         return false;
     }
@@ -110,6 +122,20 @@ bool createEmptyIndex(const QString& path, QString* error) {
         return false;
     }
     return true;
+}
+
+CreateResult createIndex(const IndexLocation& location, QString* error) {
+    QString ignored;
+    QString& why = error ? *error : ignored;
+    if (!location.server) {
+        if (QFileInfo::exists(location.sqliteFile)) {
+            why = QStringLiteral("%1 already exists; it is left as it is").arg(location.sqliteFile);
+            return CreateResult::AlreadyExists;
+        }
+        return createEmptyIndex(location.sqliteFile, &why) ? CreateResult::Created
+                                                           : CreateResult::Failed;
+    }
+    return buildSchema(*makeBackend(location), &why);
 }
 
 } // namespace chartindex

@@ -134,8 +134,12 @@ class SaveTest : public QObject {
     }
 
     int indexRows() {
-        auto q = m_index->query("SELECT count(*) FROM PeloraFileDB");
-        return q && q->next() ? q->value(0).toInt() : -1;
+        int rows = 0;
+        IndexCursor cursor = m_index->allRows();
+        while (cursor.next()) {
+            ++rows;
+        }
+        return cursor.failed() ? -1 : rows;
     }
 
 private slots:
@@ -336,15 +340,15 @@ private slots:
         QCOMPARE(m_frontEnd.keptPages, std::optional<QStringList>(QStringList()));
         QVERIFY(m_log.lines().first().endsWith(",\"" + sixty + "\",\"\",\"\",\"x\"y\""));
         QVERIFY(m_log.isModified());
-        auto q = m_index->query(
-            "SELECT Pidno, SubNo, FilePath, Key1, Key4, CreateDateTime FROM PeloraFileDB");
-        QVERIFY(q && q->next());
-        QCOMPARE(q->value(0).toInt(), 42);
-        QCOMPARE(q->value(1).toInt(), 3);
-        QCOMPARE(q->value(2).toString(), archive() + "/00/00/00/42/HP1234_42_3_2024_3_5.pdf");
-        QCOMPARE(q->value(3).toString(), QString(25, QChar(0x80F8)));
-        QCOMPARE(q->value(4).toString(), QStringLiteral("x\"y"));
-        QCOMPARE(q->value(5).toString(), QStringLiteral("2024-03-05 14:30:09.000"));
+        const auto row = m_index->allRows().next();
+        QVERIFY(row);
+        QCOMPARE(row->pidno, 42);
+        QCOMPARE(row->subNo, 3);
+        QCOMPARE(row->filePath, archive() + "/00/00/00/42/HP1234_42_3_2024_3_5.pdf");
+        QCOMPARE(row->keys[0], QString(25, QChar(0x80F8)));
+        QCOMPARE(row->keys[3], QStringLiteral("x\"y"));
+        QCOMPARE(ChartIndex::timestampText(row->createdAt),
+                 QStringLiteral("2024-03-05 14:30:09.000"));
     }
 
     void indexFailureStillWritesThePdfAndTheLogLine() {
@@ -504,10 +508,10 @@ private slots:
         QCOMPARE(save(in), SaveOutcome::Saved);
         QCOMPARE(m_log.lines().size(), 1);
         QVERIFY(m_log.lines().first().endsWith(",\"a b\",\"c  d\",\"e f\",\"g  \""));
-        auto q = m_index->query("SELECT Key1, Key2, Key3, Key4 FROM PeloraFileDB");
-        QVERIFY(q && q->next());
-        QCOMPARE(q->value(1).toString(), QStringLiteral("c  d"));
-        QCOMPARE(q->value(3).toString(), QStringLiteral("g  "));
+        const auto row = m_index->allRows().next();
+        QVERIFY(row);
+        QCOMPARE(row->keys[1], QStringLiteral("c  d"));
+        QCOMPARE(row->keys[3], QStringLiteral("g  "));
     }
 
     void existingChartIsRefusedBeforeTheMissingPages() {

@@ -21,5 +21,6 @@ enum AdminExit : int {
 };
 
 int runCreateIndex(const QStringList& arguments, const QString& programFolder);
+int runCopyIndex(const QStringList& arguments, const QString& programFolder);
 int runImageInfo(const QStringList& arguments, const QString& programFolder);
 int runImageConvert(const QStringList& arguments, const QString& programFolder);

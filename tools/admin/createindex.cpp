@@ -1,29 +1,37 @@
 #include "admincommand.h"
 
 #include "index/chartindexschema.h"
+#include "index/indexlocation.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QTextStream>
 
-/// create-index FOLDER: an empty chart index in FOLDER. Exit 1 when the index exists already,
-/// 2 when it cannot be created.
+/// create-index FOLDER: an empty chart index for the program folder FOLDER: the SQLite file in
+/// it, or the tables on the server its PeloraFileDB.conf names. Exit 1 when the index exists
+/// already, 2 when it cannot be created.
 int runCreateIndex(const QStringList& arguments, const QString&) {
     QTextStream err(stderr);
     if (arguments.size() != 1) {
         err << "usage: pelorafile-admin create-index FOLDER\n";
         return ExitUsage;
     }
-    const QString path = QDir(arguments.at(0)).absoluteFilePath(chartindex::fileName);
-    if (QFileInfo::exists(path)) {
-        err << path << " already exists; it is left as it is\n";
-        return 1;
-    }
     QString error;
-    if (!chartindex::createEmptyIndex(path, &error)) {
+    const auto location = chartindex::locateIndex(arguments.at(0), &error);
+    if (!location) {
         err << "cannot create the chart index: " << error << '\n';
         return 2;
     }
-    QTextStream(stdout) << "created " << path << '\n';
+    switch (chartindex::createIndex(*location, &error)) {
+    case chartindex::CreateResult::AlreadyExists:
+        err << error << '\n';
+        return 1;
+    case chartindex::CreateResult::Failed:
+        err << "cannot create the chart index: " << error << '\n';
+        return 2;
+    case chartindex::CreateResult::Created:
+        break;
+    }
+    QTextStream(stdout) << "created "
+                        << (location->server ? location->server->describe() : location->sqliteFile)
+                        << '\n';
     return ExitOk;
 }

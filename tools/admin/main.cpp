@@ -10,9 +10,16 @@ namespace {
 const QList<AdminCommand>& commands() {
     static const QList<AdminCommand> list{
         {QStringLiteral("create-index"), QStringLiteral("FOLDER"),
-         QStringLiteral("create an empty chart index in FOLDER, never touching an existing one\n   "
-                        "   (exit 1: it exists already, 2: it cannot be created)"),
+         QStringLiteral("create an empty chart index for the program folder FOLDER: the SQLite "
+                        "file,\n      or the tables on the server its PeloraFileDB.conf names; "
+                        "never touches an\n      existing one (exit 1: it exists already, 2: it "
+                        "cannot be created)"),
          runCreateIndex},
+        {QStringLiteral("copy-index"), QStringLiteral("FROM TO"),
+         QStringLiteral("copy every row of the index of program folder FROM into the empty index "
+                        "of\n      program folder TO, all or nothing (exit 1: TO holds rows, 2: an "
+                        "index cannot\n      be opened, 3: the copy or its count check failed)"),
+         runCopyIndex},
         {QStringLiteral("image-info"), QStringLiteral("FILE"),
          QStringLiteral("print the size, bits per pixel, resolution and TIFF compression a load "
                         "gives\n      (exit 1: the file does not load, 2: it cannot be opened)"),

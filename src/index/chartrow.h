@@ -1,0 +1,35 @@
+#pragma once
+
+/// \file
+/// The rows of the chart index as the program hands them in and reads them back.
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+
+namespace chartindex {
+
+/// The four keywords of a chart, Key1 to Key4.
+using Keywords = std::array<QString, 4>;
+
+/// A row to add: the time stamp is the index's own.
+struct ChartRow {
+    int pidno = 0;
+    int subNo = 0;
+    QString filePath;
+    Keywords keys;
+};
+
+/// A row as stored, with the identity that keyword edits and deletions address.
+struct StoredRow {
+    qint64 id = 0;
+    int pidno = 0;
+    int subNo = 0;
+    QDateTime createdAt;
+    QString filePath;
+    Keywords keys;
+
+    bool operator==(const StoredRow&) const = default;
+};
+
+} // namespace chartindex

@@ -1,0 +1,70 @@
+#pragma once
+
+/// \file
+/// What differs between the database engines that can hold the chart index. Everything above
+/// this interface (ChartIndex, the creation of an index) is written once for both.
+
+#include "index/indexlocation.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace chartindex {
+
+class IndexBackend {
+public:
+    virtual ~IndexBackend() = default;
+
+    /// Where the index is, for messages: the file path or the server's address.
+    virtual QString describe() const = 0;
+    /// The Qt SQL driver.
+    virtual QString driverName() const = 0;
+
+    /// Names the database and sets the connection options on \p db before it opens.
+    /// \p createNew: SQLite may create the file (only creating an index asks for it).
+    /// \p lockWaitMs: how long one statement may wait for another writer's lock.
+    virtual void configure(QSqlDatabase& db, int lockWaitMs, bool createNew) const = 0;
+    /// Per-connection settings run right after the connection opens.
+    virtual bool startSession(QSqlDatabase& db, int lockWaitMs, QString* error) const = 0;
+
+    /// The index table's fields: lower-case name -> upper-case declared type. Empty when there
+    /// is no such table.
+    virtual bool readFields(QSqlDatabase& db, QHash<QString, QString>* fields,
+                            QString* error) const = 0;
+    /// Whether this connection may add, change and delete rows. A lock held by another writer
+    /// at this moment is no reason to refuse.
+    virtual bool checkWritable(QSqlDatabase& db, QString* error) const = 0;
+
+    /// The statements that build an empty index, in order, inside one transaction where the
+    /// engine allows it.
+    virtual QStringList schemaStatements() const = 0;
+    /// Whether a fresh index is created under a temporary file name and renamed at the end
+    /// (SQLite: a failed creation must never leave a half-made file under the real name).
+    virtual bool createsFile() const { return false; }
+
+    /// The statements that find a row by its exact path, tried in order until one runs: an
+    /// older index may lack the path index that the first one names.
+    virtual QStringList pathLookupStatements() const = 0;
+    /// A condition, with one placeholder for the pattern, that holds when \p column matches a
+    /// LIKE pattern as SQLite matches it: `%` and `_` wildcards, no escape character, ASCII
+    /// letters alike in either case, every other character only itself.
+    virtual QString likeCondition(const QString& column) const = 0;
+    /// \p typed as the value bound to likeCondition's placeholder for a "contains" search.
+    virtual QString containsPattern(const QString& typed) const = 0;
+    /// Starts a transaction that will write.
+    virtual QString beginWriteStatement() const = 0;
+
+    /// Another writer holds a lock: the statement may succeed if run again.
+    virtual bool isBusy(const QSqlError& error) const = 0;
+    /// The connection to the server is gone: reconnecting may help.
+    virtual bool isConnectionLost(const QSqlError& error) const = 0;
+};
+
+/// The backend for \p location.
+std::unique_ptr<IndexBackend> makeBackend(const IndexLocation& location);
+
+} // namespace chartindex

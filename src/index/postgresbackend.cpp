@@ -1,0 +1,163 @@
+#include "index/postgresbackend.h"
+
+#include "index/chartindexschema.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace chartindex {
+
+namespace {
+
+/// The letters SQLite's LIKE treats alike in either case; no other character is folded.
+const QString AsciiUpper = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+const QString AsciiLower = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
+
+/// \p column with its ASCII capitals made small. The trigram indexes are built on this very
+/// expression, so a search on it can use them.
+QString asciiFolded(const QString& column) {
+    return QStringLiteral("translate(%1, '%2', '%3')").arg(column, AsciiUpper, AsciiLower);
+}
+
+/// How long the server may take to answer a new connection.
+constexpr int ConnectTimeoutSeconds = 10;
+
+} // namespace
+
+void PostgresBackend::configure(QSqlDatabase& db, int, bool) const {
+    db.setHostName(m_address.host);
+    db.setPort(m_address.port);
+    db.setDatabaseName(m_address.database);
+    db.setUserName(m_address.user);
+    // No password here: libpq reads its password file or PGPASSWORD itself.
+    db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=pelorafile")
+                             .arg(ConnectTimeoutSeconds));
+}
+
+bool PostgresBackend::startSession(QSqlDatabase& db, int lockWaitMs, QString* error) const {
+    QSqlQuery session(db);
+    // A statement that waits longer for a lock fails as busy, and the caller decides whether
+    // to try again; the server itself would wait for ever.
+    if (!session.exec(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMs)) ||
+        !session.exec(QStringLiteral("SET client_encoding = 'UTF8'"))) {
+        *error = session.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool PostgresBackend::readFields(QSqlDatabase& db, QHash<QString, QString>* fields,
+                                 QString* error) const {
+    QSqlQuery info(db);
+    info.prepare(QStringLiteral("SELECT column_name, data_type FROM information_schema.columns "
+                                "WHERE table_schema = current_schema() AND table_name = ?"));
+    // Unquoted names fold to lower case on this server: the table was created as peloradb.
+    info.addBindValue(tableName.toLower());
+    if (!info.exec()) {
+        *error = info.lastError().text();
+        return false;
+    }
+    while (info.next()) {
+        fields->insert(info.value(0).toString().toLower(), info.value(1).toString().toUpper());
+    }
+    return true;
+}
+
+bool PostgresBackend::checkWritable(QSqlDatabase& db, QString* error) const {
+    QSqlQuery probe(db);
+    probe.prepare(QStringLiteral(
+        "SELECT has_table_privilege(?, 'INSERT') AND has_table_privilege(?, 'UPDATE') AND "
+        "has_table_privilege(?, 'DELETE'), current_setting('transaction_read_only') = 'on' OR "
+        "pg_is_in_recovery()"));
+    for (int n = 0; n < 3; ++n) {
+        probe.addBindValue(tableName.toLower());
+    }
+    if (!probe.exec() || !probe.next()) {
+        *error = probe.lastError().text();
+        return false;
+    }
+    if (!probe.value(0).toBool()) {
+        *error = QStringLiteral("the user %1 may not add, change and delete rows of the table %2")
+                     .arg(m_address.user, tableName);
+        return false;
+    }
+    if (probe.value(1).toBool()) {
+        *error = QStringLiteral("the server accepts no writes (read-only or a standby)");
+        return false;
+    }
+    return true;
+}
+
+QStringList PostgresBackend::schemaStatements() const {
+    QStringList columns{
+        QStringLiteral("%1 BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY").arg(identityColumn)};
+    for (const auto& field : fields()) {
+        switch (field.kind) {
+        case FieldKind::Integer:
+            columns << QStringLiteral("%1 INTEGER NOT NULL").arg(field.name);
+            break;
+        case FieldKind::Timestamp:
+            columns << QStringLiteral("%1 TIMESTAMP(3) NOT NULL").arg(field.name);
+            break;
+        case FieldKind::Text:
+            // Keywords are cut to 50 bytes before they get here. A path is never cut or
+            // checked, and SQLite never enforced a width, so the path has none either.
+            columns << (field.name == u"FilePath"
+                            ? QStringLiteral("%1 TEXT NOT NULL DEFAULT ''").arg(field.name)
+                            : QStringLiteral("%1 VARCHAR(%2) NOT NULL DEFAULT ''")
+                                  .arg(field.name)
+                                  .arg(field.width));
+            break;
+        }
+    }
+    QStringList statements{
+        QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"),
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(tableName, columns.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE INDEX %1 ON %2 (FilePath)").arg(pathIndexName, tableName),
+        QStringLiteral("CREATE INDEX %1 ON %2 (Pidno)").arg(patientIndexName, tableName),
+    };
+    for (const QString& key : keyFieldNames()) {
+        statements << QStringLiteral("CREATE INDEX %1TRGM ON %2 USING gin (%3 gin_trgm_ops)")
+                          .arg(key.toUpper(), tableName, asciiFolded(key));
+    }
+    return statements;
+}
+
+QStringList PostgresBackend::pathLookupStatements() const {
+    return {QStringLiteral("SELECT 1 FROM %1 WHERE FilePath = ? LIMIT 1").arg(tableName)};
+}
+
+QString PostgresBackend::likeCondition(const QString& column) const {
+    return QStringLiteral("%1 LIKE %2").arg(asciiFolded(column), asciiFolded(QStringLiteral("?")));
+}
+
+QString PostgresBackend::containsPattern(const QString& typed) const {
+    // The server's LIKE takes a backslash as its escape character, SQLite's has none: a
+    // doubled backslash stands for the character itself.
+    QString pattern = typed;
+    pattern.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    return QLatin1Char('%') + pattern + QLatin1Char('%');
+}
+
+QString PostgresBackend::beginWriteStatement() const {
+    return QStringLiteral("BEGIN");
+}
+
+bool PostgresBackend::isBusy(const QSqlError& error) const {
+    const QString code = error.nativeErrorCode();
+    // lock_not_available (lock_timeout ran out), serialization_failure, deadlock_detected
+    return code == u"55P03" || code == u"40001" || code == u"40P01";
+}
+
+bool PostgresBackend::isConnectionLost(const QSqlError& error) const {
+    if (error.type() == QSqlError::ConnectionError) {
+        return true;
+    }
+    const QString code = error.nativeErrorCode();
+    // Class 08 (connection exception) and 57P (the server shut down or ended the session); no
+    // code at all means no answer came from the server.
+    return code.isEmpty() || code.startsWith(QLatin1String("08")) ||
+           code.startsWith(QLatin1String("57P"));
+}
+
+} // namespace chartindex

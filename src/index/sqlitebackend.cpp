@@ -1,0 +1,138 @@
+#include "index/sqlitebackend.h"
+
+#include "index/chartindexschema.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QUrl>
+#include <unistd.h>
+
+namespace chartindex {
+
+namespace {
+
+// SQLite's result codes, as Qt's driver reports them in nativeErrorCode().
+const QString SqliteBusy = QStringLiteral("5");
+const QString SqliteLocked = QStringLiteral("6");
+const QString SqliteReadOnly = QStringLiteral("8");
+
+} // namespace
+
+void SqliteBackend::configure(QSqlDatabase& db, int lockWaitMs, bool createNew) const {
+    // mode=rw opens an existing file only: a missing index must never be created empty.
+    QUrl uri = QUrl::fromLocalFile(m_path);
+    uri.setQuery(createNew ? QStringLiteral("mode=rwc") : QStringLiteral("mode=rw"));
+    db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+    db.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(lockWaitMs));
+}
+
+bool SqliteBackend::startSession(QSqlDatabase&, int, QString*) const {
+    return true;
+}
+
+bool SqliteBackend::readFields(QSqlDatabase& db, QHash<QString, QString>* fields,
+                               QString* error) const {
+    QSqlQuery info(db);
+    if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(tableName))) {
+        *error = info.lastError().text();
+        return false;
+    }
+    while (info.next()) {
+        fields->insert(info.value(1).toString().toLower(), info.value(2).toString().toUpper());
+    }
+    return true;
+}
+
+bool SqliteBackend::checkWritable(QSqlDatabase& db, QString* error) const {
+    // SQLite quietly opens a file it cannot write read-only, and its journal needs the folder:
+    // both must be writable, or the first insert would fail after the chart is written.
+    const QByteArray file = QFile::encodeName(m_path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
+    if (::access(file.constData(), W_OK) != 0) {
+        *error = QStringLiteral("this user cannot write the index file");
+        return false;
+    }
+    if (::access(folder.constData(), W_OK) != 0) {
+        *error = QStringLiteral("this user cannot write in the folder of the index file");
+        return false;
+    }
+    // A read-only file system or a file SQLite itself opened read-only refuses a write
+    // transaction; a lock held by another workstation only makes it busy, which is fine here.
+    QSqlQuery probe(db);
+    probe.exec(QStringLiteral("PRAGMA busy_timeout"));
+    const int lockWaitMs = probe.next() ? probe.value(0).toInt() : 0;
+    probe.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const bool began = probe.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    const QSqlError failure = probe.lastError();
+    if (began) {
+        probe.exec(QStringLiteral("ROLLBACK"));
+    }
+    probe.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(lockWaitMs));
+    if (began) {
+        return true;
+    }
+    if (isBusy(failure)) {
+        return true;
+    }
+    *error = failure.nativeErrorCode() == SqliteReadOnly
+                 ? QStringLiteral("the index cannot be written: %1").arg(failure.text())
+                 : failure.text();
+    return false;
+}
+
+QStringList SqliteBackend::schemaStatements() const {
+    QStringList columns;
+    for (const auto& field : fields()) {
+        switch (field.kind) {
+        case FieldKind::Integer:
+            columns << QStringLiteral("%1 INTEGER NOT NULL").arg(field.name);
+            break;
+        case FieldKind::Timestamp:
+            columns << QStringLiteral("%1 TIMESTAMP NOT NULL").arg(field.name);
+            break;
+        case FieldKind::Text:
+            columns << QStringLiteral("%1 VARCHAR(%2) NOT NULL DEFAULT ''")
+                           .arg(field.name)
+                           .arg(field.width);
+            break;
+        }
+    }
+    // No primary key: a chart saved again under the same patient and serial number (allowed
+    // when overwriting is on) gets a row of its own, as does a re-registered file. The rowid
+    // is the identity of a row.
+    return {
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(tableName, columns.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE INDEX %1 ON %2 (FilePath)").arg(pathIndexName, tableName),
+        QStringLiteral("CREATE INDEX %1 ON %2 (Pidno)").arg(patientIndexName, tableName),
+    };
+}
+
+QStringList SqliteBackend::pathLookupStatements() const {
+    return {
+        QStringLiteral("SELECT 1 FROM %1 INDEXED BY %2 WHERE FilePath = ? LIMIT 1")
+            .arg(tableName, pathIndexName),
+        QStringLiteral("SELECT 1 FROM %1 WHERE FilePath = ? LIMIT 1").arg(tableName),
+    };
+}
+
+QString SqliteBackend::likeCondition(const QString& column) const {
+    return QStringLiteral("%1 LIKE ?").arg(column);
+}
+
+QString SqliteBackend::containsPattern(const QString& typed) const {
+    return QLatin1Char('%') + typed + QLatin1Char('%');
+}
+
+QString SqliteBackend::beginWriteStatement() const {
+    // Taking the write lock at the start turns a later lock upgrade, which SQLite cannot wait
+    // for, into a wait at BEGIN.
+    return QStringLiteral("BEGIN IMMEDIATE");
+}
+
+bool SqliteBackend::isBusy(const QSqlError& error) const {
+    return error.nativeErrorCode() == SqliteBusy || error.nativeErrorCode() == SqliteLocked;
+}
+
+} // namespace chartindex
