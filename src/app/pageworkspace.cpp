@@ -13,13 +13,23 @@ PageWorkspace::PageWorkspace(TPageListView* view, const TRegistory& settings, QO
     connect(m_builder, &ThumbnailBuilder::progress, this, &PageWorkspace::thumbnailProgress);
     connect(m_view, &TPageListView::pageDropped, this, &PageWorkspace::onDropped);
     connect(m_view, &TPageListView::captionEdited, this, &PageWorkspace::onCaptionEdited);
-    connect(m_view, &TPageListView::released, this, [this](int row) { m_selected = row; });
+    connect(m_view, &TPageListView::released, this, &PageWorkspace::setSelectedIndex);
+    connect(m_view, &QListWidget::currentRowChanged, this, &PageWorkspace::selectedIndexChanged);
     connect(m_view, &TPageListView::rightReleased, this, &PageWorkspace::editRequested);
     resetThumbnails();
 }
 
 PageWorkspace::~PageWorkspace() {
     m_builder->cancel();
+}
+
+int PageWorkspace::selectedIndex() const {
+    return m_view->currentRow();
+}
+
+void PageWorkspace::setSelectedIndex(int index) {
+    // Also for the current row itself: it may have lost its highlight to a click on empty space.
+    m_view->setCurrentRow(index >= 0 && index < m_view->count() ? index : -1);
 }
 
 bool PageWorkspace::isBusy() const {
@@ -73,6 +83,7 @@ bool PageWorkspace::rebuildThumbnails() {
     if (m_pages.isEmpty()) {
         return false;
     }
+    const int selected = selectedIndex();
     m_builder->cancel();
     m_view->clear();
     resetThumbnails();
@@ -84,6 +95,7 @@ bool PageWorkspace::rebuildThumbnails() {
         m_view->addItem(newItem());
         refreshItem(i);
     }
+    setSelectedIndex(selected);
     startPendingThumbnails();
     return true;
 }
@@ -148,12 +160,16 @@ void PageWorkspace::remakeThumbnail(int index) {
 }
 
 bool PageWorkspace::deleteSelected() {
-    if (m_selected < 0 || m_selected >= m_pages.count()) {
+    const int selected = selectedIndex();
+    if (selected < 0 || selected >= m_pages.count()) {
         return false;
     }
-    m_pending.removeOne(&m_pages.at(m_selected));
-    m_pages.remove(m_selected);
-    delete m_view->takeItem(m_selected); // the items after it move up with their pages
+    m_pending.removeOne(&m_pages.at(selected));
+    m_pages.remove(selected);
+    delete m_view->takeItem(selected); // the items after it move up with their pages
+    // The view would step back to the page before when the last one goes; the next delete
+    // must never work backwards through pages the operator has not looked at.
+    setSelectedIndex(selected < m_pages.count() ? selected : -1);
     return true;
 }
 

@@ -23,8 +23,10 @@ public:
     const PageList& pages() const { return m_pages; }
     TPageListView* view() const { return m_view; }
 
-    int selectedIndex() const { return m_selected; }
-    void setSelectedIndex(int index) { m_selected = index; }
+    /// The page the page commands act on: the view's current, highlighted item, or -1.
+    int selectedIndex() const;
+    /// Makes page \p index the current, highlighted one; out of range: none.
+    void setSelectedIndex(int index);
 
     /// True while thumbnails are being made; commands that change the page list wait.
     bool isBusy() const;
@@ -37,7 +39,8 @@ public:
     bool rebuildThumbnails();
     /// Makes the thumbnail of \p page again (after its image file was rewritten).
     void remakeThumbnail(int page);
-    /// Deletes the page at the selected index; the index then designates the page after it.
+    /// Deletes the page at the selected index; the index then designates the page after it,
+    /// or none when the last page went.
     bool deleteSelected();
     /// Blocks until every thumbnail has arrived.
     void waitForThumbnails();
@@ -51,6 +54,8 @@ public:
 
 signals:
     void busyChanged(bool busy);
+    /// The selected index changed (a click, a key, a deletion, a new page list).
+    void selectedIndexChanged();
     void thumbnailProgress(int done, int total);
     /// The operator asked to edit a page (right click on it).
     void editRequested(int page);
@@ -72,7 +77,6 @@ private:
     QList<APageList*> m_pending;  // pages waiting for their thumbnail, in page order
     QList<APageList*> m_jobPages; // page of each job of the running build
     int m_side = 64;
-    int m_selected = -1;
     QIcon m_brokenIcon;
     QIcon m_pendingIcon;
     bool m_wasBusy = false;

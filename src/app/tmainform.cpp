@@ -30,6 +30,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -114,6 +115,10 @@ void TMainForm::createWindows() {
     connectCommand(action(QStringLiteral("スキャナーフォルダーのクリア")),
                    [this] { clearScannerFolderOnRequest(); });
     connectCommand(m_deletePage, [this] { deletePage(); });
+    connect(m_tabs, &QTabWidget::currentChanged, this, &TMainForm::updatePageDeletion);
+    connect(m_workspace, &PageWorkspace::selectedIndexChanged, this,
+            &TMainForm::updatePageDeletion);
+    updatePageDeletion();
     connectCommand(action(QStringLiteral("読込設定")), [this] { editReadSettings(); });
     connectCommand(action(QStringLiteral("保存設定")),
                    [this] { m_pdfOutSet->Execute(*m_settings, *m_services.prompts); });
@@ -190,6 +195,9 @@ void TMainForm::buildMenus() {
     m_editMenu->addSeparator();
     m_deletePage =
         addCommand(m_editMenu, QStringLiteral("ページの削除"), QStringLiteral("DeletePage"));
+    // A line edit that has the focus (a caption being edited, a keyword or number box) takes
+    // Delete for itself through its shortcut override, so the key only deletes pages elsewhere.
+    m_deletePage->setShortcut(QKeySequence(Qt::Key_Delete));
     m_editMenu->addSeparator();
     m_paste = addCommand(m_editMenu, QStringLiteral("貼り付け"), QStringLiteral("Paste"),
                          [this] { paste(); });
@@ -245,7 +253,7 @@ void TMainForm::updateMenu(QMenu* menu) {
     } else if (menu == m_editMenu) {
         const QMimeData* clip = QApplication::clipboard()->mimeData();
         enable(m_paste, clip && clip->hasText());
-        enable(m_deletePage, pageTabActive && selectedPageIndex() >= 0 && !pageCommandsHeld());
+        enable(m_deletePage, pageDeletionAllowed());
     } else if (menu == m_viewMenu) {
         enable(m_redraw, pageTabActive && !pageCommandsHeld());
     } else if (menu == m_inquiryMenu) {

@@ -129,6 +129,10 @@ private:
     void clearScannerFolderOnRequest();
     void clearScannerFolder();
     void deletePage();
+    /// The enabling rule of "ページの削除", for its menu entry and its Delete key alike.
+    bool pageDeletionAllowed() const;
+    /// Applies that rule again: the Delete key acts without the menu being opened first.
+    void updatePageDeletion();
     void redrawPageCheck();
     void showPatientCheck();
     void updateBusyCommands();

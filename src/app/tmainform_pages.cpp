@@ -237,9 +237,18 @@ void TMainForm::clearScannerFolder() {
 }
 
 void TMainForm::deletePage() {
-    if (!pageCommandsHeld()) {
+    if (pageDeletionAllowed()) {
         m_workspace->deleteSelected();
     }
+}
+
+bool TMainForm::pageDeletionAllowed() const {
+    return m_tabs->currentIndex() == static_cast<int>(Tab::PageCheck) && selectedPageIndex() >= 0 &&
+           !pageCommandsHeld();
+}
+
+void TMainForm::updatePageDeletion() {
+    m_deletePage->setEnabled(!m_unbuilt.contains(m_deletePage) && pageDeletionAllowed());
 }
 
 void TMainForm::redrawPageCheck() {
@@ -299,6 +308,7 @@ void TMainForm::updateBusyCommands() {
         }
     }
     m_listView->setDragEnabled(!busy);
+    updatePageDeletion();
     m_progress->setVisible(busy);
     if (!busy) {
         m_progress->reset();

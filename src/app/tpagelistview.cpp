@@ -2,12 +2,20 @@
 
 #include <QDrag>
 #include <QDropEvent>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QMouseEvent>
 
 namespace {
 const QString dragFormat = QStringLiteral("application/x-pelorafile-page");
+
+/// True for mouse events of the right button alone, which the list itself never sees.
+bool rightButtonOnly(const QMouseEvent* event) {
+    return event->button() == Qt::RightButton ||
+           (event->button() == Qt::NoButton && event->buttons() == Qt::RightButton);
 }
+} // namespace
 
 TPageListView::TPageListView(QWidget* parent) : QListWidget(parent) {
     setObjectName(QStringLiteral("ListView"));
@@ -81,16 +89,59 @@ void TPageListView::dropEvent(QDropEvent* event) {
     emit pageDropped(source, rowAt(event->position().toPoint()));
 }
 
+void TPageListView::mousePressEvent(QMouseEvent* event) {
+    if (rightButtonOnly(event)) {
+        event->accept(); // QListWidget would make the item under the cursor current
+        return;
+    }
+    QListWidget::mousePressEvent(event);
+}
+
+void TPageListView::mouseMoveEvent(QMouseEvent* event) {
+    if (rightButtonOnly(event)) {
+        event->accept(); // dragging with the right button held must not select either
+        return;
+    }
+    QListWidget::mouseMoveEvent(event);
+}
+
 void TPageListView::mouseReleaseEvent(QMouseEvent* event) {
-    QListWidget::mouseReleaseEvent(event);
     const int row = rowAt(event->position().toPoint());
-    if (event->button() == Qt::RightButton) {
+    if (rightButtonOnly(event)) {
+        event->accept();
         if (row >= 0) {
             emit rightReleased(row);
         }
         return;
     }
+    QListWidget::mouseReleaseEvent(event);
     emit released(row);
+}
+
+void TPageListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (rightButtonOnly(event)) {
+        event->accept();
+        return;
+    }
+    QListWidget::mouseDoubleClickEvent(event);
+}
+
+void TPageListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QListWidget::currentChanged(current, previous);
+    // Some moves make an item current without selecting it (the first focus of the list).
+    if (!current.isValid()) {
+        selectionModel()->clearSelection();
+    } else if (!selectionModel()->isSelected(current)) {
+        selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+    }
+}
+
+QItemSelectionModel::SelectionFlags TPageListView::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* event) const {
+    // Ctrl+click and Ctrl+Space would deselect the current page and leave it current, so a
+    // page command would act on a page that no longer shows as chosen.
+    const auto flags = QListWidget::selectionCommand(index, event);
+    return flags.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : flags;
 }
 
 void TPageListView::commitData(QWidget* editor) {

@@ -4,6 +4,11 @@
 
 /// The list of page thumbnails: square icons with the bookmarks as captions. It reports what
 /// the operator does (drags, clicks, caption edits); PageWorkspace decides what follows.
+///
+/// The current item is the page the page commands act on, so the view keeps it highlighted:
+/// the selection follows every move of the current item (mouse, arrows, Home/End, PgUp/PgDn)
+/// and nothing takes the highlight off it. The right button is kept for the page editor and
+/// neither moves nor selects.
 class TPageListView : public QListWidget {
     Q_OBJECT
 public:
@@ -18,7 +23,7 @@ signals:
     void pageDropped(int source, int target);
     /// A mouse button other than the right one was released over item \p row (-1: empty space).
     void released(int row);
-    /// The right button was released over item \p row.
+    /// The right button was released over item \p row; the current item has not moved.
     void rightReleased(int row);
     /// The operator finished editing the caption of \p row.
     void captionEdited(int row, const QString& text);
@@ -28,8 +33,14 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void commitData(QWidget* editor) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
 private:
     int m_dragSource = -1;

@@ -1,16 +1,20 @@
 #include "app/keywordpanel.h"
+#include "app/pageworkspace.h"
 #include "app/pelorafileapplication.h"
 #include "app/tmainform.h"
+#include "app/tpagelistview.h"
 #include "index/chartindexschema.h"
 #include "platform/registryfile.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
+#include "support/testimages.h"
 
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -32,7 +36,30 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 const QStringList listNames{"Comment.txt", "Shiori.txt", "Key1.txt",
                             "Key2.txt",    "Key3.txt",   "Key4.txt"};
 
+QStringList pageNames(TMainForm& form) {
+    QStringList names;
+    const PageList& pages = form.workspace().pages();
+    for (int i = 0; i < pages.count(); ++i) {
+        names << QFileInfo(pages.at(i).ImageFile).fileName();
+    }
+    return names;
+}
+
+QPoint pageCentre(TPageListView* view, int row) {
+    return view->visualItemRect(view->item(row)).center();
+}
+
+/// What the operator sees highlighted: the selected item's row, or -1.
+int highlightedRow(TPageListView* view) {
+    const QList<QListWidgetItem*> selected = view->selectedItems();
+    return selected.size() == 1 ? view->row(selected.first()) : -1;
+}
+
+enum class DeleteBy { DeleteKey, MenuClick };
+
 } // namespace
+
+Q_DECLARE_METATYPE(DeleteBy)
 
 class TMainFormTest : public QObject {
     Q_OBJECT
@@ -65,6 +92,48 @@ class TMainFormTest : public QObject {
         form->show();
         QCoreApplication::processEvents(); // lets the queued index check run
         return form;
+    }
+
+    QString scannerFolder() const { return m_folder->filePath("scanner"); }
+
+    /// Scans 1.jpg .. 4.jpg into the scanner folder.
+    void writeFourScans() {
+        QVERIFY(QDir().mkpath(scannerFolder()));
+        for (int page = 1; page <= 4; ++page) {
+            const QString path = QDir(scannerFolder()).filePath(QString("%1.jpg").arg(page));
+            QVERIFY2(testimages::save(testimages::page(60, 80), path), qPrintable(path));
+        }
+    }
+
+    /// A started, active window whose page list holds the four scans, all thumbnails made.
+    std::unique_ptr<TMainForm> startWithFourPages() {
+        createIndex();
+        writeFourScans();
+        auto form = start();
+        form->settings().ScannerDir = scannerFolder();
+        form->settings().ImSize = 4; // large thumbnails: three pages a row, page 4 below page 1
+        form->action("スキャナ画像読取")->trigger();
+        form->workspace().waitForThumbnails();
+        QApplication::setActiveWindow(form.get());
+        return form;
+    }
+
+    /// "ページの削除" as the operator gives it: the Delete key in the page list, or a click on
+    /// the entry of the opened "編集" menu.
+    void deletePageBy(TMainForm& form, DeleteBy by) {
+        if (by == DeleteBy::DeleteKey) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+            return;
+        }
+        QAction* entry = form.action("ページの削除");
+        auto* menu = qobject_cast<QMenu*>(entry->parent());
+        QMenuBar* bar = form.menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {},
+                          bar->actionGeometry(menu->menuAction()).center());
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QVERIFY2(entry->isEnabled(), "ページの削除 is disabled in the opened menu");
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+        QTRY_VERIFY(!menu->isVisible());
     }
 
 private slots:
@@ -225,6 +294,153 @@ private slots:
         form->setStatusText(1, "message");
         form->updateMenu(qobject_cast<QMenu*>(form->action("検索")->parent()));
         QCOMPARE(form->statusText(1), QString()); // opening "照会" empties panel 1
+    }
+
+    void deletePageRemovesTheHighlightedPage_data() {
+        QTest::addColumn<QList<int>>("keys");      // pressed after a left click on page 1
+        QTest::addColumn<int>("rightClickedPage"); // then right-clicked, 0: none
+        QTest::addColumn<DeleteBy>("by");
+        QTest::addColumn<QString>("deleted");
+        const struct {
+            const char* name;
+            QList<int> keys;
+            int rightClickedPage;
+            const char* deleted;
+        } cases[] = {
+            {"clicked", {}, 0, "1.jpg"},
+            {"right_twice", {Qt::Key_Right, Qt::Key_Right}, 0, "3.jpg"},
+            {"right_twice_left", {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left}, 0, "2.jpg"},
+            {"end", {Qt::Key_End}, 0, "4.jpg"},
+            {"end_home", {Qt::Key_End, Qt::Key_Home}, 0, "1.jpg"},
+            {"page_down", {Qt::Key_PageDown}, 0, "4.jpg"},
+            {"down", {Qt::Key_Down}, 0, "4.jpg"},
+            {"page_down_up", {Qt::Key_PageDown, Qt::Key_PageUp}, 0, "1.jpg"},
+            {"right_click_elsewhere", {}, 3, "1.jpg"},
+            {"right_click_after_a_key", {Qt::Key_Right}, 4, "2.jpg"},
+            {"right_click_on_itself", {Qt::Key_End}, 4, "4.jpg"},
+        };
+        for (const auto& c : cases) {
+            for (const auto by : {DeleteBy::DeleteKey, DeleteBy::MenuClick}) {
+                QTest::addRow("%s/%s", c.name, by == DeleteBy::DeleteKey ? "key" : "menu")
+                    << c.keys << c.rightClickedPage << by << QString(c.deleted);
+            }
+        }
+    }
+
+    void deletePageRemovesTheHighlightedPage() {
+        QFETCH(QList<int>, keys);
+        QFETCH(int, rightClickedPage);
+        QFETCH(DeleteBy, by);
+        QFETCH(QString, deleted);
+        auto form = startWithFourPages();
+        TPageListView* view = form->pageListView();
+        QSignalSpy editRequests(&form->workspace(), &PageWorkspace::editRequested);
+
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, pageCentre(view, 0));
+        for (const int key : keys) {
+            QTest::keyClick(view, Qt::Key(key));
+        }
+        const int highlighted = highlightedRow(view);
+        QVERIFY(highlighted >= 0);
+        if (rightClickedPage > 0) {
+            QTest::mouseClick(view->viewport(), Qt::RightButton, {},
+                              pageCentre(view, rightClickedPage - 1));
+            QCOMPARE(editRequests.size(), 1);
+            QCOMPARE(editRequests.at(0).at(0).toInt(), rightClickedPage - 1);
+            QCOMPARE(highlightedRow(view), highlighted); // the right click left it alone
+        }
+        QCOMPARE(form->selectedPageIndex(), highlighted);
+
+        deletePageBy(*form, by);
+        QStringList remaining{"1.jpg", "2.jpg", "3.jpg", "4.jpg"};
+        remaining.removeOne(deleted);
+        QCOMPARE(pageNames(*form), remaining);
+        QCOMPARE(view->count(), 3);
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(view->item(row)->toolTip(), QDir(scannerFolder()).filePath(remaining[row]));
+        }
+        // The page after the deleted one is highlighted and is what the next delete removes.
+        const int next = highlighted < 3 ? highlighted : -1;
+        QCOMPARE(highlightedRow(view), next);
+        QCOMPARE(form->selectedPageIndex(), next);
+        QCOMPARE(form->action("ページの削除")->isEnabled(), next >= 0);
+    }
+
+    void deletingEndsAtTheLastPageAndAtEmptySpace() {
+        auto form = startWithFourPages();
+        TPageListView* view = form->pageListView();
+        QAction* entry = form->action("ページの削除");
+        QCOMPARE(highlightedRow(view), 0); // intake highlights the first page
+        QVERIFY(entry->isEnabled());
+
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_End);
+        QTest::keyClick(view, Qt::Key_Delete);
+        QTest::keyClick(view, Qt::Key_Delete); // nothing follows the last page: nothing goes
+        QCOMPARE(pageNames(*form), (QStringList{"1.jpg", "2.jpg", "3.jpg"}));
+        QCOMPARE(highlightedRow(view), -1);
+        QVERIFY(!entry->isEnabled());
+
+        QTest::keyClick(view, Qt::Key_Home); // the keys bring the command back
+        QVERIFY(entry->isEnabled());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, pageCentre(view, 1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          pageCentre(view, 1));
+        QCOMPARE(highlightedRow(view), 1); // Ctrl+click does not take the highlight off
+
+        const QRect last = view->visualItemRect(view->item(2));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          QPoint(view->viewport()->width() - 2, last.bottom() + 40));
+        QCOMPARE(highlightedRow(view), -1);
+        QCOMPARE(form->selectedPageIndex(), -1);
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(pageNames(*form), (QStringList{"1.jpg", "2.jpg", "3.jpg"}));
+    }
+
+    void deleteKeyLeavesTextBoxesAndOtherTabsAlone() {
+        auto form = startWithFourPages();
+        TPageListView* view = form->pageListView();
+        QAction* entry = form->action("ページの削除");
+        const QStringList all{"1.jpg", "2.jpg", "3.jpg", "4.jpg"};
+
+        // A caption being edited: Delete removes the character after the caret.
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_F2);
+        auto* caption = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(caption && view->isAncestorOf(caption));
+        QTest::keyClicks(caption, "abc");
+        QTest::keyClick(caption, Qt::Key_Home);
+        QTest::keyClick(caption, Qt::Key_Delete);
+        QTest::keyClick(caption, Qt::Key_Return);
+        QTRY_COMPARE(form->workspace().pages().at(0).Shiori, QStringLiteral("bc")); // queued commit
+        QCOMPARE(pageNames(*form), all);
+
+        // The patient number box on the tool bar, with the page tab showing.
+        form->idEdit()->setText("123");
+        form->idEdit()->setFocus();
+        QTest::keyClick(form->idEdit(), Qt::Key_Home);
+        QTest::keyClick(form->idEdit(), Qt::Key_Delete);
+        QCOMPARE(form->idEdit()->text(), QStringLiteral("23"));
+        QCOMPARE(pageNames(*form), all);
+
+        // A keyword box: the keyword tab is showing, so the command is off as well.
+        form->pageControl()->setCurrentIndex(int(TMainForm::Tab::Keywords));
+        QVERIFY(!entry->isEnabled());
+        QComboBox* box = form->keywordPanel()->keyBox(0);
+        box->setFocus();
+        QTest::keyClicks(box->lineEdit(), "xyz");
+        QTest::keyClick(box->lineEdit(), Qt::Key_Home);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Delete);
+        QCOMPARE(box->currentText(), QStringLiteral("yz"));
+        form->keywordPanel()->clearAllButton()->setFocus(); // no text box has the focus
+        QTest::keyClick(form->keywordPanel()->clearAllButton(), Qt::Key_Delete);
+        QCOMPARE(pageNames(*form), all);
+
+        form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PageCheck));
+        QVERIFY(entry->isEnabled()); // without the menu having been opened
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(pageNames(*form), all.mid(1));
     }
 
     void helpOpensTheHelpFileOrTheSupportPage() {
