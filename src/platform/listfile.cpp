@@ -15,14 +15,17 @@ QString decodeText(const QByteArray& bytes) {
     if (bytes.startsWith(utf8Bom)) {
         return QString::fromUtf8(bytes.mid(utf8Bom.size()));
     }
-    // A list saved by a UTF-8 editor without a byte-order mark is read as UTF-8: Japanese UTF-8
-    // is often also valid CP932 (as nonsense), while CP932 text is practically never valid UTF-8.
+    // CP932 first: short CP932 text is often valid UTF-8 as well (the half-width "ﾊｲ", CA B2,
+    // reads as U+02B2), and taking it for UTF-8 would rewrite the list as nonsense at exit.
+    // UTF-8 without a byte-order mark is only taken when the bytes cannot be CP932.
+    bool validCp932 = false;
+    const QString asCp932 = cp932::qDecode(bytes, &validCp932);
+    if (validCp932) {
+        return asCp932;
+    }
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString asUtf8 = utf8.decode(bytes);
-    if (!utf8.hasError()) {
-        return asUtf8;
-    }
-    return cp932::qDecode(bytes);
+    return utf8.hasError() ? asCp932 : asUtf8;
 }
 
 } // namespace

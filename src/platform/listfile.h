@@ -4,7 +4,9 @@
 /// The one-item-per-line list files kept beside the program (keyword, comment and bookmark
 /// lists). Reading accepts CR LF, CR or LF; writing ends every line with CR LF. Files are
 /// code page 932; a list holding text that CP932 cannot keep is written as UTF-8 with a
-/// byte-order mark instead, and reading accepts both, so nothing typed is ever lost.
+/// byte-order mark instead, so nothing typed is ever lost. Reading takes a file as UTF-8 when
+/// it starts with that mark, or when it is not valid CP932 but valid UTF-8; every other file
+/// is CP932.
 
 #include <QByteArray>
 #include <QString>
@@ -13,7 +15,8 @@
 namespace listfile {
 
 /// Items of a list file's bytes. A last line without a line end is still an item; an empty
-/// line is an empty item. Bytes that are not valid in the file's encoding read as U+FFFD.
+/// line is an empty item. A file valid in neither encoding is read as CP932, each invalid byte
+/// as U+FFFD.
 QStringList parse(const QByteArray& bytes);
 
 /// Bytes of a list file holding \p items.

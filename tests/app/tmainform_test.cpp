@@ -162,7 +162,8 @@ private slots:
 
     void listsLoadAndAreRewrittenWithCrLf() {
         createIndex();
-        writeFile(m_folder->filePath("Key1.txt"), "胸部\nfoo\n\nbar");
+        // UTF-8 (with the byte-order mark: without it these bytes would also be valid CP932).
+        writeFile(m_folder->filePath("Key1.txt"), "\xEF\xBB\xBF胸部\nfoo\n\nbar");
         writeFile(m_folder->filePath("Shiori.txt"), "\x8a\xbf\r\n"); // code page 932
         auto form = start();
         QVERIFY(m_prompts.shownDialogs.isEmpty());
@@ -179,6 +180,20 @@ private slots:
         QCOMPARE(readAll(m_folder->filePath("Key2.txt")), QByteArray("new\r\n"));
         QCOMPARE(readAll(m_folder->filePath("Comment.txt")), QByteArray());
         QCOMPARE(readAll(m_folder->filePath("Shiori.txt")), QByteArray("\x8a\xbf\r\n"));
+    }
+
+    void cp932ListsThatLookLikeUtf8SurviveTheRun() {
+        createIndex();
+        // Half-width katakana in CP932 whose bytes are also valid UTF-8 ("ʲ", "ý").
+        const QByteArray key1("\xca\xb2\r\n\xc3\xbd\r\n");
+        writeFile(m_folder->filePath("Key1.txt"), key1);
+        writeFile(m_folder->filePath("Comment.txt"), "\xca\xb2\r\n");
+        auto form = start();
+        QCOMPARE(form->keywordPanel()->items(0), (QStringList{"ﾊｲ", "ﾃｽ"}));
+        QCOMPARE(form->commentItems(), QStringList{"ﾊｲ"});
+        QVERIFY(form->close());
+        QCOMPARE(readAll(m_folder->filePath("Key1.txt")), key1);
+        QCOMPARE(readAll(m_folder->filePath("Comment.txt")), QByteArray("\xca\xb2\r\n"));
     }
 
     void settingsAreLoadedAndShown() {

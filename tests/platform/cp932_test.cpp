@@ -99,6 +99,38 @@ TEST(Cp932Decode, RoundTripsAndReplacesInvalidBytes) {
     EXPECT_FALSE(valid);
 }
 
+struct ValidityCase {
+    const char* name;
+    const char* bytes;
+    bool valid;
+};
+
+class Cp932Validity : public ::testing::TestWithParam<ValidityCase> {};
+
+// Readers decide between CP932 and UTF-8 on this flag, so what counts as CP932 matters.
+TEST_P(Cp932Validity, DecodeTellsWhetherBytesAreCp932) {
+    bool valid = !GetParam().valid;
+    cp932::decode(GetParam().bytes, &valid);
+    EXPECT_EQ(valid, GetParam().valid);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Cp932Validity,
+    ::testing::Values(
+        ValidityCase{"empty", "", true}, ValidityCase{"ascii", "A1\r\n", true},
+        ValidityCase{"halfwidth_katakana", "\xca\xb2", true},
+        ValidityCase{"kanji", "\x8a\xbf\x8e\x9a", true},
+        ValidityCase{"user_defined_area", "\xf0\x40", true},
+        ValidityCase{"utf8_nihon_pairs_up_as_cp932", "\xe6\x97\xa5\xe6\x9c\xac", true},
+        ValidityCase{"utf8_a_ends_on_a_lead_byte", "\xe3\x81\x82", false},
+        ValidityCase{"utf8_kanji_with_bad_trail", "\xe6\xbc\xa2\xe5\xad\x97\n", false},
+        ValidityCase{"undefined_single_80", "\x80", false},
+        ValidityCase{"undefined_single_a0", "\xa0", false},
+        ValidityCase{"undefined_single_fd", "\xfd", false},
+        ValidityCase{"unassigned_row", "\x85\x40", false},
+        ValidityCase{"trail_byte_out_of_range", "\x81\x20", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Cp932Utf16, SurrogatePairsAndReplacement) {
     EXPECT_EQ(cp932::toUtf16("a漢"), std::u16string(u"a漢"));
     EXPECT_EQ(cp932::toUtf16("𠮷"), std::u16string(u"\xD842\xDFB7"));

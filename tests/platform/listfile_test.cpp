@@ -1,5 +1,6 @@
 #include "platform/listfile.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -33,8 +34,28 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{
             "invalid_bytes_keep_the_rest",
             "ok\r\n\xa0\x81\r\nnext\r\n",
-            {"ok", QString(QChar::ReplacementCharacter) + QChar::ReplacementCharacter, "next"}}),
+            {"ok", QString(QChar::ReplacementCharacter) + QChar::ReplacementCharacter, "next"}},
+        // The whole file is valid UTF-8 as well ("ʲ", "ý"): CP932 comes first.
+        ParseCase{"halfwidth_katakana_cp932",
+                  "\xca\xb2\r\n\xc3\xbd\r\n",
+                  {QStringLiteral("ﾊｲ"), QStringLiteral("ﾃｽ")}},
+        ParseCase{"utf8_with_bom_that_is_also_cp932",
+                  "\xEF\xBB\xBF\xE6\x97\xA5\xE6\x9C\xAC\r\n",
+                  {QStringLiteral("日本")}},
+        ParseCase{"utf8_katakana_without_bom",
+                  "\xE3\x82\xAB\xE3\x83\xAB\xE3\x83\x86\r\n",
+                  {QStringLiteral("カルテ")}},
+        // Without a byte-order mark, UTF-8 whose bytes happen to be valid CP932 is CP932.
+        ParseCase{"utf8_without_bom_that_is_also_cp932",
+                  "\xE6\x97\xA5\xE6\x9C\xAC",
+                  {QStringLiteral("譌･譛ｬ")}},
+        ParseCase{"byte_order_mark_only", "\xEF\xBB\xBF", {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(ListFileParse, RewritingKeepsTheItems) {
+    const QStringList items = listfile::parse(GetParam().bytes);
+    EXPECT_EQ(listfile::parse(listfile::serialize(items)), items);
+}
 
 TEST(ListFileWrite, Cp932WithCrLfOrUtf8WhenCp932CannotHoldIt) {
     EXPECT_EQ(listfile::serialize({"a", QStringLiteral("漢"), ""}),
@@ -61,6 +82,25 @@ TEST(ListFileWrite, RoundTripThroughDisk) {
     EXPECT_TRUE(read.isEmpty());
     EXPECT_FALSE(listfile::write(dir.filePath("no/such/folder/x.txt"), items, &error));
     EXPECT_TRUE(error.contains("x.txt"));
+}
+
+TEST(ListFileWrite, Cp932ListReadAndWrittenBackKeepsItsBytes) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Key1.txt");
+    // ﾊｲ, ﾄｳ, "", A: CP932 bytes that are valid UTF-8 too.
+    const QByteArray original("\xca\xb2\r\n\xc4\xb3\r\n\r\nA\r\n");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(original);
+    }
+    QStringList items;
+    ASSERT_TRUE(listfile::read(path, items));
+    EXPECT_EQ(items, (QStringList{QStringLiteral("ﾊｲ"), QStringLiteral("ﾄｳ"), "", "A"}));
+    ASSERT_TRUE(listfile::write(path, items));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), original);
 }
 
 } // namespace
