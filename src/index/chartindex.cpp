@@ -295,6 +295,9 @@ IndexCursor ChartIndex::select(QString condition, QVariantList values) {
 }
 
 IndexCursor ChartIndex::searchKeywords(const Keywords& typed) {
+    if (!m_connected) {
+        return IndexCursor::failedWith(QStringLiteral("the chart index is not connected"));
+    }
     QStringList conditions;
     QVariantList values;
     for (size_t n = 0; n < typed.size(); ++n) {

@@ -169,6 +169,23 @@ TEST_P(IndexQueriesTest, TransactionRollsBackUnlessCommitted) {
     EXPECT_EQ(paths(m_index.allRows()), QStringList{"/new"});
 }
 
+TEST(ClosedIndex, EveryOperationFailsWithAReasonBeforeTheFirstOpen) {
+    ChartIndex index;
+    IndexCursor search = index.searchKeywords({"x"});
+    EXPECT_FALSE(search.next());
+    EXPECT_TRUE(search.failed());
+    IndexCursor all = index.allRows();
+    EXPECT_FALSE(all.next());
+    EXPECT_TRUE(all.error().contains("not connected")) << all.error().toStdString();
+    EXPECT_FALSE(index.updateKeywords(1, {}));
+    EXPECT_FALSE(index.deleteRow(1));
+    EXPECT_FALSE(index.appendRows({ChartIndex::StoredRow{}}));
+    IndexTransaction transaction(index);
+    EXPECT_FALSE(transaction.active());
+    EXPECT_FALSE(transaction.commit());
+    EXPECT_FALSE(index.lastError().isEmpty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, IndexQueriesTest,
                          ::testing::Values(Backend::Sqlite, Backend::Postgres), backendParamName);
 
