@@ -1,5 +1,7 @@
 #include "app/keywordpanel.h"
 
+#include "app/keywordtext.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -7,6 +9,25 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+/// A keyword goes into one line of the creation log, so whatever reaches the box (typing,
+/// pasting, which lets line feeds and tabs through, an item chosen from the list) has its
+/// control characters blanked at once.
+void blankControlCharactersIn(QLineEdit* edit) {
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
+        const QString blanked = blankControlCharacters(text);
+        if (blanked == text) {
+            return;
+        }
+        const int caret = edit->cursorPosition(); // one blank per character: the caret stays
+        edit->setText(blanked);
+        edit->setCursorPosition(caret);
+    });
+}
+
+} // namespace
 
 TKeywordPanel::TKeywordPanel(QWidget* parent) : QWidget(parent) {
     auto* outer = new QVBoxLayout(this);
@@ -31,6 +52,7 @@ TKeywordPanel::TKeywordPanel(QWidget* parent) : QWidget(parent) {
         m_boxes[i] = new QComboBox(frame);
         m_boxes[i]->setObjectName(QStringLiteral("KeyBox") + n);
         m_boxes[i]->setEditable(true);
+        blankControlCharactersIn(m_boxes[i]->lineEdit());
         m_boxes[i]->setInsertPolicy(
             QComboBox::NoInsert); // items are added with the add button only
         m_boxes[i]->setMinimumWidth(320);

@@ -9,7 +9,8 @@ class QLabel;
 class QPushButton;
 
 /// The keyword tab: four rows of label, clear button, editable keyword box and add button,
-/// and a button that clears all four texts. The texts are the keywords of the next chart.
+/// and a button that clears all four texts. The texts are the keywords of the next chart; a
+/// control character that reaches a box in any way becomes a blank there.
 class TKeywordPanel : public QWidget {
     Q_OBJECT
 public:
@@ -31,7 +32,7 @@ public:
     QStringList items(int row) const;
     void setItems(int row, const QStringList& items);
 
-    /// Replaces the whole text of box \p row.
+    /// Replaces the whole text of box \p row (control characters blanked, as always).
     void replaceText(int row, const QString& text);
 
     /// Row whose box is or contains \p widget, or -1.

@@ -274,6 +274,70 @@ private slots:
         QCOMPARE(form->idEdit()->text(), QStringLiteral("192"));
     }
 
+    void pastedControlCharactersBecomeBlanks_data() {
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("expected"); // pasted between "x" and "y", then "z" typed
+        QTest::newRow("line_feed") << "a\nb"
+                                   << "xa bzy";
+        QTest::newRow("cr_lf") << "a\r\nb"
+                               << "xa  bzy";
+        QTest::newRow("carriage_return") << "a\rb"
+                                         << "xa bzy";
+        QTest::newRow("tab") << "a\tb"
+                             << "xa bzy";
+        QTest::newRow("bell") << "a\x07"
+                                 "b"
+                              << "xa bzy";
+        QTest::newRow("escape_sequence") << "\x1b[1m"
+                                         << "x [1mzy";
+        QTest::newRow("trailing_line_feed") << "ab\n"
+                                            << "xab zy";
+        QTest::newRow("only_controls") << "\n\t"
+                                       << "x  zy";
+        QTest::newRow("plain_text") << QStringLiteral("胸部 a") << QStringLiteral("x胸部 azy");
+    }
+
+    void pastedControlCharactersBecomeBlanks() {
+        QFETCH(QString, clipboard);
+        QFETCH(QString, expected);
+        TKeywordPanel panel;
+        panel.show();
+        QApplication::setActiveWindow(&panel);
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+        for (int row = 0; row < TKeywordPanel::Rows; ++row) {
+            QLineEdit* edit = panel.keyBox(row)->lineEdit();
+            edit->setFocus();
+            QTest::keyClicks(edit, "xy");
+            QTest::keyClick(edit, Qt::Key_Left);
+            QApplication::clipboard()->setText(clipboard);
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClicks(edit, "z"); // typing goes on where the paste ended
+            QCOMPARE(panel.keyBox(row)->currentText(), expected);
+            QCOMPARE(panel.keywords()[size_t(row)], expected);
+        }
+    }
+
+    void keywordBoxesBlankControlsFromTheMenuPasteAndTheList() {
+        createIndex();
+        writeFile(m_folder->filePath("Key1.txt"), "first\r\na\tb\r\n"); // the second has a tab
+        auto form = start();
+        QApplication::setActiveWindow(form.get());
+        form->pageControl()->setCurrentIndex(int(TMainForm::Tab::Keywords));
+        TKeywordPanel* panel = form->keywordPanel();
+
+        QComboBox* box2 = panel->keyBox(1);
+        box2->setFocus();
+        QApplication::clipboard()->setText("line 1\nline 2");
+        form->action("貼り付け")->trigger();
+        QCOMPARE(box2->currentText(), QStringLiteral("line 1 line 2"));
+
+        QComboBox* box1 = panel->keyBox(0);
+        box1->setFocus();
+        QTest::keyClick(box1->lineEdit(), Qt::Key_Down); // chooses the list's second item
+        QCOMPARE(box1->currentText(), QStringLiteral("a b"));
+        QCOMPARE(panel->items(0), (QStringList{"first", "a\tb"})); // the list is left as it was
+    }
+
     void menuEnabling() {
         createIndex();
         auto form = start();
