@@ -175,11 +175,10 @@ std::optional<QSqlQuery> ChartIndex::run(const Statement& statement,
         fail(QStringLiteral("the chart index is not connected"));
         return std::nullopt;
     }
-    auto done = runOnce(statement, waiting);
-    if (done || m_inTransaction) {
-        return done;
-    }
-    if (!m_lostConnection) {
+    bool connectionLost = false;
+    auto done = runOnce(statement, waiting, &connectionLost);
+    // Inside a transaction a new connection would lose what the transaction did so far.
+    if (done || !connectionLost || m_inTransaction) {
         return done;
     }
     // One new connection per loss: a server that is gone for good closes the index for the
@@ -192,12 +191,12 @@ std::optional<QSqlQuery> ChartIndex::run(const Statement& statement,
         m_connected = false;
         return std::nullopt;
     }
-    return runOnce(statement, waiting);
+    return runOnce(statement, waiting, &connectionLost);
 }
 
 std::optional<QSqlQuery> ChartIndex::runOnce(const Statement& statement,
-                                             const std::function<void()>& waiting) {
-    m_lostConnection = false;
+                                             const std::function<void()>& waiting,
+                                             bool* connectionLost) {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
     auto exec = [&] {
@@ -229,7 +228,7 @@ std::optional<QSqlQuery> ChartIndex::runOnce(const Statement& statement,
     }
     if (!done) {
         fail(q.lastError().text());
-        m_lostConnection = m_backend->isConnectionLost(q.lastError());
+        *connectionLost = m_backend->isConnectionLost(q.lastError());
         return std::nullopt;
     }
     return q;

@@ -113,8 +113,10 @@ private:
     bool checkTable();
     std::optional<QSqlQuery> run(const Statement& statement,
                                  const std::function<void()>& waiting = {});
+    /// One attempt (with its retries while busy); \p connectionLost tells a failure that a
+    /// new connection may cure.
     std::optional<QSqlQuery> runOnce(const Statement& statement,
-                                     const std::function<void()>& waiting);
+                                     const std::function<void()>& waiting, bool* connectionLost);
     bool reconnect();
     IndexCursor select(QString condition, QVariantList values);
     bool fetchPage(const QString& condition, const QVariantList& values,
@@ -127,10 +129,9 @@ private:
     QString m_connection;
     QString m_lastError;
     std::unique_ptr<chartindex::IndexBackend> m_backend;
-    bool m_connected = false;      // the connection is up
-    bool m_open = false;           // the table may be used (inserts, look-ups, count)
-    bool m_inTransaction = false;  // a lost connection cannot be replaced in the middle of one
-    bool m_lostConnection = false; // the last failed statement found the connection gone
+    bool m_connected = false;     // the connection is up
+    bool m_open = false;          // the table may be used (inserts, look-ups, count)
+    bool m_inTransaction = false; // a lost connection cannot be replaced in the middle of one
 };
 
 /// Rows of the index, read forwards a page at a time, so that a million rows never sit in
