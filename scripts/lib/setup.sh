@@ -10,7 +10,7 @@ build_dir=${PELORA_BUILD_DIR:-$repo_root/build}
 # 15 and Qt's driver for it: the index tests start a private server of their own (initdb and
 # pg_ctl, run as the user nobody when the tests run as root) and run every case on it too.
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
   libsane1 libsane-dev
