@@ -10,9 +10,10 @@
 #include "app/toolicons.h"
 #include "app/tpagelistview.h"
 #include "app/warningdialogs.h"
+#include "imaging/scan/scansource.h"
 #include "imaging/timageio.h"
 #include "index/chartindex.h"
-#include "index/tdberrormes.h"
+#include "index/windows/tdberrormes.h"
 #include "platform/listfile.h"
 #include "platform/urlopener.h"
 #include "platform/userprompts.h"
@@ -67,7 +68,7 @@ TMainForm::TMainForm(AppServices services, QWidget* parent)
     if (!m_settingsFile->notice().isEmpty()) {
         qWarning("settings reset to their defaults: %s", qPrintable(m_settingsFile->notice()));
     }
-    m_scanner = std::make_unique<TImageIO>();
+    m_scanner = std::make_unique<TImageIO>(std::make_unique<ScanSource>());
     if (!m_index->open(m_services.programFolder)) {
         qWarning("chart index not opened: %s", qPrintable(m_index->lastError()));
     }
@@ -101,7 +102,11 @@ void TMainForm::createWindows() {
     m_logWarning = new TLogWarningForm(this);
     m_dbErrorMes = new TDBErrorMes(this);
     m_notDelete = new TNotDelete(this);
-    m_pagesLeftOut = new TPagesLeftOut(this);
+    m_pagesLeftOut = new TFileListWarning(this, QStringLiteral("PagesLeftOut"),
+                                          QStringLiteral("次のページは保存できませんでした。"));
+    m_unreachableFiles = new TFileListWarning(
+        this, QStringLiteral("UnreachableFiles"),
+        QStringLiteral("次のファイルは名前の文字コードが正しくないため、読み込めません。"));
     m_clearingRefused = new TClearingRefused(this);
 
     connectCommand(action(QStringLiteral("スキャナ画像読取")), [this] { scannerIntake(true); });

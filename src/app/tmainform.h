@@ -26,7 +26,7 @@ class TPdfOutSet;
 class TReadSet;
 class TImageIO;
 class TNotDelete;
-class TPagesLeftOut;
+class TFileListWarning;
 class TClearingRefused;
 class TNotMakeFolder;
 class TNotOverwrite;
@@ -210,7 +210,8 @@ private:
     TNotMakeFolder* m_notMakeFolder = nullptr;
     TNotOverwrite* m_notOverwrite = nullptr;
     TNotDelete* m_notDelete = nullptr;
-    TPagesLeftOut* m_pagesLeftOut = nullptr;
+    TFileListWarning* m_pagesLeftOut = nullptr;
+    TFileListWarning* m_unreachableFiles = nullptr;
     TClearingRefused* m_clearingRefused = nullptr;
     TDeleteWarningForm* m_deleteWarning = nullptr;
     bool m_shownOnce = false;

@@ -80,10 +80,18 @@ void TMainForm::scannerIntake(bool replace) {
     if (replace) {
         m_workspace->clearPages();
     }
-    takePages(scannerfolder::listImageFiles(m_settings->ScannerDir, scannerfolder::masks(*filter)),
-              replace);
+    const QStringList masks = scannerfolder::masks(*filter);
+    takePages(scannerfolder::listImageFiles(m_settings->ScannerDir, masks), replace);
     if (!QFileInfo(m_settings->ScannerDir).isDir()) {
         setStatusText(1, noFolderMessage); // the folder went away while it was being read
+        return;
+    }
+    // Files no path can name are said, not silently passed over; they stay in the folder.
+    const QStringList unreachable =
+        scannerfolder::unreachableImageFiles(m_settings->ScannerDir, masks);
+    if (!unreachable.isEmpty()) {
+        m_unreachableFiles->prepare(unreachable);
+        m_services.prompts->exec(*m_unreachableFiles);
     }
 }
 

@@ -57,11 +57,13 @@ QString TNotDelete::subject() const {
     return m_subject->text();
 }
 
-TPagesLeftOut::TPagesLeftOut(QWidget* parent) : WarningDialog(parent) {
-    setObjectName(QStringLiteral("PagesLeftOut"));
-    addLine(QStringLiteral("次のページは保存できませんでした。"));
+TFileListWarning::TFileListWarning(QWidget* parent, const QString& objectName,
+                                   const QString& headline)
+    : WarningDialog(parent) {
+    setObjectName(objectName);
+    addLine(headline);
     m_names = new QListWidget(this);
-    m_names->setObjectName(QStringLiteral("LeftOutNames"));
+    m_names->setObjectName(QStringLiteral("FileNames"));
     m_names->setMinimumWidth(360);
     m_names->setMaximumHeight(160); // a long list scrolls instead of growing off the screen
     addLineWidget(m_names);
@@ -69,13 +71,13 @@ TPagesLeftOut::TPagesLeftOut(QWidget* parent) : WarningDialog(parent) {
     finishLayout();
 }
 
-void TPagesLeftOut::prepare(const QStringList& names) {
+void TFileListWarning::prepare(const QStringList& names) {
     m_names->clear();
     m_names->addItems(names);
     centreOnOwner();
 }
 
-QStringList TPagesLeftOut::names() const {
+QStringList TFileListWarning::names() const {
     QStringList out;
     for (int i = 0; i < m_names->count(); ++i) {
         out << m_names->item(i)->text();

@@ -45,13 +45,13 @@ private:
     QLabel* m_subject;
 };
 
-/// Pages that could not be written into the chart just saved; their files stay in the scanner
-/// folder.
-class TPagesLeftOut : public WarningDialog {
+/// A headline over a list of file names: the pages a save could not write into its chart
+/// ("PagesLeftOut"), or the files intake cannot reach by their names ("UnreachableFiles").
+class TFileListWarning : public WarningDialog {
     Q_OBJECT
 public:
-    explicit TPagesLeftOut(QWidget* parent = nullptr);
-    /// \p names: the file names of the pages, in page order.
+    TFileListWarning(QWidget* parent, const QString& objectName, const QString& headline);
+    /// \p names: the file names, in the order they are to be read.
     void prepare(const QStringList& names);
     QStringList names() const;
 

@@ -2,11 +2,11 @@
 
 #include "imaging/codec_p.h"
 #include "imaging/inputsource_p.h"
-#include "imaging/scan/scansource.h"
+#include "imaging/scanbackend.h"
 
 #include <QSaveFile>
 
-TImageIO::TImageIO() : m_scanner(std::make_unique<ScanSource>()) {}
+TImageIO::TImageIO(std::unique_ptr<ScanBackend> scanner) : m_scanner(std::move(scanner)) {}
 
 TImageIO::~TImageIO() = default;
 
@@ -79,13 +79,18 @@ void TImageIO::SaveImageFile(const QString& path) {
 }
 
 bool TImageIO::SelectScanSource(UserPrompts& prompts, QWidget* parent) {
-    return m_scanner->select(prompts, parent);
+    return m_scanner && m_scanner->select(prompts, parent);
 }
 
 bool TImageIO::AcquireScanImage(UserPrompts& prompts, QWidget* parent) {
     m_ioFailed = false;
     m_lastError.clear();
-    ScanSource::Acquired acquired = m_scanner->acquire(prompts, parent);
+    if (!m_scanner) {
+        m_ioFailed = true;
+        m_lastError = QStringLiteral("no scanner is connected to this image component");
+        return false;
+    }
+    ScanBackend::Acquired acquired = m_scanner->acquire(prompts, parent);
     if (acquired.image.isNull()) {
         m_ioFailed = true;
         m_lastError = acquired.error;
@@ -101,9 +106,11 @@ bool TImageIO::AcquireScanImage(UserPrompts& prompts, QWidget* parent) {
 }
 
 void TImageIO::setScannerLibrary(const QString& fileName) {
-    m_scanner->setLibrary(fileName);
+    if (m_scanner) {
+        m_scanner->setLibrary(fileName);
+    }
 }
 
 QString TImageIO::scanSourceName() const {
-    return m_scanner->deviceName();
+    return m_scanner ? m_scanner->deviceName() : QString();
 }

@@ -5,6 +5,7 @@
 /// through a TImageIO.
 
 #include "imaging/imageopenerror.h"
+#include "imaging/scanbackend.h"
 #include "imaging/timageioparams.h"
 
 #include <QImage>
@@ -14,7 +15,6 @@
 
 class QWidget;
 class UserPrompts;
-class ScanSource;
 
 /// Reads image files into a bitmap, writes the bitmap back and acquires pages from a scanner.
 ///
@@ -26,7 +26,8 @@ class ScanSource;
 /// One instance belongs to one thread; instances on different threads may load at the same time.
 class TImageIO {
 public:
-    TImageIO();
+    /// \p scanner acquires pages; without one, selecting and acquiring fail.
+    explicit TImageIO(std::unique_ptr<ScanBackend> scanner = nullptr);
     ~TImageIO();
     TImageIO(const TImageIO&) = delete;
     TImageIO& operator=(const TImageIO&) = delete;
@@ -80,5 +81,5 @@ private:
     bool m_ioFailed = false;
     QString m_lastError;
     TImageIOParams m_params;
-    std::unique_ptr<ScanSource> m_scanner;
+    std::unique_ptr<ScanBackend> m_scanner;
 };

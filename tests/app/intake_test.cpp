@@ -7,6 +7,7 @@
 #include "app/patientcheckview.h"
 #include "app/tmainform.h"
 #include "app/tpagelistview.h"
+#include "app/warningdialogs.h"
 #include "index/chartindexschema.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
@@ -22,6 +23,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -112,6 +115,26 @@ private slots:
             QVERIFY(m_form->workspace().pages().at(i).ImageIndex >= 0);
         }
         QCOMPARE(m_form->workspace().thumbnailCount(), 4);
+    }
+
+    void namesOutsideTheFileNameEncodingAreReported() {
+        writePage(scan("a.jpg"));
+        // Latin-1 and code page 932 bytes, as copied from another system's share.
+        for (const QByteArray name : {QByteArray("caf\xe9.jpg"), QByteArray("\x8a\xb3\x8e\xd2.jpg"),
+                                      QByteArray("note\xe9.txt")}) {
+            const QByteArray raw = QFile::encodeName(scanner()) + "/" + name;
+            const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        trigger("スキャナ画像読取");
+        QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"});
+        QVERIFY(m_prompts.shownDialogs.contains("UnreachableFiles"));
+        auto* report = m_form->findChild<TFileListWarning*>("UnreachableFiles");
+        QVERIFY(report);
+        const QStringList names = report->names();
+        QCOMPARE(names.size(), 2); // the text file is no page
+        QVERIFY(names.at(0).endsWith(".jpg") && names.at(1).endsWith(".jpg"));
     }
 
     void intakeRefusals_data() {

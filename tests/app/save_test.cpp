@@ -607,7 +607,7 @@ private slots:
         form.waitForSave();
         QCOMPARE(form.statusText(1), QStringLiteral("保存しました。　保存できなかったページ：1"));
         QVERIFY(prompts.shownDialogs.contains("PagesLeftOut"));
-        auto* leftOut = form.findChild<TPagesLeftOut*>();
+        auto* leftOut = form.findChild<TFileListWarning*>("PagesLeftOut");
         QVERIFY(leftOut);
         QCOMPARE(leftOut->names(), QStringList{"3.jpg"});
         QCOMPARE(scannerFiles(), QStringList{"3.jpg"});

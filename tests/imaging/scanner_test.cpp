@@ -3,6 +3,7 @@
 // SANE_CONFIG_DIR points at a folder whose dll.conf names only that backend; the dialogs are
 // answered through UserPrompts, so nothing waits for an operator.
 
+#include "imaging/scan/scansource.h"
 #include "imaging/timageio.h"
 #include "platform/sane/sanelibrary.h"
 #include "platform/userprompts.h"
@@ -100,7 +101,7 @@ TEST(ScannerTest, WithoutTheLibraryNothingIsShownAndBothFail) {
     ScriptedPrompts prompts;
     QImage bitmap = QImage(4, 4, QImage::Format_RGB888);
     const QImage before = bitmap;
-    TImageIO io;
+    TImageIO io(std::make_unique<ScanSource>());
     io.BindBitmap(&bitmap);
     io.setScannerLibrary(QStringLiteral("libsane-not-installed.so.9"));
     EXPECT_FALSE(io.SelectScanSource(prompts));
@@ -121,7 +122,7 @@ TEST(ScannerTest, SelectionListsTheScannersAndRemembersTheChoice) {
         list->setCurrentRow(static_cast<int>(listed.indexOf(QStringLiteral("test:1"))));
         return int(QDialog::Accepted);
     };
-    TImageIO io;
+    TImageIO io(std::make_unique<ScanSource>());
     EXPECT_TRUE(io.SelectScanSource(prompts));
     EXPECT_EQ(listed, QStringList({QStringLiteral("test:0"), QStringLiteral("test:1")}));
     EXPECT_EQ(io.scanSourceName(), QStringLiteral("test:1"));
@@ -149,7 +150,7 @@ TEST_P(AcquisitionTest, ArrivesWithTheSizeAndResolutionOfTheScan) {
                                 {QStringLiteral("resolution"), a.dpi},
                                 {QStringLiteral("source"), QStringLiteral("Flatbed")}});
     QImage bitmap;
-    TImageIO io;
+    TImageIO io(std::make_unique<ScanSource>());
     io.BindBitmap(&bitmap);
     ASSERT_TRUE(io.AcquireScanImage(prompts)) << io.lastError().toStdString();
     EXPECT_FALSE(io.IoFailed());
@@ -193,7 +194,7 @@ TEST(ScannerTest, FeederOfTenSheetsGivesOnePagePerCall) {
     prompts.reply =
         acceptWith({{QStringLiteral("source"), QStringLiteral("Automatic Document Feeder")},
                     {QStringLiteral("resolution"), 20}});
-    TImageIO io;
+    TImageIO io(std::make_unique<ScanSource>());
     for (int sheet = 1; sheet <= 10; ++sheet) {
         EXPECT_TRUE(io.AcquireScanImage(prompts))
             << "sheet " << sheet << ": " << io.lastError().toStdString();
@@ -208,7 +209,7 @@ TEST(ScannerTest, CancelledOptionsGiveNoImage) {
     ScriptedPrompts prompts; // rejects every dialog
     QImage bitmap(2, 2, QImage::Format_Mono);
     const QImage before = bitmap;
-    TImageIO io;
+    TImageIO io(std::make_unique<ScanSource>());
     io.BindBitmap(&bitmap);
     EXPECT_FALSE(io.AcquireScanImage(prompts));
     EXPECT_TRUE(io.IoFailed());

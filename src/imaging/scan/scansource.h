@@ -6,39 +6,28 @@
 /// settings carry over to the next page; it is closed when another scanner is chosen or the
 /// TImageIO goes away.
 
+#include "imaging/scanbackend.h"
+
 #include <QImage>
 #include <QString>
 
 #include <memory>
 
-class QWidget;
 class SaneDevice;
-class UserPrompts;
 
-class ScanSource {
+/// The scanner behind TImageIO: the scan library's devices, chosen and set up in dialogs of
+/// our own.
+class ScanSource final : public ScanBackend {
 public:
     ScanSource();
     ~ScanSource();
     ScanSource(const ScanSource&) = delete;
     ScanSource& operator=(const ScanSource&) = delete;
 
-    void setLibrary(const QString& fileName);
-
-    /// Shows the list of scanners; true when the operator chose one.
-    bool select(UserPrompts& prompts, QWidget* parent);
-
-    struct Acquired {
-        QImage image; ///< null when nothing arrived
-        QString error;
-        int dpiX = 0;
-        int dpiY = 0;
-        int bitsPerSample = 0;
-        int samplesPerPixel = 0;
-    };
-    /// Shows the options of the chosen scanner and reads one page.
-    Acquired acquire(UserPrompts& prompts, QWidget* parent);
-
-    const QString& deviceName() const { return m_deviceName; }
+    void setLibrary(const QString& fileName) override;
+    bool select(UserPrompts& prompts, QWidget* parent) override;
+    Acquired acquire(UserPrompts& prompts, QWidget* parent) override;
+    QString deviceName() const override { return m_deviceName; }
 
 private:
     QString m_libraryName;

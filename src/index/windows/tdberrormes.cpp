@@ -1,4 +1,4 @@
-#include "index/tdberrormes.h"
+#include "index/windows/tdberrormes.h"
 
 #include <QGuiApplication>
 #include <QLabel>
