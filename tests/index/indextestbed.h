@@ -11,12 +11,21 @@
 
 #include <QSqlDatabase>
 #include <QTemporaryDir>
+#include <ostream>
 #include <string>
 
 enum class Backend { Sqlite, Postgres };
 
 inline std::string backendName(Backend backend) {
     return backend == Backend::Sqlite ? "SQLite" : "PostgreSQL";
+}
+
+// Readable failure messages: gtest shows these as text, not as bytes.
+inline void PrintTo(Backend backend, std::ostream* out) {
+    *out << backendName(backend);
+}
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
 }
 
 /// A program folder whose index lives on \p backend. For PostgreSQL the folder's conf file
