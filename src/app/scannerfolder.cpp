@@ -1,11 +1,13 @@
 #include "app/scannerfolder.h"
 
+#include "app/messages.h"
 #include "platform/exclusiverename.h"
 #include "platform/fileattributes.h"
 #include "settings/tregistory.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QUuid>
 #include <algorithm>
@@ -33,6 +35,29 @@ QString BuildTypeFilter(const TRegistory& settings) {
         return {};
     }
     return QStringLiteral("ファイル形式|") + masks;
+}
+
+QString IntakeStart::message() const {
+    switch (refusal) {
+    case IntakeRefusal::None:
+        break;
+    case IntakeRefusal::NoFolder:
+        return messages::NoScannerFolder;
+    case IntakeRefusal::NoFileType:
+        return messages::NoFileType;
+    }
+    return {};
+}
+
+IntakeStart startIntake(const TRegistory& settings) {
+    if (!QFileInfo(settings.ScannerDir).isDir()) {
+        return {IntakeRefusal::NoFolder, {}};
+    }
+    QString filter = BuildTypeFilter(settings);
+    if (filter.isEmpty()) {
+        return {IntakeRefusal::NoFileType, {}};
+    }
+    return {IntakeRefusal::None, std::move(filter)};
 }
 
 QStringList masks(const QString& filter) {

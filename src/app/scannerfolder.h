@@ -17,6 +17,20 @@ namespace scannerfolder {
 /// text when no type is enabled.
 QString BuildTypeFilter(const TRegistory& settings);
 
+/// Why intake cannot start; both checks are made before any file is looked at.
+enum class IntakeRefusal : quint8 { None, NoFolder, NoFileType };
+
+/// The start of an intake, in the window as in the batch save.
+struct IntakeStart {
+    IntakeRefusal refusal = IntakeRefusal::None;
+    QString filter; ///< BuildTypeFilter of the settings; empty when refused
+    /// The text that says why intake was refused; empty when it was not.
+    QString message() const;
+};
+
+/// Checks that the scanner folder exists and then that a file type is enabled.
+IntakeStart startIntake(const TRegistory& settings);
+
 /// The masks of a filter built by BuildTypeFilter ("*.jpg", "*.Jpeg", ...).
 QStringList masks(const QString& filter);
 

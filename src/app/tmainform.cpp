@@ -2,6 +2,7 @@
 
 #include "app/creationlog.h"
 #include "app/keywordpanel.h"
+#include "app/messages.h"
 #include "app/pageworkspace.h"
 #include "app/patientcheckview.h"
 #include "app/productinfo.h"
@@ -102,32 +103,30 @@ void TMainForm::createWindows() {
     m_logWarning = new TLogWarningForm(this);
     m_dbErrorMes = new TDBErrorMes(this);
     m_notDelete = new TNotDelete(this);
-    m_pagesLeftOut = new TFileListWarning(this, QStringLiteral("PagesLeftOut"),
-                                          QStringLiteral("次のページは保存できませんでした。"));
-    m_unreachableFiles = new TFileListWarning(
-        this, QStringLiteral("UnreachableFiles"),
-        QStringLiteral("次のファイルは名前の文字コードが正しくないため、読み込めません。"));
+    m_pagesLeftOut =
+        new TFileListWarning(this, QStringLiteral("PagesLeftOut"), messages::PagesLeftOut);
+    m_unreachableFiles =
+        new TFileListWarning(this, QStringLiteral("UnreachableFiles"), messages::UnreachableFiles);
     m_clearingRefused = new TClearingRefused(this);
 
-    connectCommand(action(QStringLiteral("スキャナ画像読取")), [this] { scannerIntake(true); });
+    connectCommand(m_scannerIntake, [this] { scannerIntake(true); });
     connectCommand(m_addScannerIntake, [this] { scannerIntake(false); });
-    connectCommand(action(QStringLiteral("フォルダー画像取込")), [this] { folderIntake(true); });
+    connectCommand(m_folderIntake, [this] { folderIntake(true); });
     connectCommand(m_addFolderIntake, [this] { folderIntake(false); });
-    connectCommand(action(QStringLiteral("ファイル　インポート")), [this] { importFiles(); });
+    connectCommand(m_fileImport, [this] { importFiles(); });
     connectCommand(m_scanSelect, [this] { selectScanSource(); });
     connectCommand(m_scanAcquire, [this] { acquireScanImage(); });
     m_scanAcquire->setEnabled(false);
-    connectCommand(action(QStringLiteral("スキャナーフォルダーのクリア")),
-                   [this] { clearScannerFolderOnRequest(); });
+    connectCommand(m_clearScannerFolder, [this] { clearScannerFolderOnRequest(); });
     connectCommand(m_deletePage, [this] { deletePage(); });
     connect(m_tabs, &QTabWidget::currentChanged, this, &TMainForm::updatePageDeletion);
     connect(m_workspace, &PageWorkspace::selectedIndexChanged, this,
             &TMainForm::updatePageDeletion);
     updatePageDeletion();
-    connectCommand(action(QStringLiteral("読込設定")), [this] { editReadSettings(); });
-    connectCommand(action(QStringLiteral("保存設定")),
+    connectCommand(m_readSettings, [this] { editReadSettings(); });
+    connectCommand(m_saveSettings,
                    [this] { m_pdfOutSet->Execute(*m_settings, *m_services.prompts); });
-    connectCommand(action(QStringLiteral("検索キーラベル設定")), [this] {
+    connectCommand(m_keyLabelSettings, [this] {
         m_fileSetForm->Execute(*m_settings, *m_services.prompts);
         applyKeywordLabels();
     });
@@ -138,11 +137,10 @@ void TMainForm::createWindows() {
         m_progress->setValue(done);
     });
 
-    connectCommand(action(QStringLiteral("保存ログ")), [this] { m_log->execute(); });
-    connectCommand(action(QStringLiteral("ログのクリア")), [this] { clearCreationLog(); });
-    connectCommand(action(QStringLiteral("エラーログのクリア")),
-                   [this] { m_errorLog->clearLog(); });
-    connectCommand(action(QStringLiteral("エラーログの表示")), [this] { m_errorLog->execute(); });
+    connectCommand(m_showLog, [this] { m_log->execute(); });
+    connectCommand(m_clearLog, [this] { clearCreationLog(); });
+    connectCommand(m_clearErrorLog, [this] { m_errorLog->clearLog(); });
+    connectCommand(m_showErrorLog, [this] { m_errorLog->execute(); });
 }
 
 // --- Building -------------------------------------------------------------------------------
@@ -187,16 +185,18 @@ void TMainForm::buildMenus() {
     m_scanAcquire =
         addCommand(m_fileMenu, QStringLiteral("Ｔｗａｉｎ読み取り"), QStringLiteral("ScanAcquire"));
     m_fileMenu->addSeparator();
-    addCommand(m_fileMenu, QStringLiteral("ファイル　インポート"), QStringLiteral("FileImport"));
+    m_fileImport = addCommand(m_fileMenu, QStringLiteral("ファイル　インポート"),
+                              QStringLiteral("FileImport"));
     m_fileMenu->addSeparator();
-    addCommand(m_fileMenu, QStringLiteral("プログラム終了"), QStringLiteral("Quit"),
-               [this] { close(); });
+    m_quit = addCommand(m_fileMenu, QStringLiteral("プログラム終了"), QStringLiteral("Quit"),
+                        [this] { close(); });
 
     m_editMenu = bar->addMenu(QStringLiteral("編集"));
-    addCommand(m_editMenu, QStringLiteral("スキャナーフォルダーのクリア"),
-               QStringLiteral("ClearScannerFolder"));
-    addCommand(m_editMenu, QStringLiteral("ログのクリア"), QStringLiteral("ClearLog"));
-    addCommand(m_editMenu, QStringLiteral("エラーログのクリア"), QStringLiteral("ClearErrorLog"));
+    m_clearScannerFolder = addCommand(m_editMenu, QStringLiteral("スキャナーフォルダーのクリア"),
+                                      QStringLiteral("ClearScannerFolder"));
+    m_clearLog = addCommand(m_editMenu, QStringLiteral("ログのクリア"), QStringLiteral("ClearLog"));
+    m_clearErrorLog = addCommand(m_editMenu, QStringLiteral("エラーログのクリア"),
+                                 QStringLiteral("ClearErrorLog"));
     m_editMenu->addSeparator();
     m_deletePage =
         addCommand(m_editMenu, QStringLiteral("ページの削除"), QStringLiteral("DeletePage"));
@@ -211,35 +211,43 @@ void TMainForm::buildMenus() {
     m_redraw =
         addCommand(m_viewMenu, QStringLiteral("ページ確認の再描画"), QStringLiteral("Redraw"));
     m_viewMenu->addSeparator();
-    addCommand(m_viewMenu, QStringLiteral("エラーログの表示"), QStringLiteral("ShowErrorLog"));
+    m_showErrorLog =
+        addCommand(m_viewMenu, QStringLiteral("エラーログの表示"), QStringLiteral("ShowErrorLog"));
 
     QMenu* settingsMenu = bar->addMenu(QStringLiteral("設定"));
-    addCommand(settingsMenu, QStringLiteral("読込設定"), QStringLiteral("ReadSettings"));
-    addCommand(settingsMenu, QStringLiteral("保存設定"), QStringLiteral("SaveSettings"));
-    addCommand(settingsMenu, QStringLiteral("検索キーラベル設定"),
-               QStringLiteral("KeyLabelSettings"));
+    m_readSettings =
+        addCommand(settingsMenu, QStringLiteral("読込設定"), QStringLiteral("ReadSettings"));
+    m_saveSettings =
+        addCommand(settingsMenu, QStringLiteral("保存設定"), QStringLiteral("SaveSettings"));
+    m_keyLabelSettings = addCommand(settingsMenu, QStringLiteral("検索キーラベル設定"),
+                                    QStringLiteral("KeyLabelSettings"));
 
     m_inquiryMenu = bar->addMenu(QStringLiteral("照会"));
-    addCommand(m_inquiryMenu, QStringLiteral("患者番号照会"), QStringLiteral("PatientLookup"));
+    m_patientLookup =
+        addCommand(m_inquiryMenu, QStringLiteral("患者番号照会"), QStringLiteral("PatientLookup"));
     m_inquiryMenu->addSeparator();
-    addCommand(m_inquiryMenu, QStringLiteral("検索"), QStringLiteral("KeywordSearch"));
+    m_keywordSearch =
+        addCommand(m_inquiryMenu, QStringLiteral("検索"), QStringLiteral("KeywordSearch"));
 
     QMenu* utilityMenu = bar->addMenu(QStringLiteral("ユーティリティ"));
     QMenu* databaseMenu = utilityMenu->addMenu(QStringLiteral("データベース"));
-    addCommand(databaseMenu, QStringLiteral("カルテ存在確認"), QStringLiteral("ExistenceCheck"));
+    m_existenceCheck = addCommand(databaseMenu, QStringLiteral("カルテ存在確認"),
+                                  QStringLiteral("ExistenceCheck"));
     databaseMenu->addSeparator();
-    addCommand(databaseMenu, QStringLiteral("メンテナンス(全件)"), QStringLiteral("Maintenance"));
-    addCommand(utilityMenu, QStringLiteral("カルテ登録確認"), QStringLiteral("RegistrationCheck"));
+    m_maintenance = addCommand(databaseMenu, QStringLiteral("メンテナンス(全件)"),
+                               QStringLiteral("Maintenance"));
+    m_registrationCheck = addCommand(utilityMenu, QStringLiteral("カルテ登録確認"),
+                                     QStringLiteral("RegistrationCheck"));
 
     QMenu* helpMenu = bar->addMenu(QStringLiteral("ヘルプ"));
-    addCommand(helpMenu, product::name + QStringLiteral(" ヘルプ"), QStringLiteral("Help"),
-               [this] { openHelp(); });
-    addCommand(helpMenu, QStringLiteral("サポート"), QStringLiteral("Support"),
-               [this] { openSupport(); });
+    m_help = addCommand(helpMenu, product::name + QStringLiteral(" ヘルプ"), QStringLiteral("Help"),
+                        [this] { openHelp(); });
+    m_support = addCommand(helpMenu, QStringLiteral("サポート"), QStringLiteral("Support"),
+                           [this] { openSupport(); });
 
     QMenu* infoMenu = bar->addMenu(QStringLiteral("情報"));
-    addCommand(infoMenu, QStringLiteral("製品情報"), QStringLiteral("ProductInfo"),
-               [this] { showProductInfo(); });
+    m_productInfo = addCommand(infoMenu, QStringLiteral("製品情報"), QStringLiteral("ProductInfo"),
+                               [this] { showProductInfo(); });
 
     for (QMenu* menu : {m_fileMenu, m_editMenu, m_viewMenu, m_inquiryMenu}) {
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { updateMenu(menu); });
@@ -262,7 +270,7 @@ void TMainForm::updateMenu(QMenu* menu) {
     } else if (menu == m_viewMenu) {
         enable(m_redraw, pageTabActive && !pageCommandsHeld());
     } else if (menu == m_inquiryMenu) {
-        setStatusText(1, QString());
+        setStatusText(StatusPanel::Message, QString());
     }
 }
 
@@ -280,11 +288,11 @@ void TMainForm::buildToolBar() {
         markUnbuilt(action);
         return action;
     };
-    addTool(toolicons::scanner(), QStringLiteral("スキャナ画像読取"),
-            QStringLiteral("ScannerIntake"));
-    addTool(toolicons::folder(), QStringLiteral("フォルダー画像取込"),
-            QStringLiteral("FolderIntake"));
-    addTool(toolicons::log(), QStringLiteral("保存ログ"), QStringLiteral("ShowLog"));
+    m_scannerIntake = addTool(toolicons::scanner(), QStringLiteral("スキャナ画像読取"),
+                              QStringLiteral("ScannerIntake"));
+    m_folderIntake = addTool(toolicons::folder(), QStringLiteral("フォルダー画像取込"),
+                             QStringLiteral("FolderIntake"));
+    m_showLog = addTool(toolicons::log(), QStringLiteral("保存ログ"), QStringLiteral("ShowLog"));
     bar->addSeparator();
 
     auto* panel = new QWidget(bar);
@@ -338,14 +346,16 @@ void TMainForm::buildTabs() {
 void TMainForm::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(true);
-    for (int i = 0; i < 2; ++i) {
-        m_statusPanels[i] = new QLabel(bar);
-        m_statusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        m_statusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    }
-    m_statusPanels[0]->setMinimumWidth(80);
-    bar->addWidget(m_statusPanels[0]);
-    bar->addWidget(m_statusPanels[1], 1);
+    auto addPanel = [bar](StatusPanel panel, int stretch) {
+        auto* label = new QLabel(bar);
+        label->setObjectName(QStringLiteral("StatusPanel%1").arg(static_cast<int>(panel)));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bar->addWidget(label, stretch);
+        return label;
+    };
+    m_pageCountPanel = addPanel(StatusPanel::PageCount, 0);
+    m_pageCountPanel->setMinimumWidth(80);
+    m_messagePanel = addPanel(StatusPanel::Message, 1);
     m_progress = new QProgressBar(bar);
     m_progress->setObjectName(QStringLiteral("Progress"));
     m_progress->setMaximumWidth(160);
@@ -355,21 +365,76 @@ void TMainForm::buildStatusBar() {
 
 // --- State ----------------------------------------------------------------------------------
 
-QAction* TMainForm::action(const QString& text) const {
-    for (QAction* a : findChildren<QAction*>()) {
-        if (a->text() == text) {
-            return a;
-        }
+QAction* TMainForm::command(Command which) const {
+    switch (which) {
+    case Command::ScannerIntake:
+        return m_scannerIntake;
+    case Command::FolderIntake:
+        return m_folderIntake;
+    case Command::ShowLog:
+        return m_showLog;
+    case Command::AddScannerIntake:
+        return m_addScannerIntake;
+    case Command::AddFolderIntake:
+        return m_addFolderIntake;
+    case Command::ScanSelect:
+        return m_scanSelect;
+    case Command::ScanAcquire:
+        return m_scanAcquire;
+    case Command::FileImport:
+        return m_fileImport;
+    case Command::Quit:
+        return m_quit;
+    case Command::ClearScannerFolder:
+        return m_clearScannerFolder;
+    case Command::ClearLog:
+        return m_clearLog;
+    case Command::ClearErrorLog:
+        return m_clearErrorLog;
+    case Command::DeletePage:
+        return m_deletePage;
+    case Command::Paste:
+        return m_paste;
+    case Command::Redraw:
+        return m_redraw;
+    case Command::ShowErrorLog:
+        return m_showErrorLog;
+    case Command::ReadSettings:
+        return m_readSettings;
+    case Command::SaveSettings:
+        return m_saveSettings;
+    case Command::KeyLabelSettings:
+        return m_keyLabelSettings;
+    case Command::PatientLookup:
+        return m_patientLookup;
+    case Command::KeywordSearch:
+        return m_keywordSearch;
+    case Command::ExistenceCheck:
+        return m_existenceCheck;
+    case Command::Maintenance:
+        return m_maintenance;
+    case Command::RegistrationCheck:
+        return m_registrationCheck;
+    case Command::Help:
+        return m_help;
+    case Command::Support:
+        return m_support;
+    case Command::ProductInfo:
+        return m_productInfo;
     }
-    return nullptr;
+    return nullptr; // not reached: the switch names every command
 }
 
-QString TMainForm::statusText(int panel) const {
-    return m_statusPanels[panel]->text();
+QLabel* TMainForm::statusPanel(StatusPanel panel) const {
+    return panel == StatusPanel::PageCount ? m_pageCountPanel : m_messagePanel;
 }
 
-void TMainForm::setStatusText(int panel, const QString& text) {
-    m_statusPanels[panel]->setText(text);
+QString TMainForm::statusText(StatusPanel panel) const {
+    return statusPanel(panel)->text();
+}
+
+void TMainForm::setStatusText(StatusPanel panel, const QString& text) {
+    statusPanel(panel)->setText(text);
 }
 
 void TMainForm::reportError(const QString& text) {

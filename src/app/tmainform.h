@@ -75,13 +75,53 @@ public:
     QStringList commentItems() const { return m_commentItems; }
     QStringList shioriItems() const { return m_shioriItems; }
 
-    /// The menu entry or tool action with the caption \p text, or nullptr.
-    QAction* action(const QString& text) const;
+    /// Every menu entry and tool button, named after its object name.
+    enum class Command : quint8 {
+        // Tool bar
+        ScannerIntake,
+        FolderIntake,
+        ShowLog,
+        // "ファイル"
+        AddScannerIntake,
+        AddFolderIntake,
+        ScanSelect,
+        ScanAcquire,
+        FileImport,
+        Quit,
+        // "編集"
+        ClearScannerFolder,
+        ClearLog,
+        ClearErrorLog,
+        DeletePage,
+        Paste,
+        // "表示"
+        Redraw,
+        ShowErrorLog,
+        // "設定"
+        ReadSettings,
+        SaveSettings,
+        KeyLabelSettings,
+        // "照会"
+        PatientLookup,
+        KeywordSearch,
+        // "ユーティリティ"
+        ExistenceCheck,
+        Maintenance,
+        RegistrationCheck,
+        // "ヘルプ", "情報"
+        Help,
+        Support,
+        ProductInfo,
+    };
+    /// The action of \p which; never null once the window is built.
+    QAction* command(Command which) const;
     /// Re-evaluates the enabling rules of \p menu, as happens each time it opens.
     void updateMenu(QMenu* menu);
 
-    QString statusText(int panel) const;
-    void setStatusText(int panel, const QString& text);
+    /// The two panels of the status bar, left to right.
+    enum class StatusPanel : quint8 { PageCount = 0, Message = 1 };
+    QString statusText(StatusPanel panel) const;
+    void setStatusText(StatusPanel panel, const QString& text);
 
     int selectedPageIndex() const;
 
@@ -103,6 +143,7 @@ private:
     void buildToolBar();
     void buildTabs();
     void buildStatusBar();
+    QLabel* statusPanel(StatusPanel panel) const;
     QAction* addCommand(QMenu* menu, const QString& text, const QString& objectName,
                         std::function<void()> command = {});
     void connectCommand(QAction* action, std::function<void()> command);
@@ -184,19 +225,41 @@ private:
     friend class MainFormSaveFrontEnd;
     PatientCheckView* m_patientCheck = nullptr;
     TKeywordPanel* m_keywords = nullptr;
-    QLabel* m_statusPanels[2] = {nullptr, nullptr};
+    QLabel* m_pageCountPanel = nullptr;
+    QLabel* m_messagePanel = nullptr;
 
     QMenu* m_fileMenu = nullptr;
     QMenu* m_editMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_inquiryMenu = nullptr;
+    // Commands; the widgets own them, as children of the window, its menus and its tool bar.
+    QAction* m_scannerIntake = nullptr;
+    QAction* m_folderIntake = nullptr;
+    QAction* m_showLog = nullptr;
     QAction* m_addScannerIntake = nullptr;
     QAction* m_addFolderIntake = nullptr;
     QAction* m_scanSelect = nullptr;
     QAction* m_scanAcquire = nullptr;
-    QAction* m_paste = nullptr;
+    QAction* m_fileImport = nullptr;
+    QAction* m_quit = nullptr;
+    QAction* m_clearScannerFolder = nullptr;
+    QAction* m_clearLog = nullptr;
+    QAction* m_clearErrorLog = nullptr;
     QAction* m_deletePage = nullptr;
+    QAction* m_paste = nullptr;
     QAction* m_redraw = nullptr;
+    QAction* m_showErrorLog = nullptr;
+    QAction* m_readSettings = nullptr;
+    QAction* m_saveSettings = nullptr;
+    QAction* m_keyLabelSettings = nullptr;
+    QAction* m_patientLookup = nullptr;
+    QAction* m_keywordSearch = nullptr;
+    QAction* m_existenceCheck = nullptr;
+    QAction* m_maintenance = nullptr;
+    QAction* m_registrationCheck = nullptr;
+    QAction* m_help = nullptr;
+    QAction* m_support = nullptr;
+    QAction* m_productInfo = nullptr;
     QSet<QAction*> m_unbuilt; // entries whose commands are not part of this build yet
     bool m_scanSourceChosen = false;
 

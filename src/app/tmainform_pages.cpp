@@ -3,6 +3,7 @@
 
 #include "app/tmainform.h"
 
+#include "app/messages.h"
 #include "app/pageworkspace.h"
 #include "app/patientcheckview.h"
 #include "app/scannerfolder.h"
@@ -30,8 +31,6 @@
 
 namespace {
 
-const QString noFolderMessage = QStringLiteral("指定のフォルダーがありません。");
-const QString noTypeMessage = QStringLiteral("ファイル形式が指定されていません。");
 const QString filesCancelledMessage =
     QStringLiteral("読み込みファイルの指定はキャンセルされました。");
 const QString noFileMessage = QStringLiteral("ファイルの指定がされていません。");
@@ -53,20 +52,16 @@ bool TMainForm::pageCommandsHeld() const {
 }
 
 std::optional<QString> TMainForm::startIntake() {
-    setStatusText(1, QString());
+    setStatusText(StatusPanel::Message, QString());
     m_idEdit->clear();
     m_volNoEdit->setText(m_settings->VolNo);
     m_tabs->setCurrentIndex(static_cast<int>(Tab::PageCheck));
-    if (!QFileInfo(m_settings->ScannerDir).isDir()) {
-        setStatusText(1, noFolderMessage);
+    scannerfolder::IntakeStart start = scannerfolder::startIntake(*m_settings);
+    if (start.refusal != scannerfolder::IntakeRefusal::None) {
+        setStatusText(StatusPanel::Message, start.message());
         return std::nullopt;
     }
-    const QString filter = scannerfolder::BuildTypeFilter(*m_settings);
-    if (filter.isEmpty()) {
-        setStatusText(1, noTypeMessage);
-        return std::nullopt;
-    }
-    return filter;
+    return std::move(start.filter);
 }
 
 void TMainForm::scannerIntake(bool replace) {
@@ -83,7 +78,8 @@ void TMainForm::scannerIntake(bool replace) {
     const QStringList masks = scannerfolder::masks(*filter);
     takePages(scannerfolder::listImageFiles(m_settings->ScannerDir, masks), replace);
     if (!QFileInfo(m_settings->ScannerDir).isDir()) {
-        setStatusText(1, noFolderMessage); // the folder went away while it was being read
+        setStatusText(StatusPanel::Message,
+                      messages::NoScannerFolder); // the folder went away while it was being read
         return;
     }
     // Files no path can name are said, not silently passed over; they stay in the folder.
@@ -106,17 +102,17 @@ void TMainForm::folderIntake(bool replace) {
     const FileChoice choice =
         m_services.prompts->openFiles(this, m_settings->ScannerDir, *filter, true);
     if (!choice.accepted) {
-        setStatusText(1, filesCancelledMessage);
+        setStatusText(StatusPanel::Message, filesCancelledMessage);
         return;
     }
     if (choice.files.isEmpty()) {
-        setStatusText(1, noFileMessage);
+        setStatusText(StatusPanel::Message, noFileMessage);
         return;
     }
     // Only files of the scanner folder are taken; others have to be imported first.
     if (sameFolder(QFileInfo(choice.files.first()).absolutePath()) !=
         sameFolder(m_settings->ScannerDir)) {
-        setStatusText(1, folderCancelledMessage);
+        setStatusText(StatusPanel::Message, folderCancelledMessage);
         return;
     }
     if (replace) {
@@ -140,12 +136,12 @@ void TMainForm::takePages(const QStringList& files, bool replace) {
     }
     m_workspace->appendPages(added);
     m_workspace->setSelectedIndex(0);
-    setStatusText(0, QString::number(m_workspace->pages().count()));
+    setStatusText(StatusPanel::PageCount, QString::number(m_workspace->pages().count()));
     showPatientCheck();
 }
 
 void TMainForm::importFiles() {
-    setStatusText(1, QString());
+    setStatusText(StatusPanel::Message, QString());
     const QString folder = QFileInfo(m_settings->FileOpenDir).isDir() ? m_settings->FileOpenDir
                                                                       : TRegistory::defaultFolder();
     const FileChoice choice = m_services.prompts->openFiles(
@@ -154,11 +150,11 @@ void TMainForm::importFiles() {
             "JPEG|*.jpg;*.jpeg;|BITMAP|*.bmp;|TIFF|*.tif;*.tiff|PNG|*.png;|Dicom|*.dcm;"),
         true);
     if (!choice.accepted) {
-        setStatusText(1, filesCancelledMessage);
+        setStatusText(StatusPanel::Message, filesCancelledMessage);
         return;
     }
     if (choice.files.isEmpty()) {
-        setStatusText(1, noFileMessage);
+        setStatusText(StatusPanel::Message, noFileMessage);
         return;
     }
     m_settings->FileOpenDir = QFileInfo(choice.files.first()).absolutePath();
@@ -193,7 +189,7 @@ void TMainForm::importFiles() {
                 QStringLiteral("%1: %2").arg(target, out.errorString()).toStdString());
         }
     }
-    setStatusText(1, QStringLiteral("インポート完了"));
+    setStatusText(StatusPanel::Message, QStringLiteral("インポート完了"));
 }
 
 void TMainForm::selectScanSource() {
@@ -202,7 +198,7 @@ void TMainForm::selectScanSource() {
 }
 
 void TMainForm::acquireScanImage() {
-    setStatusText(1, QString());
+    setStatusText(StatusPanel::Message, QString());
     if (!m_scanner->AcquireScanImage(*m_services.prompts, this)) {
         return;
     }
@@ -219,7 +215,7 @@ void TMainForm::acquireScanImage() {
     const QString path = chosen.dir().filePath(chosen.completeBaseName() + extension);
     m_scanner->SaveImageFile(path);
     if (m_scanner->IoFailed()) {
-        setStatusText(1, QStringLiteral("＊＊＊　ファイル保存に失敗しました。"));
+        setStatusText(StatusPanel::Message, QStringLiteral("＊＊＊　ファイル保存に失敗しました。"));
     }
 }
 
@@ -263,11 +259,11 @@ void TMainForm::redrawPageCheck() {
     if (pageCommandsHeld()) {
         return;
     }
-    setStatusText(1, QStringLiteral("少々お待ちください。"));
+    setStatusText(StatusPanel::Message, QStringLiteral("少々お待ちください。"));
     if (m_workspace->rebuildThumbnails()) {
         m_redrawing = true; // the message goes when the last thumbnail has arrived
     } else {
-        setStatusText(1, QStringLiteral("表示エラーです。"));
+        setStatusText(StatusPanel::Message, QStringLiteral("表示エラーです。"));
     }
 }
 
@@ -275,7 +271,7 @@ void TMainForm::showPatientCheck() {
     if (m_tabs->currentIndex() != static_cast<int>(Tab::PatientCheck)) {
         return;
     }
-    setStatusText(1, QString());
+    setStatusText(StatusPanel::Message, QString());
     const PageList& pages = m_workspace->pages();
     if (pages.isEmpty()) {
         return;
@@ -286,11 +282,12 @@ void TMainForm::showPatientCheck() {
         try {
             loaded = imaging::readImageForSize(pages.at(page).ImageFile, area);
         } catch (const ImageOpenError&) {
-            setStatusText(1, QStringLiteral("ファイルを開くことができません。"));
+            setStatusText(StatusPanel::Message, QStringLiteral("ファイルを開くことができません。"));
             return;
         }
         if (loaded.failed) {
-            setStatusText(1, QStringLiteral("サポートしていないファイル形式があります。"));
+            setStatusText(StatusPanel::Message,
+                          QStringLiteral("サポートしていないファイル形式があります。"));
             return;
         }
         if (page == 0) {
@@ -308,12 +305,8 @@ void TMainForm::showPatientCheck() {
 void TMainForm::updateBusyCommands() {
     const bool busy = pageCommandsHeld();
     m_saveButton->setEnabled(!busy);
-    for (const QString& text :
-         {QStringLiteral("スキャナ画像読取"), QStringLiteral("フォルダー画像取込"),
-          QStringLiteral("スキャナーフォルダーのクリア")}) {
-        if (QAction* a = action(text)) {
-            a->setEnabled(!busy);
-        }
+    for (QAction* held : {m_scannerIntake, m_folderIntake, m_clearScannerFolder}) {
+        held->setEnabled(!busy);
     }
     m_listView->setDragEnabled(!busy);
     updatePageDeletion();
@@ -323,8 +316,8 @@ void TMainForm::updateBusyCommands() {
     }
     if (!busy && m_redrawing) {
         m_redrawing = false;
-        if (statusText(1) == QStringLiteral("少々お待ちください。")) {
-            setStatusText(1, QString());
+        if (statusText(StatusPanel::Message) == QStringLiteral("少々お待ちください。")) {
+            setStatusText(StatusPanel::Message, QString());
         }
     }
 }

@@ -24,7 +24,9 @@ class MainFormSaveFrontEnd final : public SaveFrontEnd {
 public:
     explicit MainFormSaveFrontEnd(TMainForm& form) : m_form(form) {}
 
-    void showStatus(const QString& text) override { m_form.setStatusText(1, text); }
+    void showStatus(const QString& text) override {
+        m_form.setStatusText(TMainForm::StatusPanel::Message, text);
+    }
     void showOverwriteRefused(const QString& fileName) override {
         m_form.m_notOverwrite->prepare(fileName);
         m_form.m_services.prompts->exec(*m_form.m_notOverwrite);
@@ -35,7 +37,7 @@ public:
     }
     void addErrorLogLine(const QString& line) override { m_form.m_errorLog->addLine(line); }
     void showWaiting(const QString& text) override {
-        m_form.setStatusText(1, text);
+        m_form.setStatusText(TMainForm::StatusPanel::Message, text);
         // The wait blocks this thread; the message must reach the screen before it.
         m_form.statusBar()->repaint();
     }
@@ -91,7 +93,7 @@ void TMainForm::saveChart() {
         return;
     }
 
-    setStatusText(1, ChartSaver::WaitText);
+    setStatusText(StatusPanel::Message, ChartSaver::WaitText);
     m_saving = true;
     updateBusyCommands();
     m_progress->setRange(0, static_cast<int>(checked.plan.pages.size()));
@@ -103,7 +105,7 @@ void TMainForm::saveChart() {
         QMetaObject::invokeMethod(
             this,
             [this, done, imageFile] {
-                setStatusText(1, imageFile);
+                setStatusText(StatusPanel::Message, imageFile);
                 m_progress->setValue(done);
             },
             Qt::QueuedConnection);
@@ -134,22 +136,22 @@ void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::W
         });
         break;
     case SaveOutcome::OverwriteRefused: // another save took the name while this one wrote
-        setStatusText(1, QString());
+        setStatusText(StatusPanel::Message, QString());
         frontEnd.showOverwriteRefused(plan.fileName);
         frontEnd.addErrorLogLine(ChartSaver::overwriteErrorLine(plan.chartPath));
         break;
     case SaveOutcome::NoPages:
-        setStatusText(1, ChartSaver::NoPagesText);
+        setStatusText(StatusPanel::Message, ChartSaver::NoPagesText);
         break;
     case SaveOutcome::FolderError:
-        setStatusText(1, QString());
+        setStatusText(StatusPanel::Message, QString());
         if (!written.error.isEmpty()) {
             frontEnd.addErrorLogLine(written.error);
         }
         frontEnd.showCannotCreate(plan.fileName);
         break;
     default:
-        setStatusText(1, QString());
+        setStatusText(StatusPanel::Message, QString());
         reportError(written.error);
         break;
     }

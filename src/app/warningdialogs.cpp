@@ -1,12 +1,14 @@
 #include "app/warningdialogs.h"
 
+#include "app/messages.h"
+
 #include <QLabel>
 #include <QListWidget>
 
 TNotMakeFolder::TNotMakeFolder(QWidget* parent) : WarningDialog(parent) {
     setObjectName(QStringLiteral("NotMakeFolder"));
     m_subject = addLine(QString());
-    addLine(QStringLiteral("ファイルまたはフォルダーを作成できません。　"));
+    addLine(messages::CannotCreate + QStringLiteral("　"));
     addLine(QStringLiteral("Diskの容量不足または書き込み不可のデバイスの可能性があります。"));
     addLine(QStringLiteral("又は、使用中の可能性があります。"));
     addButton(QStringLiteral("了解"), QDialog::Accepted, QStringLiteral("OkButton"));
@@ -25,7 +27,7 @@ QString TNotMakeFolder::subject() const {
 TNotOverwrite::TNotOverwrite(QWidget* parent) : WarningDialog(parent) {
     setObjectName(QStringLiteral("NotOverwrite"));
     m_subject = addLine(QString());
-    addLine(QStringLiteral("ファイルの上書きができません。"));
+    addLine(messages::CannotOverwrite);
     addButton(QStringLiteral("了解"), QDialog::Accepted, QStringLiteral("OkButton"));
     finishLayout();
 }
@@ -42,7 +44,7 @@ QString TNotOverwrite::subject() const {
 TNotDelete::TNotDelete(QWidget* parent) : WarningDialog(parent) {
     setObjectName(QStringLiteral("NotDelete"));
     m_subject = addLine(QString());
-    addLine(QStringLiteral("ファイルの削除ができません。"));
+    addLine(messages::CannotDelete);
     addButton(QStringLiteral("次の削除へ"), QDialog::Accepted, QStringLiteral("NextButton"));
     addButton(QStringLiteral("削除終了"), QDialog::Rejected, QStringLiteral("StopButton"));
     finishLayout();

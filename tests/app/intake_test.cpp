@@ -66,9 +66,9 @@ class IntakeTest : public QObject {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    void trigger(const char* text) {
-        QAction* a = m_form->action(QString::fromUtf8(text));
-        QVERIFY2(a, text);
+    void trigger(TMainForm::Command which) {
+        QAction* a = m_form->command(which);
+        QVERIFY(a);
         a->trigger();
         m_form->workspace().waitForThumbnails();
     }
@@ -104,9 +104,9 @@ private slots:
         m_form->settings().VolNo = "7";
         m_form->settings().TiffType = false;
 
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         QCOMPARE(pageNames(*m_form), (QStringList{"a.jpeg", "b.JPG", "c.png", "f.bmp"}));
-        QCOMPARE(m_form->statusText(0), QStringLiteral("4"));
+        QCOMPARE(m_form->statusText(TMainForm::StatusPanel::PageCount), QStringLiteral("4"));
         QCOMPARE(m_form->idEdit()->text(), QString());
         QCOMPARE(m_form->volNoEdit()->text(), QStringLiteral("7"));
         QCOMPARE(m_form->selectedPageIndex(), 0);
@@ -127,7 +127,7 @@ private slots:
             QVERIFY(fd >= 0);
             ::close(fd);
         }
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"});
         QVERIFY(m_prompts.shownDialogs.contains("UnreachableFiles"));
         auto* report = m_form->findChild<TFileListWarning*>("UnreachableFiles");
@@ -151,17 +151,18 @@ private slots:
         QFETCH(bool, anyType);
         QFETCH(QString, message);
         writePage(scan("a.jpg"));
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"});
         TRegistory& s = m_form->settings();
         s.JpegType = s.TiffType = s.BitmapType = s.PngType = anyType;
         if (!folderExists) {
             s.ScannerDir = m_dir->filePath("gone");
         }
-        for (const char* command : {"スキャナ画像読取", "フォルダー画像取込"}) {
+        for (const auto command :
+             {TMainForm::Command::ScannerIntake, TMainForm::Command::FolderIntake}) {
             m_form->idEdit()->setText("55");
             trigger(command);
-            QCOMPARE(m_form->statusText(1), message);
+            QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message), message);
             QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"}); // unchanged
             QCOMPARE(m_form->idEdit()->text(), QString());      // emptied all the same
         }
@@ -170,14 +171,14 @@ private slots:
 
     void addModeSkipsNamesAlreadyListed() {
         writePage(scan("a.jpg"));
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         writePage(scan("a.JPG"));
         writePage(scan("b.jpg"));
-        trigger("スキャナフォルダーからの追加画像取込み");
+        trigger(TMainForm::Command::AddScannerIntake);
         QCOMPARE(pageNames(*m_form), (QStringList{"a.jpg", "a.JPG", "b.jpg"}));
-        trigger("スキャナフォルダーからの追加画像取込み");
+        trigger(TMainForm::Command::AddScannerIntake);
         QCOMPARE(pageNames(*m_form), (QStringList{"a.jpg", "a.JPG", "b.jpg"}));
-        QCOMPARE(m_form->statusText(0), QStringLiteral("3"));
+        QCOMPARE(m_form->statusText(TMainForm::StatusPanel::PageCount), QStringLiteral("3"));
     }
 
     void folderIntake_data() {
@@ -196,7 +197,7 @@ private slots:
         }
         m_form->settings().Sequence = sequence;
         m_prompts.fileChoices.enqueue(chosen({scan("x.jpg"), scan("y.jpg"), scan("z.jpg")}));
-        trigger("フォルダー画像取込");
+        trigger(TMainForm::Command::FolderIntake);
         QCOMPARE(pageNames(*m_form), order);
         QCOMPARE(m_prompts.fileDialogs.last().folder, scanner());
         QCOMPARE(m_prompts.fileDialogs.last().filter,
@@ -205,21 +206,22 @@ private slots:
 
     void folderIntakeRefusals() {
         writePage(scan("a.jpg"));
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         QDir().mkpath(m_dir->filePath("elsewhere"));
         writePage(m_dir->filePath("elsewhere/b.jpg"));
 
         m_prompts.fileChoices.enqueue(chosen({m_dir->filePath("elsewhere/b.jpg")}));
-        trigger("フォルダー画像取込");
-        QCOMPARE(m_form->statusText(1),
+        trigger(TMainForm::Command::FolderIntake);
+        QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
                  QStringLiteral("読み込みフォルダーの指定はキャンセルされました。"));
         m_prompts.fileChoices.enqueue(FileChoice{});
-        trigger("フォルダー画像取込");
-        QCOMPARE(m_form->statusText(1),
+        trigger(TMainForm::Command::FolderIntake);
+        QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
                  QStringLiteral("読み込みファイルの指定はキャンセルされました。"));
         m_prompts.fileChoices.enqueue(chosen({}));
-        trigger("フォルダー画像取込");
-        QCOMPARE(m_form->statusText(1), QStringLiteral("ファイルの指定がされていません。"));
+        trigger(TMainForm::Command::FolderIntake);
+        QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
+                 QStringLiteral("ファイルの指定がされていません。"));
         QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"});
     }
 
@@ -227,7 +229,7 @@ private slots:
         writePage(scan("1.jpg"));
         writeBytes(scan("2.jpg"), "not an image");
         writePage(scan("3.png"));
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         const PageList& pages = m_form->workspace().pages();
         QCOMPARE(pages.count(), 3);
         QCOMPARE(pages.at(1).ImageIndex, -1);
@@ -240,17 +242,17 @@ private slots:
         for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg"}) {
             writePage(scan(name));
         }
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         QListWidget* view = m_form->pageListView();
         const QRect second = view->visualItemRect(view->item(1));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, second.center());
         QCOMPARE(m_form->selectedPageIndex(), 1);
-        trigger("ページの削除");
-        trigger("ページの削除");
+        trigger(TMainForm::Command::DeletePage);
+        trigger(TMainForm::Command::DeletePage);
         QCOMPARE(pageNames(*m_form), (QStringList{"1.jpg", "4.jpg"}));
         QCOMPARE(view->count(), 2);
         QCOMPARE(view->item(1)->toolTip(), scan("4.jpg"));
-        trigger("ページの削除");
+        trigger(TMainForm::Command::DeletePage);
         QCOMPARE(pageNames(*m_form), QStringList{"1.jpg"}); // index 1 is gone: nothing happens
     }
 
@@ -258,7 +260,7 @@ private slots:
         for (const char* name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg"}) {
             writePage(scan(name));
         }
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         TPageListView* view = m_form->pageListView();
         emit view->pageDropped(0, 2);
         QCOMPARE(pageNames(*m_form), (QStringList{"2.jpg", "1.jpg", "3.jpg", "4.jpg"}));
@@ -279,15 +281,15 @@ private slots:
         writePage(scan("2.jpg"));
         writeBytes(scan(".keep"), "hidden");
         QDir(scanner()).mkdir("sub");
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
 
         m_prompts.answerNextDialog(QDialog::Rejected);
-        trigger("スキャナーフォルダーのクリア");
+        trigger(TMainForm::Command::ClearScannerFolder);
         QVERIFY(QFile::exists(scan("1.jpg")));
         QCOMPARE(m_form->workspace().pages().count(), 2);
 
         m_prompts.answerNextDialog(QDialog::Accepted);
-        trigger("スキャナーフォルダーのクリア");
+        trigger(TMainForm::Command::ClearScannerFolder);
         QCOMPARE(m_prompts.shownDialogs, (QStringList{"DeleteWarningForm", "DeleteWarningForm"}));
         QVERIFY(!QFile::exists(scan("1.jpg")));
         QVERIFY(!QFile::exists(scan("2.jpg")));
@@ -305,8 +307,9 @@ private slots:
         writePage(source + "/p2.jpg", 60, 60);
         m_prompts.fileChoices.enqueue(
             chosen({source + "/p1.jpg", source + "/p2.jpg", scan("p2.jpg")}));
-        trigger("ファイル　インポート");
-        QCOMPARE(m_form->statusText(1), QStringLiteral("インポート完了"));
+        trigger(TMainForm::Command::FileImport);
+        QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
+                 QStringLiteral("インポート完了"));
         QCOMPARE(m_form->settings().FileOpenDir, source);
         QCOMPARE(QImage(scan("p1.jpg")).size(), QSize(50, 50));
         QCOMPARE(QImage(scan("p2.jpg")).size(),
@@ -315,7 +318,7 @@ private slots:
         QVERIFY(m_prompts.fileDialogs.last().filter.startsWith("JPEG|*.jpg;*.jpeg;|BITMAP|"));
 
         m_prompts.fileChoices.enqueue(chosen({m_dir->filePath("missing.jpg")}));
-        trigger("ファイル　インポート");
+        trigger(TMainForm::Command::FileImport);
         QCOMPARE(m_prompts.errors.size(), 1); // the general error report
         QVERIFY(m_prompts.errors.first().contains("missing.jpg"));
     }
@@ -329,45 +332,46 @@ private slots:
             devices->setCurrentRow(0);
             return int(QDialog::Accepted);
         });
-        trigger("Ｔｗａｉｎ装置選択");
-        QVERIFY(m_form->action("Ｔｗａｉｎ読み取り")->isEnabled());
+        trigger(TMainForm::Command::ScanSelect);
+        QVERIFY(m_form->command(TMainForm::Command::ScanAcquire)->isEnabled());
 
         m_prompts.answerNextDialog(QDialog::Accepted); // the scanner's options as they are
         m_prompts.fileChoices.enqueue(chosen({scan("scanned.png")}, 3));
-        trigger("Ｔｗａｉｎ読み取り");
+        trigger(TMainForm::Command::ScanAcquire);
         QVERIFY(QFile::exists(scan("scanned.png")));
         QVERIFY(!QImage(scan("scanned.png")).isNull());
 
         m_prompts.answerNextDialog(QDialog::Accepted);
         m_prompts.fileChoices.enqueue(
             chosen({scan("second.png")}, 0)); // JPEG filter: extension follows it
-        trigger("Ｔｗａｉｎ読み取り");
+        trigger(TMainForm::Command::ScanAcquire);
         QVERIFY(QFile::exists(scan("second.jpg")));
         QVERIFY(m_form->workspace().pages().isEmpty()); // the page list is not changed
     }
 
     void patientCheckShowsTheFirstTwoPages() {
         writePage(scan("1.jpg"));
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));
         QVERIFY(!m_form->patientCheck()->leftArea()->pixmap().isNull());
         QVERIFY(m_form->patientCheck()->rightArea()->isHidden());
 
         writePage(scan("2.jpg"));
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PageCheck));
-        trigger("スキャナフォルダーからの追加画像取込み");
+        trigger(TMainForm::Command::AddScannerIntake);
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));
         QVERIFY(!m_form->patientCheck()->rightArea()->isHidden());
 
         writeBytes(scan("1.jpg"), "broken now");
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PageCheck));
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));
-        QCOMPARE(m_form->statusText(1),
+        QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
                  QStringLiteral("サポートしていないファイル形式があります。"));
         QFile::remove(scan("1.jpg"));
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PageCheck));
         m_form->pageControl()->setCurrentIndex(int(TMainForm::Tab::PatientCheck));
-        QCOMPARE(m_form->statusText(1), QStringLiteral("ファイルを開くことができません。"));
+        QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
+                 QStringLiteral("ファイルを開くことができません。"));
     }
 
     void patientCheckAreasSplitTheTab() {
@@ -380,7 +384,7 @@ private slots:
 
     void readSettingsRebuildOnlyForSizeOrStretch() {
         writePage(scan("1.jpg"));
-        trigger("スキャナ画像読取");
+        trigger(TMainForm::Command::ScannerIntake);
         QCOMPARE(m_form->workspace().thumbnailSide(), 64);
 
         auto answer = [](const char* control) {
@@ -396,11 +400,11 @@ private slots:
         };
         const int before = m_form->workspace().thumbnailCount();
         m_prompts.dialogAnswers.enqueue(answer("TiffBox"));
-        trigger("読込設定");
+        trigger(TMainForm::Command::ReadSettings);
         QCOMPARE(m_form->workspace().thumbnailCount(), before); // file types alone: no rebuild
 
         m_prompts.dialogAnswers.enqueue(answer("ThumbCheck"));
-        trigger("読込設定");
+        trigger(TMainForm::Command::ReadSettings);
         m_form->workspace().waitForThumbnails();
         QVERIFY(m_form->settings().ThumbStrech);
         QCOMPARE(m_form->workspace().thumbnailCount(), 1); // rebuilt: the list was reset

@@ -124,10 +124,10 @@ private slots:
         QVERIFY(!QFile::exists(form->services().settingsPath)); // no closing step ran
 
         m_prompts.answerNextDialog(QDialog::Rejected); // "Cancel" keeps the log
-        form->action("ログのクリア")->trigger();
+        form->command(TMainForm::Command::ClearLog)->trigger();
         QVERIFY(form->creationLog().isModified());
         m_prompts.answerNextDialog(QDialog::Accepted); // "Ok" clears it
-        form->action("ログのクリア")->trigger();
+        form->command(TMainForm::Command::ClearLog)->trigger();
         QVERIFY(form->creationLog().lines().isEmpty());
         QCOMPARE(m_prompts.shownDialogs, (QStringList{"LogWarningForm", "LogWarningForm"}));
 
@@ -150,10 +150,10 @@ private slots:
         errors->addLine("/charts/01/HP_1_0.pdf OverWrite Error");
         errors->addLine("/charts/02/HP_2_0.pdf OverWrite Error");
         errors->textArea()->appendPlainText("operator note");
-        form->action("エラーログの表示")->trigger();
+        form->command(TMainForm::Command::ShowErrorLog)->trigger();
         QCOMPARE(m_prompts.shownDialogs.last(), QStringLiteral("ErrorLogForm"));
         QCOMPARE(errors->lines().size(), 3);
-        form->action("エラーログのクリア")->trigger();
+        form->command(TMainForm::Command::ClearErrorLog)->trigger();
         QVERIFY(errors->lines().isEmpty());
     }
 };

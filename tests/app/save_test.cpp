@@ -597,7 +597,7 @@ private slots:
         page("2.jpg");
         const QString truncated = page("3.jpg", 400, 400);
         writeFile(truncated, readAll(truncated).left(700));
-        form.action("スキャナ画像読取")->trigger();
+        form.command(TMainForm::Command::ScannerIntake)->trigger();
         form.workspace().waitForThumbnails();
         QCOMPARE(form.workspace().pages().count(), 3);
         form.idEdit()->setText("42");
@@ -605,7 +605,8 @@ private slots:
 
         QTest::mouseClick(form.saveButton(), Qt::LeftButton);
         form.waitForSave();
-        QCOMPARE(form.statusText(1), QStringLiteral("保存しました。　保存できなかったページ：1"));
+        QCOMPARE(form.statusText(TMainForm::StatusPanel::Message),
+                 QStringLiteral("保存しました。　保存できなかったページ：1"));
         QVERIFY(prompts.shownDialogs.contains("PagesLeftOut"));
         auto* leftOut = form.findChild<TFileListWarning*>("PagesLeftOut");
         QVERIFY(leftOut);
@@ -636,7 +637,7 @@ private slots:
         for (int i = 1; i <= 3; ++i) {
             page(QString("%1.jpg").arg(i));
         }
-        form.action("スキャナ画像読取")->trigger();
+        form.command(TMainForm::Command::ScannerIntake)->trigger();
         form.workspace().waitForThumbnails();
         form.idEdit()->setText("1234567");
         form.volNoEdit()->setText("2");
@@ -645,9 +646,10 @@ private slots:
         QTest::mouseClick(form.saveButton(), Qt::LeftButton);
         QVERIFY(form.isSaving());
         QVERIFY(!form.saveButton()->isEnabled()); // no second save meanwhile
-        QVERIFY(!form.action("スキャナ画像読取")->isEnabled());
+        QVERIFY(!form.command(TMainForm::Command::ScannerIntake)->isEnabled());
         form.waitForSave();
-        QCOMPARE(form.statusText(1), QStringLiteral("保存しました。"));
+        QCOMPARE(form.statusText(TMainForm::StatusPanel::Message),
+                 QStringLiteral("保存しました。"));
         const QString chart = archive() + "/01/23/45/67/HP1234_1234567_2_2024_3_5.pdf";
         QCOMPARE(pdfPageCount(chart), 2); // the first page is not saved by default
         QVERIFY(form.saveButton()->isEnabled());
@@ -660,7 +662,7 @@ private slots:
         // The same chart again: refused, the refusal goes to the error log.
         page("1.jpg");
         page("2.jpg");
-        form.action("スキャナ画像読取")->trigger();
+        form.command(TMainForm::Command::ScannerIntake)->trigger();
         form.workspace().waitForThumbnails();
         form.idEdit()->setText("1234567"); // intake emptied it and reset the serial box
         form.volNoEdit()->setText("2");

@@ -42,6 +42,38 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"none", false, false, false, false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(IntakeStart, ChecksTheFolderFirstThenTheFileTypes) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("a.jpg");
+    touch(file);
+    struct Case {
+        QString folder;
+        bool anyType;
+        scannerfolder::IntakeRefusal refusal;
+        const char* message;
+    };
+    using R = scannerfolder::IntakeRefusal;
+    const Case cases[] = {
+        {dir.path(), true, R::None, ""},
+        {dir.path(), false, R::NoFileType, "ファイル形式が指定されていません。"},
+        {dir.filePath("gone"), true, R::NoFolder, "指定のフォルダーがありません。"},
+        {dir.filePath("gone"), false, R::NoFolder, "指定のフォルダーがありません。"},
+        {file, true, R::NoFolder, "指定のフォルダーがありません。"}, // a file is no folder
+    };
+    for (const Case& c : cases) {
+        TRegistory s;
+        s.ScannerDir = c.folder;
+        s.JpegType = c.anyType;
+        s.TiffType = s.BitmapType = s.PngType = false;
+        const auto start = scannerfolder::startIntake(s);
+        SCOPED_TRACE(c.folder.toStdString() + (c.anyType ? " jpeg" : " no type"));
+        EXPECT_EQ(start.refusal, c.refusal);
+        EXPECT_EQ(start.message(), QString::fromUtf8(c.message));
+        EXPECT_EQ(start.filter,
+                  c.refusal == R::None ? scannerfolder::BuildTypeFilter(s) : QString());
+    }
+}
+
 TEST(ScannerFolder, ListsMatchingPlainFilesByNameIgnoringCase) {
     QTemporaryDir dir;
     for (const char* name :

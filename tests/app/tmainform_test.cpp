@@ -16,8 +16,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolBar>
+#include <QWidgetAction>
 #include <QtTest>
 
 namespace {
@@ -112,7 +115,7 @@ class TMainFormTest : public QObject {
         auto form = start();
         form->settings().ScannerDir = scannerFolder();
         form->settings().ImSize = 4; // large thumbnails: three pages a row, page 4 below page 1
-        form->action("スキャナ画像読取")->trigger();
+        form->command(TMainForm::Command::ScannerIntake)->trigger();
         form->workspace().waitForThumbnails();
         QApplication::setActiveWindow(form.get());
         return form;
@@ -125,7 +128,7 @@ class TMainFormTest : public QObject {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
             return;
         }
-        QAction* entry = form.action("ページの削除");
+        QAction* entry = form.command(TMainForm::Command::DeletePage);
         auto* menu = qobject_cast<QMenu*>(entry->parent());
         QMenuBar* bar = form.menuBar();
         QTest::mouseClick(bar, Qt::LeftButton, {},
@@ -242,7 +245,7 @@ private slots:
         createIndex();
         auto form = start();
         QApplication::setActiveWindow(form.get());
-        QAction* paste = form->action("貼り付け");
+        QAction* paste = form->command(TMainForm::Command::Paste);
         QVERIFY(paste);
         auto* edit = qobject_cast<QMenu*>(paste->parent());
         QVERIFY(edit);
@@ -328,7 +331,7 @@ private slots:
         QComboBox* box2 = panel->keyBox(1);
         box2->setFocus();
         QApplication::clipboard()->setText("line 1\nline 2");
-        form->action("貼り付け")->trigger();
+        form->command(TMainForm::Command::Paste)->trigger();
         QCOMPARE(box2->currentText(), QStringLiteral("line 1 line 2"));
 
         QComboBox* box1 = panel->keyBox(0);
@@ -338,26 +341,91 @@ private slots:
         QCOMPARE(panel->items(0), (QStringList{"first", "a\tb"})); // the list is left as it was
     }
 
+    void everyCommandKeepsItsCaptionAndName() {
+        using C = TMainForm::Command;
+        struct Entry {
+            C which;
+            const char* caption;
+            const char* objectName;
+        };
+        const Entry entries[] = {
+            {C::ScannerIntake, "スキャナ画像読取", "ScannerIntake"},
+            {C::FolderIntake, "フォルダー画像取込", "FolderIntake"},
+            {C::ShowLog, "保存ログ", "ShowLog"},
+            {C::AddScannerIntake, "スキャナフォルダーからの追加画像取込み", "AddScannerIntake"},
+            {C::AddFolderIntake, "フォルダーからの画像追加取込み", "AddFolderIntake"},
+            {C::ScanSelect, "Ｔｗａｉｎ装置選択", "ScanSelect"},
+            {C::ScanAcquire, "Ｔｗａｉｎ読み取り", "ScanAcquire"},
+            {C::FileImport, "ファイル　インポート", "FileImport"},
+            {C::Quit, "プログラム終了", "Quit"},
+            {C::ClearScannerFolder, "スキャナーフォルダーのクリア", "ClearScannerFolder"},
+            {C::ClearLog, "ログのクリア", "ClearLog"},
+            {C::ClearErrorLog, "エラーログのクリア", "ClearErrorLog"},
+            {C::DeletePage, "ページの削除", "DeletePage"},
+            {C::Paste, "貼り付け", "Paste"},
+            {C::Redraw, "ページ確認の再描画", "Redraw"},
+            {C::ShowErrorLog, "エラーログの表示", "ShowErrorLog"},
+            {C::ReadSettings, "読込設定", "ReadSettings"},
+            {C::SaveSettings, "保存設定", "SaveSettings"},
+            {C::KeyLabelSettings, "検索キーラベル設定", "KeyLabelSettings"},
+            {C::PatientLookup, "患者番号照会", "PatientLookup"},
+            {C::KeywordSearch, "検索", "KeywordSearch"},
+            {C::ExistenceCheck, "カルテ存在確認", "ExistenceCheck"},
+            {C::Maintenance, "メンテナンス(全件)", "Maintenance"},
+            {C::RegistrationCheck, "カルテ登録確認", "RegistrationCheck"},
+            {C::Help, "Tovani PeloraFile Basic ヘルプ", "Help"},
+            {C::Support, "サポート", "Support"},
+            {C::ProductInfo, "製品情報", "ProductInfo"},
+        };
+        createIndex();
+        auto form = start();
+        // Each command is its own action, in a menu or on the tool bar, under its own caption.
+        QSet<QAction*> seen;
+        for (const Entry& entry : entries) {
+            QAction* a = form->command(entry.which);
+            QVERIFY2(a, entry.objectName);
+            QCOMPARE(a->text(), QString::fromUtf8(entry.caption));
+            QCOMPARE(a->objectName(), QString::fromUtf8(entry.objectName));
+            QVERIFY2(!seen.contains(a), entry.objectName);
+            seen.insert(a);
+        }
+        // ... and no menu entry or tool button is left without a command to reach it.
+        QSet<QAction*> shown;
+        auto collect = [&shown](const QList<QAction*>& actions) {
+            for (QAction* a : actions) {
+                if (!a->isSeparator() && !a->menu() && !qobject_cast<QWidgetAction*>(a)) {
+                    shown.insert(a);
+                }
+            }
+        };
+        for (QMenu* menu : form->menuBar()->findChildren<QMenu*>()) {
+            collect(menu->actions());
+        }
+        collect(form->findChild<QToolBar*>("ToolBar")->actions());
+        QCOMPARE(shown, seen);
+    }
+
     void menuEnabling() {
         createIndex();
         auto form = start();
-        QAction* acquire = form->action("Ｔｗａｉｎ読み取り");
+        QAction* acquire = form->command(TMainForm::Command::ScanAcquire);
         QVERIFY(acquire && !acquire->isEnabled());
         // Entries whose commands are not in this build stay disabled whatever the rules say.
-        for (const char* text :
-             {"患者番号照会", "検索", "カルテ存在確認", "メンテナンス(全件)", "カルテ登録確認"}) {
-            QAction* a = form->action(QString::fromUtf8(text));
-            QVERIFY2(a, text);
+        using C = TMainForm::Command;
+        for (const C which : {C::PatientLookup, C::KeywordSearch, C::ExistenceCheck, C::Maintenance,
+                              C::RegistrationCheck}) {
+            QAction* a = form->command(which);
+            QVERIFY(a);
             form->updateMenu(qobject_cast<QMenu*>(a->parent()));
-            QVERIFY2(!a->isEnabled(), text);
+            QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
         }
-        QVERIFY(form->action("プログラム終了")->isEnabled());
+        QVERIFY(form->command(TMainForm::Command::Quit)->isEnabled());
         QVERIFY(form->saveButton()->isEnabled());
 
         // Adding intake and redrawing need the page check tab; deleting also a selected page.
-        QAction* addIntake = form->action("スキャナフォルダーからの追加画像取込み");
-        QAction* redraw = form->action("ページ確認の再描画");
-        QAction* deletePage = form->action("ページの削除");
+        QAction* addIntake = form->command(TMainForm::Command::AddScannerIntake);
+        QAction* redraw = form->command(TMainForm::Command::Redraw);
+        QAction* deletePage = form->command(TMainForm::Command::DeletePage);
         auto menuOf = [](QAction* a) { return qobject_cast<QMenu*>(a->parent()); };
         for (const auto tab : {TMainForm::Tab::PageCheck, TMainForm::Tab::Keywords}) {
             form->pageControl()->setCurrentIndex(int(tab));
@@ -370,9 +438,11 @@ private slots:
             QVERIFY(!deletePage->isEnabled()); // no page selected
         }
 
-        form->setStatusText(1, "message");
-        form->updateMenu(qobject_cast<QMenu*>(form->action("検索")->parent()));
-        QCOMPARE(form->statusText(1), QString()); // opening "照会" empties panel 1
+        form->setStatusText(TMainForm::StatusPanel::Message, "message");
+        form->updateMenu(
+            qobject_cast<QMenu*>(form->command(TMainForm::Command::KeywordSearch)->parent()));
+        QCOMPARE(form->statusText(TMainForm::StatusPanel::Message),
+                 QString()); // opening "照会" empties panel 1
     }
 
     void deletePageRemovesTheHighlightedPage_data() {
@@ -442,13 +512,13 @@ private slots:
         const int next = highlighted < 3 ? highlighted : -1;
         QCOMPARE(highlightedRow(view), next);
         QCOMPARE(form->selectedPageIndex(), next);
-        QCOMPARE(form->action("ページの削除")->isEnabled(), next >= 0);
+        QCOMPARE(form->command(TMainForm::Command::DeletePage)->isEnabled(), next >= 0);
     }
 
     void deletingEndsAtTheLastPageAndAtEmptySpace() {
         auto form = startWithFourPages();
         TPageListView* view = form->pageListView();
-        QAction* entry = form->action("ページの削除");
+        QAction* entry = form->command(TMainForm::Command::DeletePage);
         QCOMPARE(highlightedRow(view), 0); // intake highlights the first page
         QVERIFY(entry->isEnabled());
 
@@ -479,7 +549,7 @@ private slots:
     void deleteKeyLeavesTextBoxesAndOtherTabsAlone() {
         auto form = startWithFourPages();
         TPageListView* view = form->pageListView();
-        QAction* entry = form->action("ページの削除");
+        QAction* entry = form->command(TMainForm::Command::DeletePage);
         const QStringList all{"1.jpg", "2.jpg", "3.jpg", "4.jpg"};
 
         // A caption being edited: Delete removes the character after the caret.
@@ -525,15 +595,15 @@ private slots:
     void helpOpensTheHelpFileOrTheSupportPage() {
         createIndex();
         auto form = start();
-        form->action("Tovani PeloraFile Basic ヘルプ")->trigger();
+        form->command(TMainForm::Command::Help)->trigger();
         QCOMPARE(m_opener.opened.size(), 1);
         QCOMPARE(m_opener.opened.at(0).scheme(), QStringLiteral("https"));
 
         writeFile(m_folder->filePath("PeloraFileBasic.chm"), "help");
-        form->action("Tovani PeloraFile Basic ヘルプ")->trigger();
+        form->command(TMainForm::Command::Help)->trigger();
         QCOMPARE(m_opener.opened.at(1),
                  QUrl::fromLocalFile(m_folder->filePath("PeloraFileBasic.chm")));
-        form->action("サポート")->trigger();
+        form->command(TMainForm::Command::Support)->trigger();
         QCOMPARE(m_opener.opened.at(2), m_opener.opened.at(0));
     }
 

@@ -4,6 +4,7 @@
 
 #include "app/chartsaver.h"
 #include "app/creationlog.h"
+#include "app/messages.h"
 #include "app/scannerfolder.h"
 #include "index/chartindex.h"
 #include "platform/signalcleanup.h"
@@ -13,7 +14,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -42,16 +42,15 @@ public:
         }
     }
     void showOverwriteRefused(const QString& fileName) override {
-        m_err << fileName << '\n' << QStringLiteral("ファイルの上書きができません。") << '\n';
+        m_err << fileName << '\n' << messages::CannotOverwrite << '\n';
     }
     void showCannotCreate(const QString& pathOrName) override {
-        m_err << pathOrName << '\n'
-              << QStringLiteral("ファイルまたはフォルダーを作成できません。") << '\n';
+        m_err << pathOrName << '\n' << messages::CannotCreate << '\n';
     }
     void addErrorLogLine(const QString& line) override { m_err << line << '\n'; }
     void showWaiting(const QString& text) override { m_err << text << Qt::endl; }
     scannerfolder::AfterFailure cannotDelete(const QString& name) override {
-        m_err << name << ": " << QStringLiteral("ファイルの削除ができません。") << '\n';
+        m_err << name << ": " << messages::CannotDelete << '\n';
         return scannerfolder::AfterFailure::Next;
     }
     void showClearingRefused(const QString& why) override {
@@ -60,7 +59,7 @@ public:
     }
     void keepOnlyPages(const QStringList&) override {}
     void showPagesLeftOut(const QStringList& files) override {
-        m_err << QStringLiteral("次のページは保存できませんでした。") << '\n';
+        m_err << messages::PagesLeftOut << '\n';
         for (const auto& file : files) {
             m_err << file << '\n';
         }
@@ -153,16 +152,18 @@ int main(int argc, char** argv) {
         return ExitIndexUnavailable;
     }
 
-    if (!QFileInfo(settings.ScannerDir).isDir()) {
-        err << QStringLiteral("指定のフォルダーがありません。") << ' ' << settings.ScannerDir
-            << '\n';
+    const scannerfolder::IntakeStart start = scannerfolder::startIntake(settings);
+    switch (start.refusal) {
+    case scannerfolder::IntakeRefusal::None:
+        break;
+    case scannerfolder::IntakeRefusal::NoFolder:
+        err << start.message() << ' ' << settings.ScannerDir << '\n';
         return ExitNoFolder;
-    }
-    const QString filter = scannerfolder::BuildTypeFilter(settings);
-    if (filter.isEmpty()) {
-        err << QStringLiteral("ファイル形式が指定されていません。") << '\n';
+    case scannerfolder::IntakeRefusal::NoFileType:
+        err << start.message() << '\n';
         return ExitNoFileType;
     }
+    const QString& filter = start.filter;
 
     ChartSaver::Input input;
     input.patientText = parser.value(patient);
@@ -177,8 +178,7 @@ int main(int argc, char** argv) {
     const QStringList unreachable =
         scannerfolder::unreachableImageFiles(settings.ScannerDir, scannerfolder::masks(filter));
     if (!unreachable.isEmpty()) {
-        err << QStringLiteral("次のファイルは名前の文字コードが正しくないため、読み込めません。")
-            << '\n';
+        err << messages::UnreachableFiles << '\n';
         for (const auto& name : unreachable) {
             err << QDir(settings.ScannerDir).filePath(name) << '\n';
         }
