@@ -5,9 +5,18 @@
 #include <QFileInfo>
 #include <algorithm>
 
-APageList& PageList::append(APageList page) {
+const APageList& PageList::append(APageList page) {
     m_pages.push_back(std::make_unique<APageList>(std::move(page)));
+    emit changed();
     return *m_pages.back();
+}
+
+void PageList::clear() {
+    if (m_pages.empty()) {
+        return;
+    }
+    m_pages.clear();
+    emit changed();
 }
 
 bool PageList::remove(int index) {
@@ -15,7 +24,38 @@ bool PageList::remove(int index) {
         return false;
     }
     m_pages.erase(m_pages.begin() + index);
+    emit changed();
     return true;
+}
+
+void PageList::setShiori(int index, const QString& shiori) {
+    APageList& page = *m_pages.at(static_cast<size_t>(index));
+    if (page.Shiori == shiori) {
+        return;
+    }
+    page.Shiori = shiori;
+    emit changed();
+}
+
+void PageList::setNote(int index, const std::optional<QStringList>& note) {
+    APageList& page = *m_pages.at(static_cast<size_t>(index));
+    if (page.Note == note) {
+        return;
+    }
+    page.Note = note;
+    emit changed();
+}
+
+APageList* PageList::find(const APageList& page) {
+    const auto it = std::find_if(m_pages.begin(), m_pages.end(),
+                                 [&](const auto& entry) { return entry.get() == &page; });
+    return it == m_pages.end() ? nullptr : it->get();
+}
+
+void PageList::setImageIndex(const APageList& page, int imageIndex) {
+    if (APageList* entry = find(page)) {
+        entry->ImageIndex = imageIndex;
+    }
 }
 
 bool PageList::containsFileName(const QString& fileName) const {
@@ -49,6 +89,7 @@ std::optional<std::pair<int, int>> PageList::dragMove(int source, std::optional<
     auto moved = std::move(m_pages[static_cast<size_t>(source)]);
     m_pages.erase(m_pages.begin() + source);
     m_pages.insert(m_pages.begin() + destination, std::move(moved));
+    emit changed();
     return refreshed;
 }
 

@@ -3,6 +3,7 @@
 /// \file
 /// The page list: the chart being assembled, one entry per page image, in page order.
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -18,21 +19,33 @@ struct APageList {
     QString Shiori;                  ///< bookmark text; empty when none
 };
 
-class PageList {
+/// The pages in their order. Every change of what the chart will hold (append, delete, move,
+/// caption, note, clear) emits changed() once, so the view, the page editor and a recovery
+/// journal can all follow one signal. The thumbnail index is the view's bookkeeping and changes
+/// without it.
+class PageList : public QObject {
+    Q_OBJECT
 public:
+    explicit PageList(QObject* parent = nullptr) : QObject(parent) {}
+
     /// Largest bookmark typed as a caption, in code page 932 bytes.
     static constexpr int CaptionBytes = 18;
 
     int count() const { return static_cast<int>(m_pages.size()); }
     bool isEmpty() const { return m_pages.empty(); }
-    APageList& at(int index) { return *m_pages.at(static_cast<size_t>(index)); }
     const APageList& at(int index) const { return *m_pages.at(static_cast<size_t>(index)); }
 
     /// Appends \p page and returns it. Entries keep their address while they are in the list.
-    APageList& append(APageList page);
-    void clear() { m_pages.clear(); }
+    const APageList& append(APageList page);
+    void clear();
     /// Removes the entry at \p index; false when there is none.
     bool remove(int index);
+    /// The bookmark of the entry at \p index; a text equal to the old one changes nothing.
+    void setShiori(int index, const QString& shiori);
+    /// The note of the entry at \p index (none: no note).
+    void setNote(int index, const std::optional<QStringList>& note);
+    /// Which thumbnail shows \p page (an entry of this list); -1 when none could be made.
+    void setImageIndex(const APageList& page, int imageIndex);
 
     /// Whether an entry's file has the name part \p fileName (exact comparison).
     bool containsFileName(const QString& fileName) const;
@@ -46,6 +59,11 @@ public:
     /// boundary.
     static QString cutCaption(const QString& text);
 
+signals:
+    void changed();
+
 private:
+    APageList* find(const APageList& page);
+
     std::vector<std::unique_ptr<APageList>> m_pages;
 };

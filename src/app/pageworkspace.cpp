@@ -71,7 +71,7 @@ QListWidgetItem* newItem() {
 
 void PageWorkspace::appendPages(const QStringList& paths) {
     for (const auto& path : paths) {
-        APageList& page = m_pages.append(APageList{path, -1, std::nullopt, QString()});
+        const APageList& page = m_pages.append(APageList{path, -1, std::nullopt, QString()});
         m_view->addItem(newItem());
         m_pending.append(&page);
         refreshItem(m_pages.count() - 1);
@@ -89,8 +89,8 @@ bool PageWorkspace::rebuildThumbnails() {
     resetThumbnails();
     m_pending.clear();
     for (int i = 0; i < m_pages.count(); ++i) {
-        APageList& page = m_pages.at(i);
-        page.ImageIndex = -1;
+        const APageList& page = m_pages.at(i);
+        m_pages.setImageIndex(page, -1);
         m_pending.append(&page);
         m_view->addItem(newItem());
         refreshItem(i);
@@ -119,15 +119,15 @@ void PageWorkspace::startPendingThumbnails() {
 }
 
 void PageWorkspace::onThumbnailReady(int job, const pageimages::Thumbnail& thumbnail) {
-    APageList* page = m_jobPages.value(job);
+    const APageList* page = m_jobPages.value(job);
     if (!page || !m_pending.removeOne(page)) {
         return;
     }
     if (thumbnail.failed) {
-        page->ImageIndex = -1;
+        m_pages.setImageIndex(*page, -1);
     } else {
         m_thumbnails.append(QIcon(QPixmap::fromImage(thumbnail.image)));
-        page->ImageIndex = static_cast<int>(m_thumbnails.size()) - 1;
+        m_pages.setImageIndex(*page, static_cast<int>(m_thumbnails.size()) - 1);
     }
     const int row = indexOf(page);
     if (row >= 0) {
@@ -143,7 +143,7 @@ void PageWorkspace::remakeThumbnail(int index) {
     if (index < 0 || index >= m_pages.count()) {
         return;
     }
-    APageList& page = m_pages.at(index);
+    const APageList& page = m_pages.at(index);
     const auto thumbnail =
         pageimages::makeThumbnail(page.ImageFile, m_side, m_settings.ThumbStrech);
     if (thumbnail.failed) {
@@ -154,7 +154,7 @@ void PageWorkspace::remakeThumbnail(int index) {
         m_thumbnails[page.ImageIndex] = icon;
     } else {
         m_thumbnails.append(icon);
-        page.ImageIndex = static_cast<int>(m_thumbnails.size()) - 1;
+        m_pages.setImageIndex(page, static_cast<int>(m_thumbnails.size()) - 1);
     }
     refreshItem(index);
 }
@@ -215,7 +215,7 @@ void PageWorkspace::onCaptionEdited(int row, const QString& text) {
     const QString cut = PageList::cutCaption(text);
     QListWidgetItem* item = m_view->item(row);
     if (cut != item->text()) {
-        m_pages.at(row).Shiori = cut;
+        m_pages.setShiori(row, cut);
     }
     item->setText(cut);
 }

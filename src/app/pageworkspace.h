@@ -74,8 +74,8 @@ private:
     ThumbnailBuilder* m_builder;
     PageList m_pages;
     QList<QIcon> m_thumbnails;
-    QList<APageList*> m_pending;  // pages waiting for their thumbnail, in page order
-    QList<APageList*> m_jobPages; // page of each job of the running build
+    QList<const APageList*> m_pending;  // pages waiting for their thumbnail, in page order
+    QList<const APageList*> m_jobPages; // page of each job of the running build
     int m_side = 64;
     QIcon m_brokenIcon;
     QIcon m_pendingIcon;

@@ -1,17 +1,16 @@
 #include "app/apagelist.h"
 #include "app/thumbnailrule.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
 
-PageList pages(int count) {
-    PageList list;
+void fill(PageList& list, int count) {
     for (int i = 1; i <= count; ++i) {
         list.append(
             APageList{QString("/scan/%1.jpg").arg(i), i - 1, std::nullopt, QString::number(i)});
     }
-    return list;
 }
 
 QString order(const PageList& list) {
@@ -21,6 +20,38 @@ QString order(const PageList& list) {
     }
     return text;
 }
+
+struct MutationCase {
+    const char* name;
+    std::function<void(PageList&)> change;
+    int emissions; ///< how often changed() is emitted
+};
+
+class PageListChanges : public ::testing::TestWithParam<MutationCase> {};
+
+TEST_P(PageListChanges, EveryChangeOfTheChartIsSignalledOnce) {
+    PageList list;
+    fill(list, 3);
+    int emitted = 0;
+    QObject::connect(&list, &PageList::changed, [&] { ++emitted; });
+    GetParam().change(list);
+    EXPECT_EQ(emitted, GetParam().emissions);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PageListChanges,
+    ::testing::Values(
+        MutationCase{"append", [](PageList& l) { l.append(APageList{"/scan/4.jpg"}); }, 1},
+        MutationCase{"remove", [](PageList& l) { l.remove(1); }, 1},
+        MutationCase{"remove_nothing", [](PageList& l) { l.remove(3); }, 0},
+        MutationCase{"move", [](PageList& l) { l.dragMove(0, std::nullopt); }, 1},
+        MutationCase{"move_in_place", [](PageList& l) { l.dragMove(1, 2); }, 0},
+        MutationCase{"caption", [](PageList& l) { l.setShiori(0, "new"); }, 1},
+        MutationCase{"same_caption", [](PageList& l) { l.setShiori(0, "1"); }, 0},
+        MutationCase{"note", [](PageList& l) { l.setNote(2, QStringList{"line"}); }, 1},
+        MutationCase{"clear", [](PageList& l) { l.clear(); }, 1},
+        MutationCase{"thumbnail_only", [](PageList& l) { l.setImageIndex(l.at(0), 7); }, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct DragCase {
     const char* name;
@@ -33,7 +64,8 @@ struct DragCase {
 class PageListDrag : public ::testing::TestWithParam<DragCase> {};
 
 TEST_P(PageListDrag, MovesAsTheDropSays) {
-    PageList list = pages(4);
+    PageList list;
+    fill(list, 4);
     const auto refreshed = list.dragMove(GetParam().source, GetParam().target);
     EXPECT_EQ(order(list), GetParam().order);
     EXPECT_EQ(refreshed, GetParam().refreshed);
@@ -51,8 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PageList, EntriesKeepTheirAddressAcrossMovesAndRemovals) {
-    PageList list = pages(3);
-    APageList* third = &list.at(2);
+    PageList list;
+    fill(list, 3);
+    const APageList* third = &list.at(2);
     list.dragMove(2, 0);
     EXPECT_EQ(&list.at(0), third);
     EXPECT_TRUE(list.remove(1));
