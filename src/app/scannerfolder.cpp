@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QUuid>
 #include <algorithm>
 #include <dirent.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,6 +121,43 @@ QStringList unreachableImageFiles(const QString& folder, const QStringList& mask
     ::closedir(dir);
     names.sort();
     return names;
+}
+
+namespace {
+
+[[noreturn]] void importFailed(const QString& path, const QString& reason) {
+    throw std::runtime_error(QStringLiteral("%1: %2").arg(path, reason).toStdString());
+}
+
+} // namespace
+
+void importFiles(const QStringList& sources, const QString& folder) {
+    for (const auto& source : sources) {
+        const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
+        const QString sourceFile = QFileInfo(source).canonicalFilePath();
+        if (!sourceFile.isEmpty() && sourceFile == QFileInfo(target).canonicalFilePath()) {
+            continue; // already in the scanner folder: copying it onto itself would empty it
+        }
+        QFile in(source);
+        if (!in.open(QIODevice::ReadOnly)) {
+            importFailed(source, in.errorString());
+        }
+        QSaveFile out(target);
+        if (!out.open(QIODevice::WriteOnly)) {
+            importFailed(target, out.errorString());
+        }
+        while (!in.atEnd()) {
+            const QByteArray chunk = in.read(1 << 20);
+            if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
+                out.cancelWriting();
+                importFailed(source, in.errorString());
+            }
+            out.write(chunk);
+        }
+        if (!out.commit()) {
+            importFailed(target, out.errorString());
+        }
+    }
 }
 
 ClearResult clear(const QString& folder,

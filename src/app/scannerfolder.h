@@ -44,6 +44,12 @@ QStringList listImageFiles(const QString& folder, const QStringList& masks);
 /// undecodable bytes replaced, sorted.
 QStringList unreachableImageFiles(const QString& folder, const QStringList& masks);
 
+/// Copies \p sources into \p folder under their own names. Each copy is written beside its
+/// target and renamed over it, so a failed copy never leaves half a page; a source that already
+/// is the target is skipped. Throws std::runtime_error naming the file and the reason at the
+/// first failure.
+void importFiles(const QStringList& sources, const QString& folder);
+
 /// What to do after a file could not be deleted.
 enum class AfterFailure : quint8 { Next, Stop };
 

@@ -25,9 +25,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTabWidget>
-#include <stdexcept>
 
 namespace {
 
@@ -158,37 +156,7 @@ void TMainForm::importFiles() {
         return;
     }
     m_settings->FileOpenDir = QFileInfo(choice.files.first()).absolutePath();
-    for (const auto& source : choice.files) {
-        const QString target = QDir(m_settings->ScannerDir).filePath(QFileInfo(source).fileName());
-        const QString sourceFile = QFileInfo(source).canonicalFilePath();
-        if (!sourceFile.isEmpty() && sourceFile == QFileInfo(target).canonicalFilePath()) {
-            continue; // already in the scanner folder: copying it onto itself would empty it
-        }
-        QFile in(source);
-        if (!in.open(QIODevice::ReadOnly)) {
-            throw std::runtime_error(
-                QStringLiteral("%1: %2").arg(source, in.errorString()).toStdString());
-        }
-        // Written beside the target and renamed over it, so a failed copy never leaves half a page.
-        QSaveFile out(target);
-        if (!out.open(QIODevice::WriteOnly)) {
-            throw std::runtime_error(
-                QStringLiteral("%1: %2").arg(target, out.errorString()).toStdString());
-        }
-        while (!in.atEnd()) {
-            const QByteArray chunk = in.read(1 << 20);
-            if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-                out.cancelWriting();
-                throw std::runtime_error(
-                    QStringLiteral("%1: %2").arg(source, in.errorString()).toStdString());
-            }
-            out.write(chunk);
-        }
-        if (!out.commit()) {
-            throw std::runtime_error(
-                QStringLiteral("%1: %2").arg(target, out.errorString()).toStdString());
-        }
-    }
+    scannerfolder::importFiles(choice.files, m_settings->ScannerDir);
     setStatusText(StatusPanel::Message, QStringLiteral("インポート完了"));
 }
 
