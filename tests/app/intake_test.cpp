@@ -11,6 +11,7 @@
 #include "index/chartindexschema.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
+#include "support/mainwindow.h"
 #include "support/testimages.h"
 
 #include <QCheckBox>
@@ -80,15 +81,7 @@ private slots:
         m_prompts = FakePrompts();
         QString error;
         QVERIFY(chartindex::createEmptyIndex(m_dir->filePath(chartindex::fileName), &error));
-        AppServices s;
-        s.programFolder = m_dir->path();
-        s.settingsPath = m_dir->filePath("registry.reg");
-        s.prompts = &m_prompts;
-        s.urlOpener = &m_opener;
-        m_form = std::make_unique<TMainForm>(s);
-        m_form->createWindows();
-        m_form->show();
-        QCoreApplication::processEvents();
+        m_form = startMainWindow({m_dir->path(), {}, &m_prompts, &m_opener});
         m_form->settings().ScannerDir = scanner();
     }
     void cleanup() { m_form.reset(); }

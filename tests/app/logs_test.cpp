@@ -5,6 +5,7 @@
 #include "index/chartindexschema.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
+#include "support/mainwindow.h"
 
 #include <QFile>
 #include <QMenu>
@@ -39,15 +40,7 @@ class LogsTest : public QObject {
         QTemporaryDir* folder = new QTemporaryDir; // lives with the window
         QString error;
         chartindex::createEmptyIndex(folder->filePath(chartindex::fileName), &error);
-        AppServices s;
-        s.programFolder = folder->path();
-        s.settingsPath = folder->filePath("registry.reg");
-        s.prompts = &m_prompts;
-        s.urlOpener = &m_opener;
-        auto form = std::make_unique<TMainForm>(s);
-        form->createWindows();
-        form->show();
-        QCoreApplication::processEvents();
+        auto form = startMainWindow({folder->path(), {}, &m_prompts, &m_opener});
         connect(form.get(), &QObject::destroyed, [folder] { delete folder; });
         return form;
     }

@@ -13,6 +13,7 @@
 #include "platform/filelock.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
+#include "support/mainwindow.h"
 #include "support/testimages.h"
 
 #include <QComboBox>
@@ -580,17 +581,10 @@ private slots:
     void windowReportsThePagesLeftOutAndKeepsThem() {
         FakePrompts prompts;
         FakeUrlOpener opener;
-        AppServices s;
-        s.programFolder = m_dir->path();
-        s.settingsPath = m_dir->filePath("registry.reg");
-        s.prompts = &prompts;
-        s.urlOpener = &opener;
-        s.clock = [this] { return m_now; };
         m_index.reset();
-        TMainForm form(s);
-        form.createWindows();
-        form.show();
-        QCoreApplication::processEvents();
+        const auto window =
+            startMainWindow({m_dir->path(), {}, &prompts, &opener, [this] { return m_now; }});
+        TMainForm& form = *window;
         form.settings() = m_settings;
         form.settings().FolderClear = true;
         page("1.jpg");
@@ -621,17 +615,10 @@ private slots:
     void saveButtonRunsThePipelineInTheWindow() {
         FakePrompts prompts;
         FakeUrlOpener opener;
-        AppServices s;
-        s.programFolder = m_dir->path();
-        s.settingsPath = m_dir->filePath("registry.reg");
-        s.prompts = &prompts;
-        s.urlOpener = &opener;
-        s.clock = [this] { return m_now; };
         m_index.reset(); // the window opens the index itself
-        TMainForm form(s);
-        form.createWindows();
-        form.show();
-        QCoreApplication::processEvents();
+        const auto window =
+            startMainWindow({m_dir->path(), {}, &prompts, &opener, [this] { return m_now; }});
+        TMainForm& form = *window;
         form.settings() = m_settings;
         form.settings().FolderClear = true;
         for (int i = 1; i <= 3; ++i) {

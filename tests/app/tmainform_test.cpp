@@ -7,6 +7,7 @@
 #include "platform/registryfile.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
+#include "support/mainwindow.h"
 #include "support/testimages.h"
 
 #include <QClipboard>
@@ -73,15 +74,6 @@ class TMainFormTest : public QObject {
 
     QString settingsPath() const { return m_folder->filePath("config/Tovani/registry.reg"); }
 
-    AppServices services() {
-        AppServices s;
-        s.programFolder = m_folder->path();
-        s.settingsPath = settingsPath();
-        s.prompts = &m_prompts;
-        s.urlOpener = &m_opener;
-        return s;
-    }
-
     void createIndex() {
         QString error;
         QVERIFY2(chartindex::createEmptyIndex(m_folder->filePath(chartindex::fileName), &error),
@@ -90,11 +82,7 @@ class TMainFormTest : public QObject {
 
     /// A main window as the program starts it: created, windows created, shown.
     std::unique_ptr<TMainForm> start() {
-        auto form = std::make_unique<TMainForm>(services());
-        form->createWindows();
-        form->show();
-        QCoreApplication::processEvents(); // lets the queued index check run
-        return form;
+        return startMainWindow({m_folder->path(), settingsPath(), &m_prompts, &m_opener});
     }
 
     QString scannerFolder() const { return m_folder->filePath("scanner"); }
