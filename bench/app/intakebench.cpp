@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
         });
         clock.start();
         ticker.start();
-        form.action(QStringLiteral("スキャナ画像読取"))->trigger();
+        form.command(TMainForm::Command::ScannerIntake)->trigger();
         const qint64 started = clock.elapsed();
         // The window's own event loop runs until the last thumbnail is in.
         QEventLoop loop;
