@@ -13,7 +13,10 @@ const QByteArray utf8Bom("\xEF\xBB\xBF");
 
 QString decodeText(const QByteArray& bytes) {
     if (bytes.startsWith(utf8Bom)) {
-        return QString::fromUtf8(bytes.mid(utf8Bom.size()));
+        // Only the one mark is taken off: a first item that itself begins with U+FEFF keeps it
+        // (QString::fromUtf8 would drop a second mark too).
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return utf8(bytes.mid(utf8Bom.size()));
     }
     // CP932 first: short CP932 text is often valid UTF-8 as well (the half-width "ﾊｲ", CA B2,
     // reads as U+02B2), and taking it for UTF-8 would rewrite the list as nonsense at exit.

@@ -104,14 +104,15 @@ QByteArray utf16leWithTerminator(const QString& text) {
     return bytes;
 }
 
+/// The text of a hex(1): list: its units up to the terminating zero units at the end. A zero
+/// unit inside the text is part of it (a text saved with U+0000 in it comes back whole).
 QString textFromUtf16le(const QByteArray& bytes) {
     QString text;
     for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto unit = qFromLittleEndian<quint16>(bytes.constData() + i);
-        if (unit == 0) {
-            break;
-        }
-        text.append(QChar(unit));
+        text.append(QChar(qFromLittleEndian<quint16>(bytes.constData() + i)));
+    }
+    while (text.endsWith(QChar(0))) {
+        text.chop(1);
     }
     return text;
 }
@@ -326,7 +327,12 @@ QByteArray RegistryFile::serialize() const {
                 }
                 break;
             case RegistryType::Dword:
-                out += QStringLiteral("dword:%1").arg(value.dword(), 8, 16, QLatin1Char('0'));
+                if (value.bytes().size() == 4) {
+                    out += QStringLiteral("dword:%1").arg(value.dword(), 8, 16, QLatin1Char('0'));
+                } else {
+                    // A DWORD read from a hex(4): list of another length keeps its bytes.
+                    out += hexList(QStringLiteral("hex(4):"), value.bytes());
+                }
                 break;
             case RegistryType::Binary:
                 out += hexList(QStringLiteral("hex:"), value.bytes());
