@@ -12,6 +12,7 @@
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
+#include "support/rawnamedfiles.h"
 #include "support/testimages.h"
 
 #include <QCheckBox>
@@ -113,12 +114,10 @@ private slots:
     void namesOutsideTheFileNameEncodingAreReported() {
         writePage(scan("a.jpg"));
         // Latin-1 and code page 932 bytes, as copied from another system's share.
+        RawNamedFiles copied;
         for (const QByteArray name : {QByteArray("caf\xe9.jpg"), QByteArray("\x8a\xb3\x8e\xd2.jpg"),
                                       QByteArray("note\xe9.txt")}) {
-            const QByteArray raw = QFile::encodeName(scanner()) + "/" + name;
-            const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
-            QVERIFY(fd >= 0);
-            ::close(fd);
+            QVERIFY(copied.create(scanner(), name));
         }
         trigger(TMainForm::Command::ScannerIntake);
         QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"});

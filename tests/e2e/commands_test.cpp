@@ -4,6 +4,7 @@
 #include "index/chartindexschema.h"
 #include "platform/registryfile.h"
 #include "settings/tregistory.h"
+#include "support/rawnamedfiles.h"
 #include "support/testimages.h"
 
 #include <QDir>
@@ -253,11 +254,8 @@ private slots:
         bad.write("not a picture");
         bad.close();
         // A name in Latin-1, as copied from another system: no path in the program reaches it.
-        const QByteArray latin1 = QFile::encodeName(path("scanner/")) + "caf\xe9.jpg";
-        const int fd = ::open(latin1.constData(), O_WRONLY | O_CREAT, 0644);
-        QVERIFY(fd >= 0);
-        QVERIFY(::write(fd, "x", 1) == 1);
-        ::close(fd);
+        RawNamedFiles copied;
+        QVERIFY(copied.create(path("scanner"), "caf\xe9.jpg"));
 
         const Run saved =
             run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
@@ -269,7 +267,7 @@ private slots:
         QVERIFY(saved.err.contains(path("scanner/caf")));
         QCOMPARE(rowCount(), 1);
         QVERIFY(QFile::exists(path("scanner/002b.jpg")));
-        QVERIFY(::access(latin1.constData(), F_OK) == 0);
+        QVERIFY(copied.exists(0));
         QVERIFY(!QFile::exists(path("scanner/001.jpg"))); // the label page, read and not saved
         QVERIFY(!QFile::exists(path("scanner/002.jpg")));
         QVERIFY(!QFile::exists(path("scanner/003.jpg")));
