@@ -1,8 +1,9 @@
 #include "app/listfiles.h"
 
 #include <QDir>
+#include <utility>
 
-ListFiles::ListFiles(const QString& programFolder) : m_programFolder(programFolder) {}
+ListFiles::ListFiles(QString programFolder) : m_programFolder(std::move(programFolder)) {}
 
 QString ListFiles::fileName(List list) {
     switch (list) {

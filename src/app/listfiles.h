@@ -16,7 +16,7 @@ public:
     static constexpr std::array<List, 6> order{List::Comment, List::Shiori, List::Key1,
                                                List::Key2,    List::Key3,   List::Key4};
 
-    explicit ListFiles(const QString& programFolder);
+    explicit ListFiles(QString programFolder);
 
     static QString fileName(List list);
     QString path(List list) const;

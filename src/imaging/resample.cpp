@@ -73,9 +73,9 @@ QImage resample(const QImage& image, QSize size) {
     if (image.isNull() || size.isEmpty()) {
         return {};
     }
-    const QImage source = image.format() == QImage::Format_RGB888
-                              ? image
-                              : image.convertToFormat(QImage::Format_RGB888);
+    QImage source = image.format() == QImage::Format_RGB888
+                        ? image
+                        : image.convertToFormat(QImage::Format_RGB888);
     if (source.size() == size) {
         return source;
     }

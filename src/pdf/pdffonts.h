@@ -48,7 +48,7 @@ private:
 };
 
 #define PDF_STANDARD_FONT(ClassName)                                                               \
-    class ClassName : public TPdfType1Font {                                                       \
+    class ClassName : public TPdfType1Font { /* NOLINT(bugprone-macro-parentheses) */              \
     public:                                                                                        \
         ClassName(TPdfObjectMgr& objectMgr, std::string name);                                     \
     }

@@ -22,7 +22,7 @@ QString decodeText(const QByteArray& bytes) {
     // reads as U+02B2), and taking it for UTF-8 would rewrite the list as nonsense at exit.
     // UTF-8 without a byte-order mark is only taken when the bytes cannot be CP932.
     bool validCp932 = false;
-    const QString asCp932 = cp932::qDecode(bytes, &validCp932);
+    QString asCp932 = cp932::qDecode(bytes, &validCp932);
     if (validCp932) {
         return asCp932;
     }

@@ -115,8 +115,9 @@ private slots:
         writePage(scan("a.jpg"));
         // Latin-1 and code page 932 bytes, as copied from another system's share.
         RawNamedFiles copied;
-        for (const QByteArray name : {QByteArray("caf\xe9.jpg"), QByteArray("\x8a\xb3\x8e\xd2.jpg"),
-                                      QByteArray("note\xe9.txt")}) {
+        for (const QByteArray& name :
+             {QByteArray("caf\xe9.jpg"), QByteArray("\x8a\xb3\x8e\xd2.jpg"),
+              QByteArray("note\xe9.txt")}) {
             QVERIFY(copied.create(scanner(), name));
         }
         trigger(TMainForm::Command::ScannerIntake);

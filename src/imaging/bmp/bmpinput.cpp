@@ -50,7 +50,7 @@ struct Channel {
     explicit Channel(std::uint32_t m = 0) : mask(m) {
         if (mask != 0) {
             shift = std::countr_zero(mask);
-            bits = std::bit_width(mask >> shift);
+            bits = static_cast<int>(std::bit_width(mask >> shift));
         }
     }
     uchar value(std::uint32_t pixel) const {

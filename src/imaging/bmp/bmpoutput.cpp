@@ -38,8 +38,8 @@ bool encodeBmp(const QImage& image, const TImageIOParams& params, MemorySink& si
     }
     const QImage& source = prepared.image;
     const int bits = bilevel ? 1 : 24;
-    const std::uint64_t width = static_cast<std::uint64_t>(source.width());
-    const std::uint64_t height = static_cast<std::uint64_t>(source.height());
+    const auto width = static_cast<std::uint64_t>(source.width());
+    const auto height = static_cast<std::uint64_t>(source.height());
     const std::uint64_t stride = (width * bits + 31) / 32 * 4;
     const std::uint32_t paletteBytes = bilevel ? 8 : 0;
     const std::uint32_t offset = 14 + 40 + paletteBytes;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -217,7 +218,7 @@ int dpiFromDensity(int unit, int density) {
         return density;
     }
     if (unit == 2) {
-        return static_cast<int>(density * 2.54 + 0.5);
+        return static_cast<int>(std::lround(density * 2.54));
     }
     return 0;
 }

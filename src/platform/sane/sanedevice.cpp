@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -220,8 +221,8 @@ QImage toImage(const std::vector<Frame>& frames, QString* error) {
 
 } // namespace
 
-SaneDevice::SaneDevice(const SaneApi* api, void* handle, const QString& name)
-    : m_api(api), m_handle(handle), m_name(name) {}
+SaneDevice::SaneDevice(const SaneApi* api, void* handle, QString name)
+    : m_api(api), m_handle(handle), m_name(std::move(name)) {}
 
 SaneDevice::~SaneDevice() {
     m_api->close(m_handle);

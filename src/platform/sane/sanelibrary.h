@@ -116,7 +116,7 @@ public:
 
 private:
     friend class SaneLibrary;
-    SaneDevice(const SaneApi* api, void* handle, const QString& name);
+    SaneDevice(const SaneApi* api, void* handle, QString name);
 
     int optionIndex(const QString& name) const;
 
