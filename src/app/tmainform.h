@@ -169,6 +169,8 @@ private:
     void acquireScanImage();
     void clearScannerFolderOnRequest();
     void clearScannerFolder();
+    /// "ファイルの削除ができません。" for \p name; the answer says whether deleting goes on.
+    scannerfolder::AfterFailure askAfterFailedDeletion(const QString& name);
     void deletePage();
     /// The enabling rule of "ページの削除", for its menu entry and its Delete key alike.
     bool pageDeletionAllowed() const;

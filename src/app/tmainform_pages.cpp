@@ -200,12 +200,15 @@ void TMainForm::clearScannerFolderOnRequest() {
 }
 
 void TMainForm::clearScannerFolder() {
-    scannerfolder::clear(m_settings->ScannerDir, [this](const QString& name) {
-        m_notDelete->prepare(name);
-        return m_services.prompts->exec(*m_notDelete) == QDialog::Accepted
-                   ? scannerfolder::AfterFailure::Next
-                   : scannerfolder::AfterFailure::Stop;
-    });
+    scannerfolder::clear(m_settings->ScannerDir,
+                         [this](const QString& name) { return askAfterFailedDeletion(name); });
+}
+
+scannerfolder::AfterFailure TMainForm::askAfterFailedDeletion(const QString& name) {
+    m_notDelete->prepare(name);
+    return m_services.prompts->exec(*m_notDelete) == QDialog::Accepted
+               ? scannerfolder::AfterFailure::Next
+               : scannerfolder::AfterFailure::Stop;
 }
 
 void TMainForm::deletePage() {

@@ -42,10 +42,7 @@ public:
         m_form.statusBar()->repaint();
     }
     scannerfolder::AfterFailure cannotDelete(const QString& name) override {
-        m_form.m_notDelete->prepare(name);
-        return m_form.m_services.prompts->exec(*m_form.m_notDelete) == QDialog::Accepted
-                   ? scannerfolder::AfterFailure::Next
-                   : scannerfolder::AfterFailure::Stop;
+        return m_form.askAfterFailedDeletion(name);
     }
     void showClearingRefused(const QString& why) override {
         m_form.m_clearingRefused->prepare(why);

@@ -24,6 +24,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 #include <fcntl.h>
 #include <unistd.h>
@@ -36,15 +37,6 @@ FileChoice chosen(const QStringList& files, int filter = 0) {
     choice.files = files;
     choice.selectedFilterIndex = filter;
     return choice;
-}
-
-QStringList pageNames(TMainForm& form) {
-    QStringList names;
-    const PageList& pages = form.workspace().pages();
-    for (int i = 0; i < pages.count(); ++i) {
-        names << QFileInfo(pages.at(i).ImageFile).fileName();
-    }
-    return names;
 }
 
 } // namespace
@@ -120,7 +112,14 @@ private slots:
               QByteArray("note\xe9.txt")}) {
             QVERIFY(copied.create(scanner(), name));
         }
-        trigger(TMainForm::Command::ScannerIntake);
+        // As the operator starts it: a click on the tool button.
+        auto* toolBar = m_form->findChild<QToolBar*>("ToolBar");
+        QVERIFY(toolBar);
+        QWidget* button =
+            toolBar->widgetForAction(m_form->command(TMainForm::Command::ScannerIntake));
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+        m_form->workspace().waitForThumbnails();
         QCOMPARE(pageNames(*m_form), QStringList{"a.jpg"});
         QVERIFY(m_prompts.shownDialogs.contains("UnreachableFiles"));
         auto* report = m_form->findChild<TFileListWarning*>("UnreachableFiles");

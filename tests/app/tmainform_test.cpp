@@ -40,15 +40,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 const QStringList listNames{"Comment.txt", "Shiori.txt", "Key1.txt",
                             "Key2.txt",    "Key3.txt",   "Key4.txt"};
 
-QStringList pageNames(TMainForm& form) {
-    QStringList names;
-    const PageList& pages = form.workspace().pages();
-    for (int i = 0; i < pages.count(); ++i) {
-        names << QFileInfo(pages.at(i).ImageFile).fileName();
-    }
-    return names;
-}
-
 QPoint pageCentre(TPageListView* view, int row) {
     return view->visualItemRect(view->item(row)).center();
 }

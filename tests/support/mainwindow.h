@@ -7,11 +7,13 @@
 /// made once.
 
 #include "app/appservices.h"
+#include "app/pageworkspace.h"
 #include "app/tmainform.h"
 #include "support/fakeprompts.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <memory>
 
 struct MainWindowStart {
@@ -36,4 +38,14 @@ inline std::unique_ptr<TMainForm> startMainWindow(const MainWindowStart& start) 
     form->show();
     QCoreApplication::processEvents(); // lets the queued index check run
     return form;
+}
+
+/// The file names of the window's pages, in page order.
+inline QStringList pageNames(TMainForm& form) {
+    QStringList names;
+    const PageList& pages = form.workspace().pages();
+    for (int i = 0; i < pages.count(); ++i) {
+        names << QFileInfo(pages.at(i).ImageFile).fileName();
+    }
+    return names;
 }
