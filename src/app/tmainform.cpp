@@ -141,6 +141,10 @@ void TMainForm::createWindows() {
     connectCommand(m_clearLog, [this] { clearCreationLog(); });
     connectCommand(m_clearErrorLog, [this] { m_errorLog->clearLog(); });
     connectCommand(m_showErrorLog, [this] { m_errorLog->execute(); });
+
+    createInquiryWindows();
+    createUtilityWindows();
+    createEditorWindow();
 }
 
 // --- Building -------------------------------------------------------------------------------

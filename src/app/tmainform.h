@@ -198,6 +198,28 @@ private:
     bool askToCloseWithUnsavedLog();
     void clearCreationLog();
 
+    // The windows of the "照会" menu (tmainform_inquiry.cpp), of the "ユーティリティ" menu
+    // (tmainform_utility.cpp) and the page editor (tmainform_editor.cpp): each file creates its
+    // windows and connects its commands, called from createWindows.
+    void createInquiryWindows();
+    void createUtilityWindows();
+    void createEditorWindow();
+    struct InquiryWindows;
+    struct UtilityWindows;
+    struct EditorWindow;
+    struct InquiryWindowsDeleter {
+        void operator()(InquiryWindows* windows) const;
+    };
+    struct UtilityWindowsDeleter {
+        void operator()(UtilityWindows* windows) const;
+    };
+    struct EditorWindowDeleter {
+        void operator()(EditorWindow* window) const;
+    };
+    std::unique_ptr<InquiryWindows, InquiryWindowsDeleter> m_inquiry;
+    std::unique_ptr<UtilityWindows, UtilityWindowsDeleter> m_utility;
+    std::unique_ptr<EditorWindow, EditorWindowDeleter> m_editor;
+
     void paste();
     void openHelp();
     void openSupport();

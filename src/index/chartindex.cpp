@@ -363,6 +363,16 @@ bool ChartIndex::fetchPage(const QString& condition, const QVariantList& values,
     return true;
 }
 
+std::optional<qint64> ChartIndex::countRows(const QString& condition, const QVariantList& values) {
+    const QString where = condition.isEmpty() ? QString() : QStringLiteral("WHERE ") + condition;
+    auto rows = run(
+        {QStringLiteral("SELECT COUNT(*) FROM %1 %2").arg(chartindex::tableName, where), values});
+    if (!rows || !rows->next()) {
+        return std::nullopt;
+    }
+    return rows->value(0).toLongLong();
+}
+
 bool ChartIndex::changeOneRow(const Statement& statement, qint64 id, const QString& what) {
     auto changed = run(statement);
     if (!changed) {
@@ -453,6 +463,17 @@ std::optional<ChartIndex::StoredRow> IndexCursor::next() {
     m_page.pop_front();
     m_after = row.id;
     return row;
+}
+
+std::optional<qint64> IndexCursor::count() {
+    if (!m_index) {
+        return std::nullopt; // a cursor that failed from the start keeps its first reason
+    }
+    auto counted = m_index->countRows(m_condition, m_values);
+    if (!counted) {
+        m_error = m_index->lastError();
+    }
+    return counted;
 }
 
 IndexTransaction::IndexTransaction(ChartIndex& index) : m_index(index) {

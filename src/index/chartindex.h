@@ -121,6 +121,7 @@ private:
     IndexCursor select(QString condition, QVariantList values);
     bool fetchPage(const QString& condition, const QVariantList& values,
                    std::optional<qint64> after, int limit, std::deque<StoredRow>* page);
+    std::optional<qint64> countRows(const QString& condition, const QVariantList& values);
     bool changeOneRow(const Statement& statement, qint64 id, const QString& what);
     void fail(const QString& why) { m_lastError = why; }
 
@@ -142,6 +143,9 @@ public:
     std::optional<ChartIndex::StoredRow> next();
     bool failed() const { return !m_error.isEmpty(); }
     const QString& error() const { return m_error; }
+    /// How many rows the cursor yields from its start, counted by the index in one statement;
+    /// std::nullopt, with the reason in error(), when the count fails.
+    std::optional<qint64> count();
 
     /// Rows in the first page; later pages are larger.
     static constexpr int FirstPageRows = 100;
