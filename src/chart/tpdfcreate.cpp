@@ -78,10 +78,11 @@ void TPdfCreate::BeginChart(const QString& path) {
     m_imageAreaWidth = PdfPageWidth - AreaReduction;
     m_imageAreaHeight = PdfPageHeight - AreaReduction;
     m_panel->SetBounds(PanelOffset, PanelOffset, m_imageAreaWidth, m_imageAreaHeight);
-    // The note keeps its place unless that would put it beyond the page's right edge, where no
-    // reader shows it: then it moves left just enough to lie on the page.
-    const int noteLeft = std::max(0, std::min(NoteLeft, PdfPageWidth - PanelOffset - NoteWidth));
-    m_annotation->SetBounds(noteLeft, NoteTop, NoteWidth, NoteHeight);
+    // The note's icon lies in the page's right margin, from the page width - 33 to the page
+    // width: on the page, where every reader shows it, and never over the scan.
+    const int marginLeft = std::max(0, PdfPageWidth - PanelOffset);
+    m_annotation->SetBounds(marginLeft - PanelOffset, NoteTop, PdfPageWidth - marginLeft,
+                            NoteHeight);
     m_report.SetFileName(path.toStdString());
     m_report.BeginDoc();
 }

@@ -300,6 +300,11 @@ void TPdfOutlineEntry::Save() {
         data.Put("Count",
                  std::make_unique<TPdfNumber>(entry->m_opened ? entry->m_count : -entry->m_count));
         data.Put("Title", std::make_unique<TPdfText>(entry->m_title));
+        // Every item of an outline names its parent (the root for top-level items); readers
+        // that walk the tree upwards treat a file without it as damaged.
+        if (entry->m_parent) {
+            data.Put("Parent", *entry->m_parent->Data());
+        }
         if (entry->m_dest) {
             data.Put("Dest", entry->m_dest->GetValue());
         }

@@ -306,13 +306,21 @@ TEST_F(ChartComposer, TwoPagesWithNoteAndBookmarkNumberTheObjects) {
     EXPECT_NE(note.find("/Subtype /Text"), std::string::npos);
     EXPECT_NE(note.find("/Contents (abc\\rde)"), std::string::npos);
     EXPECT_NE(note.find("/S (PRAnnotation1)"), std::string::npos);
-    // The note lies on the page: moved in from beyond the right edge of a 700-point page.
-    EXPECT_NE(note.find("/Rect [600 929 700 959 ]"), std::string::npos);
+    // The note's icon lies in the right margin of the 700-point page, on the page, off the scan.
+    EXPECT_NE(note.find("/Rect [667 929 700 959 ]"), std::string::npos);
     const std::string bookmark = objectText(pdf, 13);
-    EXPECT_NE(bookmark.find("/Count 0\r\n/Title (Plan)\r\n/Dest [9 0 R /XYZ 0 1000 1 ]"),
-              std::string::npos);
+    EXPECT_NE(
+        bookmark.find("/Count 0\r\n/Title (Plan)\r\n/Parent 2 0 R\r\n/Dest [9 0 R /XYZ 0 1000 1 ]"),
+        std::string::npos);
     EXPECT_TRUE(objectText(pdf, 14).empty());
     EXPECT_NE(pdf.find("/Size 14"), std::string::npos);
+}
+
+TEST_F(ChartComposer, NoteIconFollowsTheRightMarginOfAWiderPage) {
+    m_composer.PdfPageWidth = 1200;
+    const QString scan = page("wide.jpg", 400, 300);
+    const std::string pdf = writeChart("wide.pdf", [&] { addPage(scan, {"x"}); });
+    EXPECT_NE(pdf.find("/Rect [1167 929 1200 959 ]"), std::string::npos);
 }
 
 TEST_F(ChartComposer, JapaneseBookmarkAndUnloadablePages) {
@@ -329,7 +337,7 @@ TEST_F(ChartComposer, JapaneseBookmarkAndUnloadablePages) {
     });
     EXPECT_NE(pdf.find("/Title <FEFF7D394ECB72B6>"), std::string::npos);
     // The unloadable page adds no page; its bookmark points at the page before it.
-    EXPECT_NE(pdf.find("/Title (skipped)\r\n/Dest [5 0 R"), std::string::npos);
+    EXPECT_NE(pdf.find("/Title (skipped)\r\n/Parent 2 0 R\r\n/Dest [5 0 R"), std::string::npos);
     EXPECT_NE(objectText(pdf, 4).find("/Count 1\r\n"), std::string::npos); // one page
 }
 

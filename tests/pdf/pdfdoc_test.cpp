@@ -109,16 +109,17 @@ TEST(Document, OutlineCountsLinksAndDestinations) {
     EXPECT_EQ(Definition(*root.Data()), "2 0 obj\r\n<<\r\n/Type /Outlines\r\n/Count 6\r\n"
                                         "/First 8 0 R\r\n/Last 12 0 R\r\n>>\r\nendobj\r\n");
     EXPECT_EQ(Definition(*a.Data()),
-              "8 0 obj\r\n<<\r\n/Count 0\r\n/Title (a)\r\n"
+              "8 0 obj\r\n<<\r\n/Count 0\r\n/Title (a)\r\n/Parent 2 0 R\r\n"
               "/Dest [5 0 R /XYZ 0 0 1 ]\r\n/Next 9 0 R\r\n>>\r\nendobj\r\n");
-    EXPECT_EQ(Definition(*b.Data()),
-              "9 0 obj\r\n<<\r\n/Count -2\r\n/Title (b)\r\n/First 10 0 R\r\n/Last 11 0 R\r\n"
-              "/Prev 8 0 R\r\n/Next 12 0 R\r\n>>\r\nendobj\r\n");
-    EXPECT_EQ(Definition(*b1.Data()), "10 0 obj\r\n<<\r\n/Count 0\r\n/Title (b1)\r\n"
-                                      "/Next 11 0 R\r\n>>\r\nendobj\r\n");
-    EXPECT_EQ(Definition(*c.Data()),
-              "12 0 obj\r\n<<\r\n/Count 1\r\n/Title (c)\r\n/First 13 0 R\r\n/Last 13 0 R\r\n"
-              "/Prev 9 0 R\r\n>>\r\nendobj\r\n");
+    EXPECT_EQ(Definition(*b.Data()), "9 0 obj\r\n<<\r\n/Count -2\r\n/Title (b)\r\n/Parent 2 0 "
+                                     "R\r\n/First 10 0 R\r\n/Last 11 0 R\r\n"
+                                     "/Prev 8 0 R\r\n/Next 12 0 R\r\n>>\r\nendobj\r\n");
+    EXPECT_EQ(Definition(*b1.Data()),
+              "10 0 obj\r\n<<\r\n/Count 0\r\n/Title (b1)\r\n/Parent 9 0 R\r\n"
+              "/Next 11 0 R\r\n>>\r\nendobj\r\n");
+    EXPECT_EQ(Definition(*c.Data()), "12 0 obj\r\n<<\r\n/Count 1\r\n/Title (c)\r\n/Parent 2 0 "
+                                     "R\r\n/First 13 0 R\r\n/Last 13 0 R\r\n"
+                                     "/Prev 9 0 R\r\n>>\r\nendobj\r\n");
 }
 
 struct DestinationCase {

@@ -144,7 +144,7 @@ TEST(ReportGolden, TwoPagesTheSecondWithNoteAndBookmark) {
                         "120/80)\r\n/S (PRAnnotation1)\r\n>>"),
               std::string::npos);
     EXPECT_NE(file.find("13 0 obj\r\n<<\r\n/Count 0\r\n/Title (Referral letter)\r\n"
-                        "/Dest [9 0 R /XYZ 0 1000 1 ]\r\n>>"),
+                        "/Parent 2 0 R\r\n/Dest [9 0 R /XYZ 0 1000 1 ]\r\n>>"),
               std::string::npos);
     EXPECT_NE(file.find("2 0 obj\r\n<<\r\n/Type /Outlines\r\n/Count 1\r\n/First 13 0 R\r\n"
                         "/Last 13 0 R\r\n>>"),
