@@ -1,0 +1,79 @@
+#include "index/maintenance/resultlist.h"
+
+#include "platform/rtfwriter.h"
+#include "platform/userprompts.h"
+
+#include <QFontDatabase>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+ResultList::ResultList(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setUndoRedoEnabled(false); // a long run would otherwise keep every slice for undo
+}
+
+void ResultList::appendLines(const QStringList& lines) {
+    if (lines.isEmpty()) {
+        return;
+    }
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    QString text = lines.join(u'\n');
+    if (!m_lines.isEmpty()) {
+        text.prepend(u'\n');
+    }
+    cursor.insertText(text);
+    m_lines.append(lines);
+}
+
+void ResultList::clearLines() {
+    clear();
+    m_lines.clear();
+}
+
+namespace resultlist {
+
+void saveAsRtf(QWidget* parent, UserPrompts& prompts, const QStringList& lines) {
+    const FileChoice choice =
+        prompts.saveFile(parent, QStringLiteral("*.rtf"), QStringLiteral("書式付テキスト|*.rtf"),
+                         QStringLiteral(".rtf"));
+    if (!choice.accepted || choice.files.isEmpty()) {
+        return;
+    }
+    QString error;
+    if (!rtf::writeFile(choice.files.first(), lines, &error)) {
+        prompts.showError(parent, QStringLiteral("%1: %2").arg(choice.files.first(), error));
+    }
+}
+
+void print(QWidget* parent, UserPrompts& prompts, const PrinterSetup& setup,
+           const QString& jobTitle, const QStringList& lines) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(jobTitle);
+    printer.setCreator(QStringLiteral("PeloraFile"));
+    if (setup) {
+        setup(printer);
+    }
+    if (!printer.isValid() ||
+        (printer.outputFormat() == QPrinter::NativeFormat && printer.printerName().isEmpty())) {
+        prompts.showError(parent, QStringLiteral("印刷できません: プリンターがありません。"));
+        return;
+    }
+    QTextDocument document;
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPointSize(10);
+    document.setDefaultFont(font);
+    document.setPlainText(lines.join(u'\n'));
+    document.print(&printer);
+    if (printer.printerState() == QPrinter::Error) {
+        prompts.showError(parent, QStringLiteral("印刷できません: %1").arg(printer.printerName()));
+    }
+}
+
+} // namespace resultlist
