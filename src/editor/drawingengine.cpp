@@ -1,0 +1,186 @@
+#include "editor/drawingengine.h"
+
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+
+QPen solidPen(const QColor& colour, int width) {
+    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+/// The pixels a line or outline of \p width can touch around \p rect.
+QRect withPen(const QRect& rect, int width) {
+    const int margin = width / 2 + 2;
+    return rect.normalized().adjusted(-margin, -margin, margin, margin);
+}
+
+} // namespace
+
+void DrawingEngine::setBitmap(const QImage& image) {
+    m_bitmap = image.isNull() || image.format() == QImage::Format_RGB32
+                   ? image
+                   : image.convertToFormat(QImage::Format_RGB32);
+    m_undo = QImage();
+    m_undoEnabled = false;
+    m_drawing = false;
+}
+
+void DrawingEngine::setLineWidth(int width) {
+    m_lineWidth = std::clamp(width, 1, 5);
+}
+
+QRect DrawingEngine::press(QPoint point) {
+    if (!hasBitmap()) {
+        return {};
+    }
+    // Kept as a copy of its own now, so the first stroke does not pay for it mid-drag.
+    m_undo = m_bitmap.copy();
+    m_anchor = m_current = m_previous = point;
+    m_drawing = true;
+    if (m_tool != EditorTool::Eyedropper) {
+        m_undoEnabled = true;
+    }
+    return {};
+}
+
+QRect DrawingEngine::move(QPoint point) {
+    if (!m_drawing) {
+        return {};
+    }
+    switch (m_tool) {
+    case EditorTool::Pen:
+        return strokeTo(point, m_colour);
+    case EditorTool::Eraser:
+        return strokeTo(point, Qt::white);
+    case EditorTool::Line:
+    case EditorTool::Circle:
+    case EditorTool::Square: {
+        const QRect before = bandArea();
+        m_previous = m_current = point;
+        return before.united(bandArea());
+    }
+    case EditorTool::Text:
+        m_current = point;
+        return {};
+    case EditorTool::Eyedropper:
+        break;
+    }
+    return {};
+}
+
+QRect DrawingEngine::release(QPoint point) {
+    if (!m_drawing) {
+        return {};
+    }
+    m_drawing = false;
+    switch (m_tool) {
+    case EditorTool::Pen:
+    case EditorTool::Eraser:
+        return {};
+    case EditorTool::Line:
+    case EditorTool::Circle:
+    case EditorTool::Square: {
+        const QRect band = bandArea();
+        m_current = point;
+        return band.united(finishShape(point));
+    }
+    case EditorTool::Eyedropper:
+        if (m_bitmap.rect().contains(m_anchor)) {
+            m_colour = QColor(m_bitmap.pixel(m_anchor)).toRgb();
+        }
+        return {};
+    case EditorTool::Text:
+        return stamp(point);
+    }
+    return {};
+}
+
+std::optional<DrawingEngine::Band> DrawingEngine::band() const {
+    if (!m_drawing || (m_tool != EditorTool::Line && m_tool != EditorTool::Circle &&
+                       m_tool != EditorTool::Square)) {
+        return std::nullopt;
+    }
+    return Band{m_tool, m_anchor, m_current};
+}
+
+QRect DrawingEngine::bandArea() const {
+    const auto shape = band();
+    return shape ? withPen(QRect(shape->anchor, shape->current), 1) : QRect();
+}
+
+QRect DrawingEngine::strokeTo(QPoint point, const QColor& colour) {
+    {
+        QPainter painter(&m_bitmap);
+        painter.setPen(solidPen(colour, m_lineWidth));
+        painter.drawLine(m_current, point);
+    }
+    const QRect changed = withPen(QRect(m_current, point), m_lineWidth);
+    m_previous = m_current;
+    m_current = point;
+    return changed;
+}
+
+QRect DrawingEngine::finishShape(QPoint point) {
+    QPainter painter(&m_bitmap);
+    painter.setPen(solidPen(m_colour, m_lineWidth));
+    painter.setBrush(Qt::NoBrush);
+    const QRect rect = QRect(m_anchor, point).normalized();
+    switch (m_tool) {
+    case EditorTool::Line:
+        painter.drawLine(m_anchor, point);
+        break;
+    case EditorTool::Circle:
+        painter.drawEllipse(rect);
+        break;
+    default:
+        painter.drawRect(rect);
+        break;
+    }
+    return withPen(rect, m_lineWidth);
+}
+
+QRect DrawingEngine::stamp(QPoint point) {
+    if (m_stampText.isEmpty()) {
+        return {};
+    }
+    QPainter painter(&m_bitmap);
+    painter.setFont(m_textFont.font);
+    painter.setPen(m_textFont.colour);
+    painter.setBrush(Qt::NoBrush);
+    // Top-left corner at the point, no background box; the whole page is the room it may take.
+    QRect written;
+    painter.drawText(QRect(point, m_bitmap.size().expandedTo(QSize(1, 1))),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, m_stampText, &written);
+    return written.adjusted(-2, -2, 2, 2);
+}
+
+bool DrawingEngine::undo() {
+    if (!m_undoEnabled) {
+        return false;
+    }
+    m_bitmap = m_undo;
+    m_undo = QImage();
+    m_undoEnabled = false;
+    m_drawing = false;
+    return true;
+}
+
+void DrawingEngine::rotate(Rotation rotation) {
+    if (!hasBitmap()) {
+        return;
+    }
+    m_undo = m_bitmap;
+    m_undoEnabled = true;
+    switch (rotation) {
+    case Rotation::Left:
+        m_bitmap = m_unit.RotateLeft(m_undo);
+        break;
+    case Rotation::Right:
+        m_bitmap = m_unit.RotateRight(m_undo);
+        break;
+    case Rotation::Half:
+        m_bitmap = m_unit.Rotate180(m_undo);
+        break;
+    }
+}
