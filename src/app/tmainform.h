@@ -202,6 +202,7 @@ private:
     // (tmainform_utility.cpp) and the page editor (tmainform_editor.cpp): each file creates its
     // windows and connects its commands, called from createWindows.
     void createInquiryWindows();
+    void keywordSearch();
     void createUtilityWindows();
     void createEditorWindow();
     struct InquiryWindows;

@@ -1,0 +1,201 @@
+#include "index/windows/tsrchresultform.h"
+
+#include "index/windows/indexmessages.h"
+#include "index/windows/indexrowmodel.h"
+#include "platform/urlopener.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+
+TSrchResultForm::TSrchResultForm(UrlOpener& opener, QWidget* parent)
+    : QDialog(parent), m_opener(opener) {
+    setObjectName(QStringLiteral("SrchResultForm"));
+    setWindowTitle(QStringLiteral("検索結果"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
+    resize(720, 420);
+
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->setIconSize(QSize(20, 20));
+    auto addTool = [&](QStyle::StandardPixmap icon, const QString& hint, const QString& name) {
+        QAction* action = bar->addAction(style()->standardIcon(icon), hint);
+        action->setObjectName(name);
+        action->setToolTip(hint);
+        return action;
+    };
+    m_first = addTool(QStyle::SP_MediaSkipBackward, QStringLiteral("最初のレコード"),
+                      QStringLiteral("NavFirst"));
+    m_prior = addTool(QStyle::SP_MediaSeekBackward, QStringLiteral("前のレコード"),
+                      QStringLiteral("NavPrior"));
+    m_next = addTool(QStyle::SP_MediaSeekForward, QStringLiteral("次のレコード"),
+                     QStringLiteral("NavNext"));
+    m_last = addTool(QStyle::SP_MediaSkipForward, QStringLiteral("最後のレコード"),
+                     QStringLiteral("NavLast"));
+    bar->addSeparator();
+    m_show = addTool(QStyle::SP_FileDialogContentsView, QStringLiteral("表示"),
+                     QStringLiteral("ShowChart"));
+    connect(m_first, &QAction::triggered, this, [this] { moveTo(0); });
+    connect(m_prior, &QAction::triggered, this, [this] { moveTo(currentRow() - 1); });
+    connect(m_next, &QAction::triggered, this, [this] { moveTo(currentRow() + 1); });
+    connect(m_last, &QAction::triggered, this, &TSrchResultForm::moveToLast);
+    connect(m_show, &QAction::triggered, this, &TSrchResultForm::showCurrentChart);
+
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("DBGrid1"));
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
+    m_grid->verticalHeader()->setFixedWidth(14);
+    // Enter or a double click on a row opens its chart, as "表示" does.
+    connect(m_grid, &QAbstractItemView::activated, this, &TSrchResultForm::showCurrentChart);
+
+    auto* status = new QStatusBar(this);
+    status->setSizeGripEnabled(false);
+    m_countPanel = new QLabel(status);
+    m_countPanel->setObjectName(QStringLiteral("RecordCount"));
+    m_countPanel->setMinimumWidth(120);
+    m_messagePanel = new QLabel(status);
+    m_messagePanel->setObjectName(QStringLiteral("Message"));
+    status->addWidget(m_countPanel);
+    status->addWidget(m_messagePanel, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(m_grid, 1);
+    layout->addWidget(status);
+    updateNavigator();
+}
+
+TSrchResultForm::~TSrchResultForm() {
+    m_grid->setModel(nullptr); // the view lets go of the rows before they go
+}
+
+void TSrchResultForm::setRows(std::unique_ptr<IndexRowModel> rows, qint64 recordCount) {
+    m_readingTowardsLast = false;
+    m_grid->setModel(rows.get());
+    m_rows = std::move(rows);
+    for (int column = 0; column < IndexRowModel::ColumnCount; ++column) {
+        m_grid->setColumnWidth(column, IndexRowModel::resultWidth(column));
+    }
+    m_countPanel->setText(QString::number(recordCount));
+    m_messagePanel->clear();
+    if (m_rows->rowCount() == 0) {
+        m_rows->fetchRows(IndexRowModel::FetchRows);
+    }
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TSrchResultForm::updateNavigator);
+    moveTo(0);
+}
+
+void TSrchResultForm::releaseRows() {
+    m_readingTowardsLast = false;
+    m_grid->setModel(nullptr);
+    m_rows.reset();
+    updateNavigator();
+}
+
+QAction* TSrchResultForm::navigator(Navigate which) const {
+    switch (which) {
+    case Navigate::First:
+        return m_first;
+    case Navigate::Prior:
+        return m_prior;
+    case Navigate::Next:
+        return m_next;
+    case Navigate::Last:
+        break;
+    }
+    return m_last;
+}
+
+QString TSrchResultForm::recordCountText() const {
+    return m_countPanel->text();
+}
+
+QString TSrchResultForm::messageText() const {
+    return m_messagePanel->text();
+}
+
+int TSrchResultForm::currentRow() const {
+    return m_rows && m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
+}
+
+void TSrchResultForm::moveTo(int row) {
+    if (!m_rows) {
+        return;
+    }
+    if (row >= m_rows->rowCount() && m_rows->canFetchMore()) {
+        m_rows->fetchRows(IndexRowModel::FetchRows);
+    }
+    row = std::clamp(row, 0, m_rows->rowCount() - 1);
+    if (row < 0) {
+        updateNavigator();
+        return;
+    }
+    const QModelIndex target = m_rows->index(row, std::max(0, m_grid->currentIndex().column()));
+    m_grid->setCurrentIndex(target);
+    m_grid->scrollTo(target);
+    updateNavigator();
+}
+
+void TSrchResultForm::moveToLast() {
+    if (!m_rows) {
+        return;
+    }
+    // Reading up to the end in steps keeps the window answering while a long result comes in.
+    m_readingTowardsLast = true;
+    readTowardsLast();
+}
+
+void TSrchResultForm::readTowardsLast() {
+    if (!m_readingTowardsLast || !m_rows) {
+        return;
+    }
+    if (!m_rows->atEnd()) {
+        m_rows->fetchRows(LastStepRows);
+        QTimer::singleShot(0, this, &TSrchResultForm::readTowardsLast);
+        return;
+    }
+    m_readingTowardsLast = false;
+    moveTo(m_rows->rowCount() - 1);
+    emit reachedLast();
+}
+
+void TSrchResultForm::updateNavigator() {
+    const int row = currentRow();
+    const bool any = m_rows && m_rows->rowCount() > 0;
+    const bool atLast = !m_rows || (m_rows->atEnd() && row >= m_rows->rowCount() - 1);
+    m_first->setEnabled(any && row > 0);
+    m_prior->setEnabled(any && row > 0);
+    m_next->setEnabled(any && !atLast);
+    m_last->setEnabled(any && !atLast);
+    m_show->setEnabled(any);
+}
+
+void TSrchResultForm::showCurrentChart() {
+    m_messagePanel->clear();
+    const int row = currentRow();
+    if (row < 0) {
+        return;
+    }
+    const QString path = m_rows->rowAt(row).filePath;
+    if (!QFileInfo(path).isFile()) {
+        m_messagePanel->setText(indexmessages::FileNotFound);
+        return;
+    }
+    m_opener.open(QUrl::fromLocalFile(path));
+}
