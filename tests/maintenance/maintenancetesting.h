@@ -109,6 +109,13 @@ inline void clickMenuEntry(QMenuBar* bar, QAction* entry) {
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
 }
 
+/// Types \p text into \p widget key by key; unlike QTest::keyClicks, any character.
+inline void typeText(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
 /// The text that pdftotext reads from \p pdf.
 inline QString pdfText(const QString& pdf) {
     QProcess process;

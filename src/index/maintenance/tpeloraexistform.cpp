@@ -152,7 +152,7 @@ void TPeloraExistForm::runSlice() {
         return;
     }
     QStringList missing;
-    const auto state = m_check->step(std::chrono::milliseconds(SliceMs), &missing);
+    const auto state = m_check->step(m_slice, &missing);
     m_resultMemo->appendLines(missing);
     m_status->showProgress(m_check->examined(), m_rowsToCheck);
     if (state == ExistenceCheck::State::Failed) {

@@ -9,6 +9,7 @@
 #include "index/maintenance/resultlist.h"
 
 #include <QDialog>
+#include <chrono>
 #include <memory>
 
 class ChartIndex;
@@ -47,7 +48,8 @@ public:
     void setPrinterSetup(resultlist::PrinterSetup setup) { m_printerSetup = std::move(setup); }
 
     /// Length of one slice of a run, between two turns of the event loop.
-    static constexpr int SliceMs = 15;
+    void setSliceLength(std::chrono::milliseconds length) { m_slice = length; }
+    static constexpr std::chrono::milliseconds DefaultSlice{15};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -61,6 +63,7 @@ private:
     ChartIndex& m_index;
     UserPrompts& m_prompts;
     resultlist::PrinterSetup m_printerSetup;
+    std::chrono::milliseconds m_slice = DefaultSlice;
     QLineEdit* m_fromEdit;
     QLineEdit* m_toEdit;
     QPushButton* m_runButton;

@@ -1,0 +1,432 @@
+#include "index/maintenance/tdbregchkform.h"
+
+#include "index/chartindex.h"
+#include "index/maintenance/maintenancetexts.h"
+#include "index/maintenance/registrationwalk.h"
+#include "index/maintenance/statuspanels.h"
+#include "platform/userprompts.h"
+#include "settings/foldertree.h"
+#include "settings/integertext.h"
+#include "settings/tpathstring.h"
+#include "settings/tregistory.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using maintenance::RegistrationWalk;
+namespace texts = maintenance::texts;
+using Panel = StatusPanels::Panel;
+
+namespace {
+
+/// A keyword never carries a control character (a pasted line break would end up in the row).
+QString blankControls(QString text) {
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control) {
+            c = u' ';
+        }
+    }
+    return text;
+}
+
+QPushButton* smallButton(const QString& text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setAutoDefault(false);
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(text) + 24);
+    return button;
+}
+
+} // namespace
+
+TDBRegChkForm::TDBRegChkForm(ChartIndex& index, TRegistory& settings, UserPrompts& prompts,
+                             QWidget* parent)
+    : QDialog(parent), m_index(index), m_settings(settings), m_prompts(prompts),
+      m_slices(new QTimer(this)) {
+    setObjectName(QStringLiteral("DBRegChkForm"));
+    setWindowTitle(QStringLiteral("カルテ登録確認"));
+    setModal(true);
+    resize(820, 640);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* split = new QSplitter(Qt::Vertical, this);
+    auto* upper = new QSplitter(Qt::Horizontal, split);
+    m_tree = new FolderTree(upper);
+    m_tree->setObjectName(QStringLiteral("FolderTree"));
+    auto* right = new QWidget(upper);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->addWidget(buildFileArea());
+    rightLayout->addWidget(buildKeywordArea());
+    auto* buttons = new QHBoxLayout;
+    m_registerButton = new QPushButton(QStringLiteral("登録"), right);
+    m_registerButton->setObjectName(QStringLiteral("RegisterButton"));
+    m_nextButton = new QPushButton(QStringLiteral("次へ"), right);
+    m_nextButton->setObjectName(QStringLiteral("NextButton"));
+    buttons->addStretch(1);
+    for (QPushButton* button : {m_registerButton, m_nextButton}) {
+        button->setAutoDefault(false);
+        button->setEnabled(false);
+        buttons->addWidget(button);
+    }
+    rightLayout->addLayout(buttons);
+    rightLayout->addStretch(1);
+    upper->addWidget(m_tree);
+    upper->addWidget(right);
+    upper->setStretchFactor(0, 1);
+    upper->setStretchFactor(1, 1);
+
+    auto* lower = new QWidget(split);
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    m_log = new ResultList(lower);
+    m_log->setObjectName(QStringLiteral("LogMemo"));
+    lowerLayout->addWidget(m_log, 1);
+    auto* walkBar = new QHBoxLayout;
+    walkBar->setContentsMargins(6, 2, 6, 2);
+    m_exploreButton = new QPushButton(QStringLiteral("探索"), lower);
+    m_exploreButton->setObjectName(QStringLiteral("ExploreButton"));
+    m_interruptButton = new QPushButton(QStringLiteral("中断"), lower);
+    m_interruptButton->setObjectName(QStringLiteral("InterruptButton"));
+    for (QPushButton* button : {m_exploreButton, m_interruptButton}) {
+        button->setAutoDefault(false);
+        walkBar->addWidget(button);
+    }
+    m_interruptButton->setEnabled(false);
+    walkBar->addStretch(1);
+    lowerLayout->addLayout(walkBar);
+    split->addWidget(upper);
+    split->addWidget(lower);
+    layout->addWidget(split, 1);
+
+    m_status = new StatusPanels(this);
+    layout->addWidget(m_status);
+    buildMenus();
+
+    m_slices->setInterval(0);
+    connect(m_slices, &QTimer::timeout, this, &TDBRegChkForm::walkSlice);
+    connect(m_tree, &FolderTree::folderChosen, this,
+            [this](const QString& path) { m_chosenFolder = path; });
+    // A click on the folder that is selected already chooses it too: after the window is
+    // reopened, a folder that still looks selected must be clicked again.
+    connect(m_tree, &QTreeView::clicked, this, [this] { m_chosenFolder = m_tree->selectedPath(); });
+    connect(m_exploreButton, &QPushButton::clicked, this, &TDBRegChkForm::explore);
+    connect(m_interruptButton, &QPushButton::clicked, this, [this] { m_stopRequested = true; });
+    connect(m_nextButton, &QPushButton::clicked, this, &TDBRegChkForm::nextCandidate);
+    connect(m_registerButton, &QPushButton::clicked, this, &TDBRegChkForm::registerCurrentFile);
+}
+
+TDBRegChkForm::~TDBRegChkForm() = default;
+
+void TDBRegChkForm::buildMenus() {
+    auto* menuBar = new QMenuBar(this);
+    QMenu* file = menuBar->addMenu(QStringLiteral("ファイル"));
+    m_saveLog = file->addAction(QStringLiteral("ログ　保存"));
+    m_saveLog->setObjectName(QStringLiteral("SaveLog"));
+    m_printLog = file->addAction(QStringLiteral("ログ　印刷"));
+    m_printLog->setObjectName(QStringLiteral("PrintLog"));
+    file->addSeparator();
+    m_close = file->addAction(QStringLiteral("閉じる"));
+    m_close->setObjectName(QStringLiteral("Close"));
+    QMenu* edit = menuBar->addMenu(QStringLiteral("編集"));
+    m_pasteKeyword = edit->addAction(QStringLiteral("キーワード　貼り付け"));
+    m_pasteKeyword->setObjectName(QStringLiteral("PasteKeyword"));
+    edit->addSeparator();
+    m_clearLog = edit->addAction(QStringLiteral("ログ　クリア"));
+    m_clearLog->setObjectName(QStringLiteral("ClearLog"));
+    m_copyLog = edit->addAction(QStringLiteral("ログ　コピー"));
+    m_copyLog->setObjectName(QStringLiteral("CopyLog"));
+    m_selectLog = edit->addAction(QStringLiteral("ログ　全て選択"));
+    m_selectLog->setObjectName(QStringLiteral("SelectLog"));
+    QMenu* options = menuBar->addMenu(QStringLiteral("設定"));
+    m_registerOption = options->addAction(QStringLiteral("カルテ情報をデータベースへ登録する。"));
+    m_registerOption->setObjectName(QStringLiteral("RegisterOption"));
+    m_registerOption->setCheckable(true);
+    m_registerOption->setChecked(true);
+    static_cast<QVBoxLayout*>(layout())->setMenuBar(menuBar);
+
+    connect(m_saveLog, &QAction::triggered, this,
+            [this] { resultlist::saveAsRtf(this, m_prompts, m_log->lines()); });
+    connect(m_printLog, &QAction::triggered, this, [this] {
+        resultlist::print(this, m_prompts, m_printerSetup, texts::RegistrationJob, m_log->lines());
+    });
+    connect(m_close, &QAction::triggered, this, &TDBRegChkForm::reject);
+    connect(m_pasteKeyword, &QAction::triggered, this, &TDBRegChkForm::pasteKeyword);
+    connect(m_clearLog, &QAction::triggered, m_log, &ResultList::clearLines);
+    connect(m_copyLog, &QAction::triggered, m_log, &QPlainTextEdit::copy);
+    connect(m_selectLog, &QAction::triggered, m_log, &QPlainTextEdit::selectAll);
+}
+
+QWidget* TDBRegChkForm::buildFileArea() {
+    auto* box = new QGroupBox(QStringLiteral(" 探索ファイル名 "));
+    auto* grid = new QGridLayout(box);
+    m_fileDisplay = new QLabel(box);
+    m_fileDisplay->setObjectName(QStringLiteral("FileDisplay"));
+    m_fileDisplay->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_fileDisplay->setMinimumWidth(200);
+    grid->addWidget(m_fileDisplay, 0, 0, 1, 4);
+    m_idEdit = new QLineEdit(box);
+    m_idEdit->setObjectName(QStringLiteral("IdEdit"));
+    m_volNoEdit = new QLineEdit(QStringLiteral("0"), box);
+    m_volNoEdit->setObjectName(QStringLiteral("VolNoEdit"));
+    m_idEdit->setMaxLength(12);
+    m_volNoEdit->setMaxLength(6);
+    grid->addWidget(new QLabel(QStringLiteral("患者番号"), box), 1, 0);
+    grid->addWidget(m_idEdit, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("連番"), box), 1, 2);
+    grid->addWidget(m_volNoEdit, 1, 3);
+    return box;
+}
+
+QWidget* TDBRegChkForm::buildKeywordArea() {
+    auto* area = new QGroupBox;
+    auto* grid = new QGridLayout(area);
+    grid->addWidget(new QLabel(QStringLiteral("クリア"), area), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("キーワード"), area), 0, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("追加"), area), 0, 3);
+    for (int row = 0; row < KeyRows; ++row) {
+        const auto n = size_t(row);
+        m_clearButtons[n] = smallButton(QStringLiteral("×"), area);
+        m_clearButtons[n]->setObjectName(QStringLiteral("Clr%1Btn").arg(row + 1));
+        m_keyLabels[n] = new QLabel(area);
+        m_keyLabels[n]->setObjectName(QStringLiteral("KeyLabel%1").arg(row + 1));
+        m_keyBoxes[n] = new QComboBox(area);
+        m_keyBoxes[n]->setObjectName(QStringLiteral("KeyBox%1").arg(row + 1));
+        m_keyBoxes[n]->setEditable(true);
+        // The lists grow only through the add buttons, not by Enter in the box.
+        m_keyBoxes[n]->setInsertPolicy(QComboBox::NoInsert);
+        m_keyBoxes[n]->setMinimumWidth(180);
+        m_addButtons[n] = smallButton(QStringLiteral("＋"), area);
+        m_addButtons[n]->setObjectName(QStringLiteral("Add%1Btn").arg(row + 1));
+        grid->addWidget(m_clearButtons[n], row + 1, 0);
+        grid->addWidget(m_keyLabels[n], row + 1, 1);
+        grid->addWidget(m_keyBoxes[n], row + 1, 2);
+        grid->addWidget(m_addButtons[n], row + 1, 3);
+        QComboBox* box = m_keyBoxes[n];
+        connect(m_clearButtons[n], &QPushButton::clicked, box, &QComboBox::clearEditText);
+        connect(m_addButtons[n], &QPushButton::clicked, box, [box] {
+            const QString text = box->currentText();
+            box->addItem(text);
+            box->setEditText(text); // adding the first item would otherwise select it
+        });
+    }
+    m_clearAll = new QPushButton(QStringLiteral("全てクリア"), area);
+    m_clearAll->setObjectName(QStringLiteral("ClearAllButton"));
+    m_clearAll->setAutoDefault(false);
+    grid->addWidget(m_clearAll, KeyRows + 1, 1, 1, 2, Qt::AlignLeft);
+    connect(m_clearAll, &QPushButton::clicked, this, [this] {
+        for (QComboBox* box : m_keyBoxes) {
+            box->clearEditText();
+        }
+    });
+    return area;
+}
+
+void TDBRegChkForm::prepareToShow() {
+    m_registerOption->setChecked(m_settings.DBRegist);
+    const std::array<QString, KeyRows> captions{m_settings.KeyLabel1, m_settings.KeyLabel2,
+                                                m_settings.KeyLabel3, m_settings.KeyLabel4};
+    for (size_t n = 0; n < captions.size(); ++n) {
+        m_keyLabels[n]->setText(captions[n]);
+    }
+    m_idEdit->clear();
+    m_chosenFolder.clear();
+    showCurrentFile(QString());
+    m_stopRequested = false;
+    m_registerButton->setEnabled(false);
+    m_nextButton->setEnabled(false);
+    m_log->clearLines();
+    m_candidates.clear();
+    m_status->clearBoth();
+}
+
+void TDBRegChkForm::storeOption() {
+    m_settings.DBRegist = m_registerOption->isChecked();
+}
+
+void TDBRegChkForm::execute() {
+    prepareToShow();
+    m_prompts.exec(*this);
+    storeOption();
+}
+
+void TDBRegChkForm::showCurrentFile(const QString& path) {
+    m_currentFile = path;
+    m_fileDisplay->setText(path);
+}
+
+void TDBRegChkForm::explore() {
+    if (isWalking()) {
+        return;
+    }
+    m_status->clearBoth();
+    m_log->clearLines();
+    m_candidates.clear();
+    // The candidates of the last walk are gone: nothing may be registered until this one ends.
+    m_registerButton->setEnabled(false);
+    m_nextButton->setEnabled(false);
+    m_exploreButton->setEnabled(false);
+    // The chosen folder must be the archive base folder or lie below it as a path: "/arch2"
+    // is not inside "/arch".
+    if (!maintenance::isInsideFolder(m_chosenFolder, m_settings.Target) ||
+        !QFileInfo(m_chosenFolder).isDir()) {
+        m_status->setText(Panel::Message, texts::FolderRefused);
+        m_interruptButton->setEnabled(false);
+        m_exploreButton->setEnabled(true);
+        return;
+    }
+    m_registerThisWalk = m_registerOption->isChecked();
+    m_stopRequested = false;
+    m_interruptButton->setEnabled(true);
+    m_walk = std::make_unique<RegistrationWalk>(m_index, QDir::cleanPath(m_chosenFolder));
+    m_status->showProgress(0, 0);
+    m_slices->start();
+}
+
+void TDBRegChkForm::walkSlice() {
+    if (!m_walk) {
+        m_slices->stop();
+        return;
+    }
+    if (m_stopRequested) {
+        finishWalk();
+        return;
+    }
+    std::vector<RegistrationWalk::Unregistered> found;
+    const auto state = m_walk->step(m_slice, &found);
+    QStringList lines;
+    for (const auto& file : found) {
+        lines << file.path;
+        // A name that is not valid in the file system's encoding has no path that reaches
+        // the file again: it is logged, never registered.
+        if (m_registerThisWalk && file.reachable) {
+            m_candidates << file.path;
+        }
+    }
+    m_log->appendLines(lines);
+    if (!m_walk->currentFile().isEmpty()) {
+        showCurrentFile(m_walk->currentFile());
+    }
+    switch (state) {
+    case RegistrationWalk::State::Reading:
+    case RegistrationWalk::State::Walking:
+        return;
+    case RegistrationWalk::State::Done:
+        finishWalk();
+        return;
+    case RegistrationWalk::State::FolderFailed:
+        finishWalk();
+        m_status->setText(Panel::Message, texts::WalkError);
+        return;
+    case RegistrationWalk::State::IndexFailed:
+        finishWalk();
+        m_status->setText(Panel::Message, texts::DatabaseFault);
+        return;
+    }
+}
+
+void TDBRegChkForm::finishWalk() {
+    m_slices->stop();
+    m_walk.reset();
+    m_status->hideProgress();
+    if (m_candidates.isEmpty()) {
+        m_registerButton->setEnabled(false);
+        m_nextButton->setEnabled(false);
+    } else {
+        m_currentIndex = 0;
+        showCurrentFile(m_candidates.first());
+        m_registerButton->setEnabled(true);
+        m_nextButton->setEnabled(m_candidates.size() >= 2);
+    }
+    m_exploreButton->setEnabled(true);
+    m_interruptButton->setEnabled(false);
+    m_status->setText(Panel::Count, QString::number(m_candidates.size()));
+}
+
+void TDBRegChkForm::nextCandidate() {
+    if (m_currentIndex + 1 >= m_candidates.size()) {
+        m_nextButton->setEnabled(false);
+        return;
+    }
+    ++m_currentIndex;
+    showCurrentFile(m_candidates.at(m_currentIndex));
+    m_registerButton->setEnabled(true);
+    m_nextButton->setEnabled(m_currentIndex < m_candidates.size() - 1);
+}
+
+void TDBRegChkForm::registerCurrentFile() {
+    m_status->setText(Panel::Message, QString());
+    const auto pidno = parseSignedInteger(m_idEdit->text());
+    if (!pidno || *pidno <= 0 || *pidno >= 100000000) {
+        m_status->setText(Panel::Message, texts::PatientNumberError);
+        return;
+    }
+    const auto subNo = parseSignedInteger(m_volNoEdit->text());
+    if (!subNo || *subNo < 0 || *subNo >= 1000) {
+        m_status->setText(Panel::Message, texts::SerialNumberError);
+        return;
+    }
+    TPathString path;
+    path.setLayout(m_settings);
+    path.SetNumber(*pidno);
+    // The file must lie inside the patient folder as a path; containing its text somewhere
+    // (as "/x/arch/00/00/00/12/..." contains "/arch/00/00/00/12") is not enough.
+    if (m_currentFile.isEmpty() || !maintenance::isInsideFolder(m_currentFile, path.Folder()) ||
+        QDir::cleanPath(m_currentFile) == QDir::cleanPath(path.Folder())) {
+        m_status->setText(Panel::Message, texts::PathError);
+        return;
+    }
+    chartindex::Keywords keys;
+    for (size_t n = 0; n < keys.size(); ++n) {
+        keys[n] = blankControls(m_keyBoxes[n]->currentText());
+    }
+    if (!m_index.insertChart({*pidno, *subNo, m_currentFile, keys})) {
+        m_status->setText(Panel::Message, texts::DatabaseFault);
+        return;
+    }
+    m_status->setText(Panel::Message, texts::Registered);
+    m_registerButton->setEnabled(false);
+    for (QComboBox* box : m_keyBoxes) {
+        box->clearEditText();
+    }
+}
+
+void TDBRegChkForm::pasteKeyword() {
+    QWidget* focus = QApplication::focusWidget();
+    for (QComboBox* box : m_keyBoxes) {
+        if (focus && (focus == box || box->isAncestorOf(focus))) {
+            box->setEditText(blankControls(QApplication::clipboard()->text()));
+            return;
+        }
+    }
+}
+
+void TDBRegChkForm::closeEvent(QCloseEvent* event) {
+    m_stopRequested = true;
+    if (isWalking()) {
+        finishWalk(); // the walk stops with the window, keeping what it found
+    }
+    QDialog::closeEvent(event);
+}
+
+void TDBRegChkForm::reject() {
+    m_stopRequested = true;
+    if (isWalking()) {
+        finishWalk();
+    }
+    QDialog::reject();
+}
