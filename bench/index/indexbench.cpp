@@ -4,12 +4,7 @@
 // the program folder DIR (its PeloraFileDB.conf naming an empty index), or else on a private
 // server the bench starts for itself.
 
-#include "index/chartindex.h"
-#include "index/chartindexschema.h"
-
-#ifdef PELORA_PRIVATE_SERVER
-#include "privateserver.h"
-#endif
+#include "benchindex.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,70 +18,8 @@
 
 namespace {
 
-QTextStream out(stdout);
-
-/// Rows like a clinic's: about five charts per patient, a body part in kanji, a doctor's code,
-/// a free note, and mostly no fourth key. Row n is always the same row, so the look-ups can
-/// ask for paths that were filed.
-class RowMaker {
-public:
-    explicit RowMaker(int patients) : m_patients(patients) {}
-
-    ChartIndex::StoredRow make(qint64 n) const {
-        QRandomGenerator random(quint32(n) * 2654435761u + 20240305u);
-        static const QStringList parts{"胸部",     "腹部",   "頭部",   "頸部",
-                                       "腰椎",     "膝関節", "肩関節", "心電図",
-                                       "血液検査", "紹介状", "同意書", "問診票"};
-        ChartIndex::StoredRow row;
-        row.pidno = 1 + int(random.bounded(m_patients));
-        row.subNo = int(n % 1000);
-        row.createdAt = QDateTime(QDate(2015, 1, 1), QTime(8, 0)).addSecs(n * 300);
-        row.filePath = QStringLiteral("/archive/%1/HP77_%2_%3.pdf")
-                           .arg(row.pidno % 100, 2, 10, QChar('0'))
-                           .arg(row.pidno)
-                           .arg(n);
-        row.keys[0] = parts.at(random.bounded(parts.size()));
-        row.keys[1] = QStringLiteral("Dr%1").arg(random.bounded(400));
-        QString note;
-        for (int c = 0; c < 12; ++c) {
-            note += QChar('a' + int(random.bounded(26)));
-        }
-        row.keys[2] = note;
-        if (random.bounded(10) == 0) {
-            row.keys[3] = QStringLiteral("要再検");
-        }
-        return row;
-    }
-
-private:
-    int m_patients;
-};
-
-bool fill(ChartIndex& index, qint64 rows, int patients) {
-    RowMaker maker(patients);
-    QElapsedTimer timer;
-    timer.start();
-    IndexTransaction transaction(index);
-    if (!transaction.active()) {
-        return false;
-    }
-    std::vector<ChartIndex::StoredRow> batch;
-    for (qint64 n = 0; n < rows; ++n) {
-        batch.push_back(maker.make(n));
-        if (batch.size() == 1000 || n + 1 == rows) {
-            if (!index.appendRows(batch)) {
-                return false;
-            }
-            batch.clear();
-        }
-    }
-    if (!transaction.commit()) {
-        return false;
-    }
-    out << "  filled " << rows << " rows in " << timer.elapsed() / 1000.0 << " s\n";
-    out.flush();
-    return true;
-}
+using benchindex::out;
+using benchindex::RowMaker;
 
 /// Milliseconds for the first \p rows of \p cursor; the count found goes to \p found.
 double firstRows(IndexCursor cursor, int rows, int* found) {
@@ -160,84 +93,9 @@ void measure(ChartIndex& index, qint64 rows, int patients) {
     out.flush();
 }
 
-bool runOn(const QString& name, const QString& folder, qint64 rows, int patients,
-           const std::function<void()>& afterFill = {}) {
-    out << name << ":\n";
-    out.flush();
-    ChartIndex index;
-    if (!index.open(folder)) {
-        out << "  cannot open: " << index.lastError() << '\n';
-        return false;
-    }
-    if (!fill(index, rows, patients)) {
-        out << "  filling failed: " << index.lastError() << '\n';
-        return false;
-    }
-    if (afterFill) {
-        afterFill();
-    }
-    measure(index, rows, patients);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    qint64 rows = 1000000;
-    QString serverFolder;
-    const QStringList arguments = app.arguments();
-    for (qsizetype n = 1; n + 1 < arguments.size(); n += 2) {
-        if (arguments.at(n) == u"--rows") {
-            rows = arguments.at(n + 1).toLongLong();
-        } else if (arguments.at(n) == u"--server-folder") {
-            serverFolder = arguments.at(n + 1);
-        }
-    }
-    const int patients = int(std::max<qint64>(1, rows / 5));
-    bool ok = true;
-
-    QTemporaryDir sqliteFolder;
-    QString error;
-    if (!chartindex::createEmptyIndex(sqliteFolder.filePath(chartindex::fileName), &error)) {
-        out << "cannot create the SQLite index: " << error << '\n';
-        return 1;
-    }
-    ok = runOn(QStringLiteral("SQLite"), sqliteFolder.path(), rows, patients) && ok;
-
-#ifdef PELORA_PRIVATE_SERVER
-    std::unique_ptr<PrivateServer> server;
-    QTemporaryDir privateFolder;
-    std::function<void()> analyse;
-    if (serverFolder.isEmpty()) {
-        server = PrivateServer::start(&error);
-        if (!server) {
-            out << "PostgreSQL: no server: " << error << '\n';
-            return 1;
-        }
-        const QString database = server->createDatabase(&error);
-        QFile conf(privateFolder.filePath(chartindex::confFileName));
-        conf.open(QIODevice::WriteOnly);
-        conf.write(PrivateServer::confText(server->address(database)));
-        conf.close();
-        if (chartindex::createIndex(*chartindex::locateIndex(privateFolder.path(), &error),
-                                    &error) != chartindex::CreateResult::Created) {
-            out << "PostgreSQL: cannot create the index: " << error << '\n';
-            return 1;
-        }
-        serverFolder = privateFolder.path();
-        // What the server's autovacuum does shortly after a bulk load.
-        analyse = [&server, database] {
-            server->exec(database, QStringLiteral("VACUUM ANALYZE PeloraFileDB"));
-        };
-    }
-#else
-    std::function<void()> analyse;
-#endif
-    if (serverFolder.isEmpty()) {
-        out << "PostgreSQL: skipped, no --server-folder given\n";
-        return ok ? 0 : 1;
-    }
-    ok = runOn(QStringLiteral("PostgreSQL"), serverFolder, rows, patients, analyse) && ok;
-    return ok ? 0 : 1;
+    return benchindex::runBackends(measure);
 }

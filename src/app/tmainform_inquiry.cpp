@@ -3,16 +3,14 @@
 #include "app/tmainform.h"
 
 #include "index/chartindex.h"
-#include "index/windows/indexmessages.h"
 #include "index/windows/indexrowmodel.h"
+#include "index/windows/keywordsearch.h"
 #include "index/windows/tdbsearchform.h"
 #include "index/windows/tpdfviewerform.h"
 #include "index/windows/tsrchresultform.h"
 #include "index/windows/tview.h"
 #include "platform/userprompts.h"
 #include "settings/tregistory.h"
-
-#include <algorithm>
 
 struct TMainForm::InquiryWindows {
     TDBSearchForm* search = nullptr;
@@ -44,28 +42,12 @@ void TMainForm::keywordSearch() {
     if (m_services.prompts->exec(dialog) != QDialog::Accepted) {
         return;
     }
-    const chartindex::Keywords typed = dialog.texts();
-    if (std::all_of(typed.begin(), typed.end(),
-                    [](const QString& text) { return text.isEmpty(); })) {
-        setStatusText(StatusPanel::Message, indexmessages::NoSearchKey);
+    KeywordSearchOutcome found = runKeywordSearch(*m_index, dialog.texts());
+    if (!found.rows) {
+        setStatusText(StatusPanel::Message, found.message);
         return;
     }
-    auto rows = std::make_unique<IndexRowModel>(m_index->searchKeywords(typed));
-    // The first rows come at once; only a result longer than that is counted by the index.
-    rows->fetchRows(IndexRowModel::FetchRows);
-    std::optional<qint64> count;
-    if (rows->error().isEmpty()) {
-        count = rows->atEnd() ? std::optional<qint64>(rows->rowCount()) : rows->count();
-    }
-    if (!count) {
-        setStatusText(StatusPanel::Message, indexmessages::SearchFailed);
-        return;
-    }
-    if (*count == 0) {
-        setStatusText(StatusPanel::Message, indexmessages::NoMatch);
-        return;
-    }
-    m_inquiry->results->setRows(std::move(rows), *count);
+    m_inquiry->results->setRows(std::move(found.rows), found.recordCount);
     m_services.prompts->exec(*m_inquiry->results);
     m_inquiry->results->releaseRows();
 }
