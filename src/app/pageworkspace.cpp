@@ -16,6 +16,7 @@ PageWorkspace::PageWorkspace(TPageListView* view, const TRegistory& settings, QO
     connect(m_view, &TPageListView::released, this, &PageWorkspace::setSelectedIndex);
     connect(m_view, &QListWidget::currentRowChanged, this, &PageWorkspace::selectedIndexChanged);
     connect(m_view, &TPageListView::rightReleased, this, &PageWorkspace::editRequested);
+    connect(m_view, &TPageListView::openRequested, this, &PageWorkspace::editRequested);
     resetThumbnails();
 }
 
@@ -157,6 +158,16 @@ void PageWorkspace::remakeThumbnail(int index) {
         m_pages.setImageIndex(page, static_cast<int>(m_thumbnails.size()) - 1);
     }
     refreshItem(index);
+}
+
+void PageWorkspace::setPageTexts(int page, const QString& shiori,
+                                 const std::optional<QStringList>& note) {
+    if (page < 0 || page >= m_pages.count()) {
+        return;
+    }
+    m_pages.setShiori(page, shiori);
+    m_pages.setNote(page, note && !note->isEmpty() ? note : std::nullopt);
+    refreshItem(page);
 }
 
 bool PageWorkspace::deleteSelected() {

@@ -39,6 +39,9 @@ public:
     bool rebuildThumbnails();
     /// Makes the thumbnail of \p page again (after its image file was rewritten).
     void remakeThumbnail(int page);
+    /// What the page editor hands back for \p page: its bookmark, also shown as the caption of
+    /// its item, and its note (none: no note).
+    void setPageTexts(int page, const QString& shiori, const std::optional<QStringList>& note);
     /// Deletes the page at the selected index; the index then designates the page after it,
     /// or none when the last page went.
     bool deleteSelected();
@@ -57,7 +60,7 @@ signals:
     /// The selected index changed (a click, a key, a deletion, a new page list).
     void selectedIndexChanged();
     void thumbnailProgress(int done, int total);
-    /// The operator asked to edit a page (right click on it).
+    /// The operator asked to edit a page (right click on it, Enter, or a double click).
     void editRequested(int page);
 
 private:

@@ -3,6 +3,7 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -124,6 +125,20 @@ void TPageListView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     QListWidget::mouseDoubleClickEvent(event);
+    const int row = rowAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && row >= 0) {
+        emit openRequested(row);
+    }
+}
+
+void TPageListView::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && state() != QAbstractItemView::EditingState && currentRow() >= 0) {
+        event->accept();
+        emit openRequested(currentRow());
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void TPageListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

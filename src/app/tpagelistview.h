@@ -27,6 +27,9 @@ signals:
     void rightReleased(int row);
     /// The operator finished editing the caption of \p row.
     void captionEdited(int row, const QString& text);
+    /// Enter on the current item or a double click on an item: the keyboard's and the left
+    /// button's way to what the right button does.
+    void openRequested(int row);
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
@@ -37,6 +40,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void commitData(QWidget* editor) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,

@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QLabel>
-#include <QMainWindow>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -115,23 +114,41 @@ TImageShow::TImageShow(UserPrompts& prompts, QWidget* parent)
     setObjectName(QStringLiteral("TImageShow"));
     setWindowTitle(QStringLiteral("ページ編集"));
     resize(710, 652);
-    m_frame = new QMainWindow(this, Qt::Widget);
-    m_frame->setObjectName(QStringLiteral("EditorFrame"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_frame);
+    layout->setSpacing(0);
+    m_menuBar = new QMenuBar(this);
+    layout->setMenuBar(m_menuBar);
+    // The control bar: the tool bars in two rows along the top.
+    auto* controlBar = new QWidget;
+    controlBar->setObjectName(QStringLiteral("ControlBar1"));
+    auto* rows = new QVBoxLayout(controlBar);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
+    for (QHBoxLayout*& row : m_toolBarRows) {
+        row = new QHBoxLayout;
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(2);
+        rows->addLayout(row);
+    }
+    layout->addWidget(controlBar);
     buildCentre();
     buildToolBars();
+    for (QHBoxLayout* row : m_toolBarRows) {
+        row->addStretch(1);
+    }
     buildMenus();
+    m_statusBar = new QStatusBar;
+    layout->addWidget(m_statusBar);
     m_zoomPanel = new QLabel;
     m_zoomPanel->setObjectName(QStringLiteral("StatusPanel1"));
     m_zoomPanel->setFixedWidth(50);
     m_messagePanel = new QLabel;
     m_messagePanel->setObjectName(QStringLiteral("StatusPanel2"));
     m_messagePanel->setMinimumWidth(50);
-    m_frame->statusBar()->addWidget(m_zoomPanel);
-    m_frame->statusBar()->addWidget(m_messagePanel, 1);
-    m_frame->statusBar()->setSizeGripEnabled(false);
+    m_statusBar->addWidget(m_zoomPanel);
+    m_statusBar->addWidget(m_messagePanel, 1);
+    m_statusBar->setSizeGripEnabled(false);
     m_zoomPanel->setText(editorgeometry::zoomText(m_zoomIndex));
 }
 
@@ -166,7 +183,7 @@ void TImageShow::buildCentre() {
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
     splitter->setSizes({400, 103});
-    m_frame->setCentralWidget(splitter);
+    static_cast<QVBoxLayout*>(layout())->addWidget(splitter, 1);
 
     connect(m_view, &PageView::pressed, this, &TImageShow::onPressed);
     connect(m_view, &PageView::moved, this, &TImageShow::onMoved);
@@ -185,11 +202,13 @@ QAction* TImageShow::addAction(QToolBar* bar, const QString& name, const QString
 void TImageShow::buildToolBars() {
     using editoricons::Icon;
     using editoricons::icon;
-    const auto bar = [this](const QString& name, const QString& title) {
-        auto* toolBar = new QToolBar(title, m_frame);
+    int placed = 0;
+    const auto bar = [this, &placed](const QString& name, const QString& title) {
+        auto* toolBar = new QToolBar(title);
         toolBar->setObjectName(name);
         toolBar->setIconSize(QSize(24, 24));
-        m_frame->addToolBar(Qt::TopToolBarArea, toolBar);
+        toolBar->setMovable(false);
+        m_toolBarRows[placed++ < 4 ? 0 : 1]->addWidget(toolBar);
         return toolBar;
     };
 
@@ -287,7 +306,7 @@ void TImageShow::buildToolBars() {
 }
 
 void TImageShow::buildMenus() {
-    QMenuBar* bar = m_frame->menuBar();
+    QMenuBar* bar = m_menuBar;
     QMenu* file = bar->addMenu(QStringLiteral("ファイル"));
     file->setObjectName(QStringLiteral("FileMenu"));
     QAction* save = file->addAction(QStringLiteral("保存"), this, &TImageShow::savePage);
@@ -337,7 +356,7 @@ void TImageShow::buildMenus() {
         {"ViewRotate", "回転", "RotateBar"},
     };
     for (const auto& entryOf : views) {
-        QToolBar* toolBar = m_frame->findChild<QToolBar*>(QString::fromLatin1(entryOf.bar));
+        QToolBar* toolBar = findChild<QToolBar*>(QString::fromLatin1(entryOf.bar));
         QAction* action = view->addAction(QString::fromUtf8(entryOf.text));
         action->setObjectName(QString::fromLatin1(entryOf.name));
         action->setCheckable(true);

@@ -10,13 +10,16 @@
 #include <QDialog>
 #include <QImage>
 #include <QStringList>
+#include <array>
 #include <optional>
 
 class PageView;
 class QAction;
 class QComboBox;
 class QLabel;
-class QMainWindow;
+class QHBoxLayout;
+class QMenuBar;
+class QStatusBar;
 class QMenu;
 class QPlainTextEdit;
 class QScrollArea;
@@ -112,7 +115,9 @@ private:
     QImage::Format m_pageFormat = QImage::Format_RGB888;
     QList<QRgb> m_pageColours;
 
-    QMainWindow* m_frame = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    std::array<QHBoxLayout*, 2> m_toolBarRows{};
     PageView* m_view = nullptr;
     QScrollArea* m_scrollBox = nullptr;
     QPlainTextEdit* m_noteMemo = nullptr;

@@ -1,0 +1,586 @@
+// The editor window driven as the operator drives it: clicks on its tool buttons and menus,
+// drags on the page, typing in its boxes. Modal windows go through FakePrompts.
+
+#include "editor/editorgeometry.h"
+#include "editor/editoricons.h"
+#include "editor/pageview.h"
+#include "editor/timageshow.h"
+#include "imaging/timageio.h"
+#include "support/fakeprompts.h"
+
+#include <QClipboard>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFontDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QImage loaded(const QString& path) {
+    TImageIO io;
+    io.LoadImageFile(path);
+    return io.IoFailed() ? QImage() : io.bitmap().convertToFormat(QImage::Format_RGB32);
+}
+
+/// A white page with a red block in its top-left corner.
+QImage plainPage(int width = 300, int height = 200) {
+    QImage image(width, height, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 10; ++x) {
+            image.setPixelColor(x, y, QColor(255, 0, 0));
+        }
+    }
+    return image;
+}
+
+bool writePage(const QImage& image, const QString& path) {
+    QImage copy = image;
+    TImageIO io;
+    io.BindBitmap(&copy);
+    io.SaveImageFile(path);
+    return !io.IoFailed();
+}
+
+QWidget* button(TImageShow& editor, const char* action) {
+    auto* widget = editor.findChild<QWidget*>(QString::fromLatin1(action) + "Button");
+    if (!widget) {
+        qFatal("no button for %s", action);
+    }
+    return widget;
+}
+
+void click(TImageShow& editor, const char* action) {
+    QTest::mouseClick(button(editor, action), Qt::LeftButton);
+}
+
+/// Opens the menu \p menuName from the menu bar with a click and clicks its entry \p action.
+void clickMenu(TImageShow& editor, const char* menuName, const char* action) {
+    auto* menu = editor.findChild<QMenu*>(QString::fromLatin1(menuName));
+    auto* bar = editor.findChild<QMenuBar*>();
+    QVERIFY(menu && bar);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+    QTRY_VERIFY(menu->isVisible());
+    QAction* entry = menu->findChild<QAction*>(QString::fromLatin1(action));
+    if (!entry) {
+        for (QAction* a : menu->actions()) {
+            if (a->objectName() == QLatin1String(action)) {
+                entry = a;
+            }
+        }
+    }
+    QVERIFY(entry);
+    if (!entry->isEnabled()) {
+        menu->close();
+        return;
+    }
+    // Down to the entry and Enter: the popup's own keys, which skip separators.
+    int steps = 0;
+    for (QAction* a : menu->actions()) {
+        if (!a->isSeparator() && a->isEnabled()) {
+            ++steps;
+        }
+        if (a == entry) {
+            break;
+        }
+    }
+    for (int i = 0; i < steps; ++i) {
+        QTest::keyClick(menu, Qt::Key_Down);
+    }
+    QCOMPARE(menu->activeAction(), entry);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QTRY_VERIFY(!menu->isVisible());
+}
+
+/// The state of an edit menu entry as the menu shows it once opened.
+bool menuEntryEnabled(TImageShow& editor, const char* menuName, const char* action) {
+    auto* menu = editor.findChild<QMenu*>(QString::fromLatin1(menuName));
+    auto* bar = editor.findChild<QMenuBar*>();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+    bool enabled = false;
+    for (QAction* a : menu->actions()) {
+        if (a->objectName() == QLatin1String(action)) {
+            enabled = a->isEnabled();
+        }
+    }
+    menu->close();
+    return enabled;
+}
+
+/// Types \p text into \p widget one key at a time, Japanese characters included (as an input
+/// method hands them over).
+void typeText(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+void drag(QWidget* view, Qt::MouseButton button, QPoint from, QPoint to) {
+    QTest::mousePress(view, button, {}, from);
+    QTest::mouseMove(view, (from + to) / 2);
+    QTest::mouseMove(view, to);
+    QTest::mouseRelease(view, button, {}, to);
+}
+
+QColor swatch(TImageShow& editor) {
+    return editor.findChild<QLabel*>("ColorPanel")->palette().color(QPalette::Window);
+}
+
+} // namespace
+
+class TImageShowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    FakePrompts m_prompts;
+    std::unique_ptr<TImageShow> m_editor;
+
+    QString pagePath(const QString& name) const { return m_dir->filePath(name); }
+    QString makePage(const QString& name, const QImage& image = plainPage()) {
+        const QString path = pagePath(name);
+        if (!writePage(image, path)) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+        return path;
+    }
+
+    /// Shows the editor for \p path at \p zoom, runs \p steps on the open window and closes it
+    /// with its close box.
+    void edit(const QString& path, int zoom, const std::function<void(TImageShow&)>& steps) {
+        m_editor->setPagePath(path);
+        m_editor->setZoomIndex(zoom);
+        m_prompts.dialogAnswers.enqueue([&](QDialog& dialog) {
+            dialog.show();
+            if (!QTest::qWaitForWindowExposed(&dialog)) {
+                return int(QDialog::Rejected);
+            }
+            steps(*m_editor);
+            dialog.close();
+            return dialog.result();
+        });
+        m_editor->Execute();
+    }
+    QWidget* view() const { return m_editor->pageView(); }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_prompts = FakePrompts();
+        m_editor = std::make_unique<TImageShow>(m_prompts);
+    }
+
+    void windowAndControls() {
+        QCOMPARE(m_editor->windowTitle(), QStringLiteral("ページ編集"));
+        QCOMPARE(m_editor->size(), QSize(710, 652));
+        for (const char* name : {"ShioriBar", "ZoomBar", "ToolBar", "LineBar", "SaveBar", "TextBar",
+                                 "ColorBar", "RotateBar"}) {
+            QVERIFY2(m_editor->findChild<QToolBar*>(name), name);
+        }
+        const QStringList widths{"極細", "細線", "標準", "太線", "極太"};
+        auto* dotSize = m_editor->findChild<QComboBox*>("DotSizeBox");
+        for (int i = 0; i < widths.size(); ++i) {
+            QCOMPARE(dotSize->itemText(i), widths[i]);
+        }
+        QCOMPARE(m_editor->findChild<QComboBox*>("ShioriBox")->maxVisibleItems(), 20);
+        auto* edit = m_editor->findChild<QMenu*>("EditMenu");
+        QStringList entries;
+        for (QAction* a : edit->actions()) {
+            entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        }
+        QCOMPARE(entries, (QStringList{"しおり 登録", "しおり 貼り付け", "-", "コメント 登録",
+                                       "コメント 貼り付け", "-", "注釈 クリア", "注釈 コピー",
+                                       "注釈 切り取り", "注釈 貼り付け"}));
+    }
+
+    void zoomIsClampedAndShown_data() {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<QString>("afterClick");
+        QTest::newRow("25 opens at 5.64, zoom in stays") << 25 << QByteArray("ZoomInBtn") << "5.64";
+        QTest::newRow("-3 opens at 0.17, zoom out stays")
+            << -3 << QByteArray("ZoomOutBtn") << "0.17";
+        QTest::newRow("1.0 zoomed in") << 5 << QByteArray("ZoomInBtn") << "1.40";
+    }
+    void zoomIsClampedAndShown() {
+        QFETCH(int, stored);
+        QFETCH(QByteArray, button);
+        QFETCH(QString, afterClick);
+        const QString page = makePage("zoom.png");
+        edit(page, stored, [&](TImageShow& editor) {
+            QCOMPARE(editor.statusText(1),
+                     editorgeometry::zoomText(editorgeometry::clampZoomIndex(stored)));
+            click(editor, button.constData());
+            QCOMPARE(editor.statusText(1), afterClick);
+            const double zoom = afterClick.toDouble();
+            QCOMPARE(view()->size(), QSize(int(300 * zoom), int(200 * zoom)));
+        });
+        QCOMPARE(m_editor->zoomIndex(), editorgeometry::clampZoomIndex(stored + (stored == 5)));
+    }
+
+    void penAndLineLandWhereThePointerPoints() {
+        const QString page = makePage("points.png", plainPage(400, 300));
+        edit(page, 3, [&](TImageShow& editor) { // zoom 0.5
+            QCOMPARE(editor.statusText(1), QStringLiteral("0.50"));
+            drag(view(), Qt::LeftButton, QPoint(101, 51), QPoint(101, 71));
+            QCOMPARE(editor.engine().bitmap().pixel(202, 102), qRgb(0, 0, 0));
+            QCOMPARE(editor.engine().bitmap().pixel(202, 130), qRgb(0, 0, 0));
+
+            click(editor, "LineBtn");
+            drag(view(), Qt::LeftButton, QPoint(101, 121), QPoint(141, 121));
+            // The line runs from (182, 242) to (262, 242): 10 screen pixels left of the pointer.
+            QCOMPARE(editor.engine().bitmap().pixel(182, 242), qRgb(0, 0, 0));
+            QCOMPARE(editor.engine().bitmap().pixel(262, 242), qRgb(0, 0, 0));
+            QCOMPARE(editor.engine().bitmap().pixel(270, 242), qRgb(255, 255, 255));
+            QCOMPARE(editor.engine().bitmap().pixel(178, 242), qRgb(255, 255, 255));
+        });
+    }
+
+    void linePointerShowsItsTipWhereTheLineStarts() {
+        const QCursor cursor = editoricons::toolCursor(EditorTool::Line);
+        const QImage image = cursor.pixmap().toImage();
+        const QPoint tip = cursor.hotSpot() - QPoint(editorgeometry::LineToolOffset, 0);
+        QCOMPARE(qAlpha(image.pixel(tip)), 255);
+        QCOMPARE(qGray(image.pixel(tip)), 0); // the drawn cross sits on the line's start
+    }
+
+    void rightButtonDragDrawsAndUndoRestoresExactly() {
+        const QString page = makePage("undo.png");
+        const QImage before = loaded(page);
+        edit(page, 5, [&](TImageShow& editor) {
+            QWidget* undo = button(editor, "UndoBtn");
+            QVERIFY(!undo->isEnabled());
+            drag(view(), Qt::RightButton, QPoint(50, 50), QPoint(120, 90));
+            QCOMPARE(editor.engine().bitmap().pixel(50, 50), qRgb(0, 0, 0));
+            QCOMPARE(editor.engine().bitmap().pixel(120, 90), qRgb(0, 0, 0));
+            QVERIFY(undo->isEnabled());
+
+            click(editor, "LineBtn");
+            drag(view(), Qt::LeftButton, QPoint(160, 20), QPoint(260, 150));
+            const QImage withStroke = editor.engine().bitmap();
+            click(editor, "UndoBtn");
+            QVERIFY(!undo->isEnabled()); // a second undo is impossible
+            QVERIFY(editor.engine().bitmap() != withStroke);
+            QCOMPARE(editor.engine().bitmap().pixel(50, 50), qRgb(0, 0, 0)); // one level back
+            QCOMPARE(editor.engine().bitmap().pixel(210, 85), qRgb(255, 255, 255));
+        });
+        QVERIFY(!m_editor->saved());
+        QCOMPARE(loaded(page), before); // closed without saving: the file is as it was
+    }
+
+    void shapesRubberBandStaysOffThePage() {
+        const QString page = makePage("band.png");
+        edit(page, 5, [&](TImageShow& editor) {
+            click(editor, "SquareBtn");
+            const QImage before = editor.engine().bitmap();
+            QTest::mousePress(view(), Qt::LeftButton, {}, QPoint(20, 30));
+            QTest::mouseMove(view(), QPoint(200, 150));
+            QTest::mouseMove(view(), QPoint(100, 100));
+            view()->repaint();
+            QCOMPARE(editor.engine().bitmap(), before);
+            QVERIFY(view()->grab().toImage().pixel(60, 30) != qRgb(255, 255, 255)); // band
+            QTest::mouseRelease(view(), Qt::LeftButton, {}, QPoint(100, 100));
+            QCOMPARE(editor.engine().bitmap().pixel(100, 60), qRgb(0, 0, 0));
+            QCOMPARE(editor.engine().bitmap().pixel(200, 100), qRgb(255, 255, 255));
+            view()->repaint();
+            QCOMPARE(view()->grab().toImage().pixel(200, 100), qRgb(255, 255, 255));
+        });
+    }
+
+    void eyedropperAndColourDialog() {
+        const QString page = makePage("colour.png");
+        edit(page, 5, [&](TImageShow& editor) {
+            click(editor, "SpoitBtn");
+            QTest::mouseClick(view(), Qt::LeftButton, {}, QPoint(5, 5));
+            QCOMPARE(editor.engine().colour(), QColor(255, 0, 0));
+            QCOMPARE(swatch(editor), QColor(255, 0, 0));
+            QVERIFY(!button(editor, "UndoBtn")->isEnabled());
+
+            m_prompts.dialogAnswers.enqueue([](QDialog& dialog) {
+                qobject_cast<QColorDialog*>(&dialog)->setCurrentColor(QColor(0, 0, 200));
+                return int(QDialog::Accepted);
+            });
+            click(editor, "ColorBtn");
+            QCOMPARE(m_prompts.shownDialogs.last(), QStringLiteral("ColorDialog1"));
+            QCOMPARE(swatch(editor), QColor(0, 0, 200));
+            click(editor, "PenBtn");
+            drag(view(), Qt::LeftButton, QPoint(100, 100), QPoint(150, 100));
+            QCOMPARE(editor.engine().bitmap().pixel(120, 100), qRgb(0, 0, 200));
+        });
+        // The next showing starts with black again.
+        edit(page, 5, [&](TImageShow& editor) { QCOMPARE(swatch(editor), QColor(Qt::black)); });
+    }
+
+    void rotationsThenSaveRewritesThePage() {
+        const QString page = makePage("turn.png");
+        const QImage before = loaded(page);
+        edit(page, 5, [&](TImageShow& editor) {
+            click(editor, "RotLeftBtn");
+            QCOMPARE(editor.engine().bitmap().size(), QSize(200, 300));
+            QCOMPARE(view()->size(), QSize(200, 300));
+            click(editor, "UndoBtn");
+            QCOMPARE(editor.engine().bitmap(), before);
+            click(editor, "RotRieghtBtn");
+            click(editor, "UpDownBtn");
+            click(editor, "ToolButton3");
+            QCOMPARE(editor.statusText(2), QString());
+        });
+        QVERIFY(m_editor->saved());
+        TImageUnit unit;
+        QCOMPARE(loaded(page), unit.RotateLeft(before)); // right, then 180
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"turn.png"}); // nothing left beside it
+    }
+
+    void savedJpegKeepsItsFormat() {
+        const QString page = makePage("scan.jpg", plainPage(64, 48));
+        edit(page, 5, [&](TImageShow& editor) {
+            click(editor, "UpDownBtn");
+            clickMenu(editor, "FileMenu", "SaveMenu");
+        });
+        QVERIFY(m_editor->saved());
+        const QByteArray written = bytesOf(page);
+        QVERIFY(written.startsWith("\xFF\xD8"));
+        const QImage turned = loaded(page);
+        QCOMPARE(turned.size(), QSize(64, 48));
+        QVERIFY(qRed(turned.pixel(60, 45)) > 200 && qGreen(turned.pixel(60, 45)) < 60); // red moved
+    }
+
+    void refusedSavesLeaveTheFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("read-only") << "locked.png"
+                                   << "書き込み禁止です。";
+        QTest::newRow("dicom") << "image.dcm"
+                               << "DicomFileへの変更書き込みはできません。";
+        QTest::newRow("did not decode")
+            << "broken.png"
+            << "読み込めなかったページは保存できません。ページは元のままです。";
+    }
+    void refusedSavesLeaveTheFile() {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        // An earlier page was open: nothing of it may reach this page's file.
+        const QString earlier = makePage("earlier.png");
+        edit(earlier, 5, [&](TImageShow& editor) {
+            drag(view(), Qt::LeftButton, QPoint(10, 100), QPoint(200, 100));
+            QCOMPARE(editor.engine().bitmap().pixel(100, 100), qRgb(0, 0, 0));
+        });
+        const QString page = pagePath(name);
+        if (name == "broken.png" || name == "image.dcm") {
+            QFile file(page);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(name == "broken.png" ? QByteArray("\x89PNG\r\n\x1a\n broken") : "DICM");
+        } else {
+            makePage(name);
+            QVERIFY(QFile::setPermissions(page, QFile::ReadOwner | QFile::ReadGroup));
+        }
+        const QByteArray before = bytesOf(page);
+        edit(page, 5, [&](TImageShow& editor) {
+            drag(view(), Qt::LeftButton, QPoint(20, 20), QPoint(80, 80));
+            click(editor, "RotLeftBtn");
+            click(editor, "ToolButton3");
+            QCOMPARE(editor.statusText(2), message);
+        });
+        QVERIFY(!m_editor->saved());
+        QCOMPARE(bytesOf(page), before);
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    void failedWriteIsReportedAndLeavesThePage() {
+        const QString page = makePage("full.png");
+        edit(page, 5, [&](TImageShow& editor) {
+            drag(view(), Qt::LeftButton, QPoint(20, 20), QPoint(200, 150));
+            // While the editor is open the page's name comes to hold a folder with a file in
+            // it, which no rename may replace.
+            QVERIFY(QFile::remove(page));
+            QVERIFY(QDir().mkdir(page));
+            QFile inside(page + "/keep.txt");
+            QVERIFY(inside.open(QIODevice::WriteOnly));
+            inside.write("kept");
+            inside.close();
+            click(editor, "ToolButton3");
+            QVERIFY2(editor.statusText(2).startsWith(
+                         QStringLiteral("＊＊＊　ファイル保存に失敗しました。（")),
+                     qPrintable(editor.statusText(2)));
+            QVERIFY(editor.statusText(2).size() > 21); // with the reason
+        });
+        QVERIFY(!m_editor->saved());
+        QCOMPARE(bytesOf(page + "/keep.txt"), QByteArray("kept"));
+        QCOMPARE(
+            QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"full.png"}); // the written page went again
+    }
+
+    void textStampAtDoubleZoom() {
+        const QString page = makePage("stamp.png", plainPage(400, 300));
+        const QImage before = loaded(page);
+        edit(page, 7, [&](TImageShow& editor) { // zoom 2.0
+            auto* box = editor.findChild<QComboBox*>("StrBox");
+            box->lineEdit()->clear();
+            typeText(box->lineEdit(), QStringLiteral("済"));
+            click(editor, "StrSetBtn");
+            auto* preview = view()->findChild<QLabel*>("TextPreview");
+            QVERIFY(!preview->isVisible());
+            QTest::mousePress(view(), Qt::LeftButton, {}, QPoint(250, 150));
+            QVERIFY(preview->isVisible());
+            QCOMPARE(preview->pos(), QPoint(250, 150));
+            QCOMPARE(preview->font().pixelSize(), 24); // 12 pixels at twice the size
+            QTest::mouseMove(view(), QPoint(300, 200));
+            QCOMPARE(preview->pos(), QPoint(300, 200));
+            QTest::mouseRelease(view(), Qt::LeftButton, {}, QPoint(300, 200));
+            QVERIFY(!preview->isVisible());
+            QRect ink;
+            const QImage& bitmap = editor.engine().bitmap();
+            for (int y = 0; y < bitmap.height(); ++y) {
+                for (int x = 20; x < bitmap.width(); ++x) {
+                    if (bitmap.pixel(x, y) != qRgb(255, 255, 255)) {
+                        ink |= QRect(x, y, 1, 1);
+                    }
+                }
+            }
+            QVERIFY2(ink.left() >= 150 && ink.left() < 154 && ink.top() >= 100 && ink.top() < 104,
+                     qPrintable(QStringLiteral("%1,%2").arg(ink.left()).arg(ink.top())));
+            QVERIFY(ink.height() <= 12); // the font's own size on the page
+            click(editor, "UndoBtn");
+            QCOMPARE(editor.engine().bitmap(), before);
+        });
+    }
+
+    void fontDialogChangesTheNextStamp() {
+        const QString page = makePage("font.png", plainPage(400, 300));
+        edit(page, 5, [&](TImageShow& editor) {
+            auto* box = editor.findChild<QComboBox*>("StrBox");
+            box->setEditText(QStringLiteral("I"));
+            m_prompts.dialogAnswers.enqueue([](QDialog& dialog) {
+                QFont font;
+                font.setPixelSize(40);
+                qobject_cast<QFontDialog*>(&dialog)->setCurrentFont(font);
+                return int(QDialog::Accepted);
+            });
+            click(editor, "StrPropertyBtn");
+            QCOMPARE(m_prompts.shownDialogs.last(), QStringLiteral("FontDialog1"));
+            click(editor, "StrSetBtn");
+            QTest::mouseClick(view(), Qt::LeftButton, {}, QPoint(100, 100));
+            int rows = 0;
+            for (int y = 90; y < 160; ++y) {
+                bool ink = false;
+                for (int x = 95; x < 130; ++x) {
+                    ink = ink || editor.engine().bitmap().pixel(x, y) != qRgb(255, 255, 255);
+                }
+                rows += ink;
+            }
+            QVERIFY2(rows > 20, qPrintable(QString::number(rows))); // far taller than 12 pixels
+        });
+    }
+
+    void bookmarkIsCutTo16Bytes_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("eight full-width: whole") << "紹介状紹介状紹介"
+                                                 << "紹介状紹介状紹介";
+        QTest::newRow("a ninth is dropped") << "紹介状紹介状紹介状"
+                                            << "紹介状紹介状紹介";
+        QTest::newRow("straddling the limit") << "a紹介状紹介状紹介"
+                                              << "a紹介状紹介状紹";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void bookmarkIsCutTo16Bytes() {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        m_editor->setShiori(QStringLiteral("old"));
+        edit(makePage("mark.png"), 5, [&](TImageShow& editor) {
+            auto* box = editor.findChild<QComboBox*>("ShioriBox");
+            QCOMPARE(box->currentText(), QStringLiteral("old"));
+            box->lineEdit()->selectAll();
+            QTest::keyClick(box->lineEdit(), Qt::Key_Delete);
+            typeText(box->lineEdit(), typed);
+        });
+        QCOMPARE(m_editor->shiori(), kept);
+    }
+
+    void noteLinesAndClearing() {
+        const QString page = makePage("note.png");
+        m_editor->setNote(std::nullopt);
+        edit(page, 5, [&](TImageShow& editor) {
+            auto* memo = editor.findChild<QPlainTextEdit*>("NoteMemo");
+            QCOMPARE(memo->toPlainText(), QString());
+            QTest::mouseClick(memo->viewport(), Qt::LeftButton);
+            typeText(memo, QStringLiteral("要再診"));
+            QTest::keyClick(memo, Qt::Key_Return);
+            QTest::keyClicks(memo, QStringLiteral("two weeks"));
+        });
+        QCOMPARE(m_editor->note(), (std::optional<QStringList>{{"要再診", "two weeks"}}));
+
+        m_editor->setNote(QStringList{"a", "b", "c"});
+        edit(page, 5, [&](TImageShow& editor) { clickMenu(editor, "EditMenu", "NoteClear"); });
+        QCOMPARE(m_editor->note(), std::nullopt);
+    }
+
+    void registeringAndPastingThroughTheEditMenu() {
+        m_editor->setCommentItems({"既存"});
+        m_editor->setShioriItems({});
+        edit(makePage("lists.png"), 5, [&](TImageShow& editor) {
+            auto* comment = editor.findChild<QComboBox*>("StrBox");
+            comment->setEditText(QStringLiteral("確認済"));
+            clickMenu(editor, "EditMenu", "CommentRegist");
+            clickMenu(editor, "EditMenu", "CommentRegist");
+            clickMenu(editor, "EditMenu", "ShioriRegist"); // the empty bookmark, all the same
+
+            auto* picture = new QMimeData;
+            picture->setImageData(plainPage(8, 8));
+            QApplication::clipboard()->setMimeData(picture);
+            QVERIFY(!menuEntryEnabled(editor, "EditMenu", "ShioriPaste"));
+            QVERIFY(!menuEntryEnabled(editor, "EditMenu", "CommentPaste"));
+
+            QApplication::clipboard()->setText(QStringLiteral("紹介状"));
+            QVERIFY(menuEntryEnabled(editor, "EditMenu", "ShioriPaste"));
+            clickMenu(editor, "EditMenu", "ShioriPaste");
+            QCOMPARE(editor.findChild<QComboBox*>("ShioriBox")->currentText(),
+                     QStringLiteral("紹介状"));
+            clickMenu(editor, "EditMenu", "CommentPaste");
+            QCOMPARE(comment->currentText(), QStringLiteral("紹介状"));
+        });
+        QCOMPARE(m_editor->commentItems(), (QStringList{"既存", "確認済", "確認済"}));
+        QCOMPARE(m_editor->shioriItems(), QStringList{QString()});
+        QCOMPARE(m_editor->shiori(), QStringLiteral("紹介状"));
+        // The comment to stamp stays as typed for the next page.
+        m_editor->setCommentItems({"既存", "確認済", "確認済"});
+        QCOMPARE(m_editor->findChild<QComboBox*>("StrBox")->currentText(),
+                 QStringLiteral("紹介状"));
+    }
+
+    void viewMenuHidesAndShowsToolBars() {
+        edit(makePage("view.png"), 5, [&](TImageShow& editor) {
+            auto* rotate = editor.findChild<QToolBar*>("RotateBar");
+            QVERIFY(rotate->isVisible());
+            clickMenu(editor, "ViewMenu", "ViewRotate");
+            QVERIFY(!rotate->isVisible());
+            clickMenu(editor, "ViewMenu", "ViewRotate");
+            QVERIFY(rotate->isVisible());
+        });
+    }
+
+    void pageThatCannotBeOpenedRaisesTheOpenError() {
+        m_editor->setPagePath(pagePath("missing.png"));
+        QVERIFY_THROWS_EXCEPTION(ImageOpenError, m_editor->Execute());
+        QVERIFY(m_prompts.shownDialogs.isEmpty());
+    }
+};
+
+QTEST_MAIN(TImageShowTest)
+#include "timageshow_test.moc"
