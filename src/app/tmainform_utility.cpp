@@ -1,5 +1,6 @@
 #include "app/tmainform.h"
 
+#include "index/maintenance/tdbmainteform.h"
 #include "index/maintenance/tdbregchkform.h"
 #include "index/maintenance/tpeloraexistform.h"
 
@@ -9,6 +10,7 @@
 struct TMainForm::UtilityWindows {
     TPeloraExistForm* existence = nullptr;
     TDBRegChkForm* registration = nullptr;
+    TDBMainteForm* maintenance = nullptr;
 };
 
 void TMainForm::UtilityWindowsDeleter::operator()(UtilityWindows* windows) const {
@@ -19,7 +21,9 @@ void TMainForm::createUtilityWindows() {
     m_utility.reset(new UtilityWindows);
     m_utility->existence = new TPeloraExistForm(*m_index, *m_services.prompts, this);
     m_utility->registration = new TDBRegChkForm(*m_index, *m_settings, *m_services.prompts, this);
+    m_utility->maintenance = new TDBMainteForm(*m_index, *m_services.prompts, this);
     connectCommand(m_existenceCheck, [this] { m_utility->existence->execute(); });
+    connectCommand(m_maintenance, [this] { m_utility->maintenance->execute(); });
     connectCommand(m_registrationCheck, [this] { m_utility->registration->execute(); });
 
     // While a chart is being written its file is in the archive before its row is in the

@@ -1,0 +1,256 @@
+// The index maintenance window, driven with clicks and keys on both index backends.
+
+#include "index/maintenance/maintenancerowmodel.h"
+#include "index/maintenance/maintenancetexts.h"
+#include "index/maintenance/registrationwalk.h"
+#include "index/maintenance/statuspanels.h"
+#include "index/maintenance/tdbmainteform.h"
+#include "maintenancetesting.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTableView>
+#include <QToolBar>
+
+namespace texts = maintenance::texts;
+using Panel = StatusPanels::Panel;
+
+class MaintenanceWindowTest : public MaintenanceTest {
+protected:
+    void SetUp() override {
+        MaintenanceTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        m_form = std::make_unique<TDBMainteForm>(m_index, m_prompts);
+    }
+
+    void open() {
+        m_form->prepareToShow();
+        m_form->show();
+        QApplication::setActiveWindow(m_form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+
+    void clickTool(QAction* action) {
+        auto* bar = m_form->findChild<QToolBar*>();
+        QWidget* button = bar->widgetForAction(action);
+        ASSERT_TRUE(button);
+        ASSERT_TRUE(action->isEnabled()) << action->toolTip().toStdString() << " is disabled";
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    /// Types \p text into Edit1 and clicks "検索".
+    void search(const QString& text) {
+        m_form->edit1()->clear();
+        typeText(m_form->edit1(), text);
+        clickTool(m_form->searchAction());
+    }
+
+    /// The grid's rows as the patient numbers they show.
+    QStringList shownPatients() const {
+        QStringList patients;
+        const auto* model = m_form->grid()->model();
+        for (int row = 0; model && row < model->rowCount(); ++row) {
+            patients << model->index(row, IndexRowModel::Pidno).data().toString();
+        }
+        return patients;
+    }
+
+    QRect cell(int row, int column) const {
+        QTableView* grid = m_form->grid();
+        grid->scrollTo(grid->model()->index(row, column));
+        return grid->visualRect(grid->model()->index(row, column));
+    }
+
+    /// Double-clicks the cell and types \p text, ending with Enter.
+    void typeIntoCell(int row, int column, const QString& text) {
+        QTableView* grid = m_form->grid();
+        const QPoint centre = cell(row, column).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centre);
+        QLineEdit* editor = openEditor();
+        ASSERT_TRUE(editor) << "no editor opened";
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(editor, Qt::Key_Delete);
+        typeText(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The delegate commits the text on the next turn of the event loop.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !openEditor(); }));
+    }
+
+    QString panel(Panel which) const { return m_form->status()->text(which); }
+
+    /// The editor open in a cell of the grid, or null.
+    QLineEdit* openEditor() const {
+        for (auto* editor : m_form->grid()->viewport()->findChildren<QLineEdit*>()) {
+            if (editor->isVisible()) {
+                return editor;
+            }
+        }
+        return nullptr;
+    }
+
+    std::unique_ptr<TDBMainteForm> m_form;
+};
+
+TEST_P(MaintenanceWindowTest, SearchesAllRowsOrOnePatients) {
+    addRow(1, archivePath("a.pdf"));
+    addRow(2, archivePath("b.pdf"));
+    addRow(2, archivePath("c.pdf"));
+    open();
+    EXPECT_EQ(panel(Panel::Count), "3"); // the total on opening
+    search("");
+    EXPECT_EQ(shownPatients(), (QStringList{"1", "2", "2"}));
+    EXPECT_EQ(panel(Panel::Count), "3");
+    search("2");
+    EXPECT_EQ(shownPatients(), (QStringList{"2", "2"}));
+    EXPECT_EQ(panel(Panel::Count), "2");
+
+    for (const char* bad : {"abc", "0", "-2", "100000000", "2 ", "2x"}) {
+        SCOPED_TRACE(bad);
+        search(QString::fromUtf8(bad));
+        EXPECT_EQ(panel(Panel::Message), texts::PatientNumberError);
+        EXPECT_EQ(shownPatients(), (QStringList{"2", "2"})); // the previous result stays
+    }
+    search("99999999");
+    EXPECT_EQ(panel(Panel::Message), texts::NoMatch);
+    EXPECT_EQ(panel(Panel::Count), "2"); // keeps its number
+    EXPECT_TRUE(shownPatients().isEmpty());
+
+    // Reopening shows the total and keeps the grid.
+    search("1");
+    m_form->hide();
+    addRow(3, archivePath("d.pdf"));
+    open();
+    EXPECT_EQ(panel(Panel::Count), "4");
+    EXPECT_EQ(shownPatients(), QStringList{"1"});
+
+    QHeaderView* header = m_form->grid()->horizontalHeader();
+    const QStringList captions{"患者番号", "連番",   "作成日", "ファイル名",
+                               "キー１",   "キー２", "キー３", "キー４"};
+    for (int column = 0; column < IndexRowModel::ColumnCount; ++column) {
+        EXPECT_EQ(m_form->grid()->model()->headerData(column, Qt::Horizontal).toString(),
+                  captions.at(column));
+    }
+    EXPECT_EQ(header->sectionSize(IndexRowModel::SubNo), 40);
+    EXPECT_EQ(header->sectionSize(IndexRowModel::CreateDateTime), 54);
+    EXPECT_EQ(header->sectionSize(IndexRowModel::FilePath), 79);
+}
+
+TEST_P(MaintenanceWindowTest, OnlyKeywordsAreEditedAndEachEditIsItsRowsAlone) {
+    addRow(1, archivePath("a.pdf"), {"a1", "", "", ""});
+    addRow(2, archivePath("b.pdf"), {"b1", "", "", ""});
+    open();
+    search("");
+    QTableView* grid = m_form->grid();
+
+    // The identifying columns take no editor.
+    for (int column : {IndexRowModel::Pidno, IndexRowModel::SubNo, IndexRowModel::CreateDateTime,
+                       IndexRowModel::FilePath}) {
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell(0, column).center());
+        EXPECT_FALSE(openEditor()) << column;
+    }
+
+    // Another workstation changes row 2 meanwhile; our edit of row 1 leaves it alone.
+    m_testbed->exec("UPDATE PeloraFileDB SET Key1 = 'peer' WHERE Pidno = 2");
+    typeIntoCell(0, IndexRowModel::Key2, "胃" + QString(30, QChar(u'あ'))); // 62 bytes
+    EXPECT_TRUE(m_form->postAction()->isEnabled());
+    clickTool(m_form->postAction());
+    EXPECT_FALSE(m_form->postAction()->isEnabled());
+    IndexCursor first = m_index.patientRows(1);
+    const auto one = first.next();
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->keys[1], "胃" + QString(24, QChar(u'あ'))); // 50 bytes, whole characters
+    EXPECT_EQ(one->keys[0], "a1");
+    IndexCursor second = m_index.patientRows(2);
+    EXPECT_EQ(second.next()->keys[0], "peer");
+
+    // Moving to another row posts the edit of the row left.
+    typeIntoCell(1, IndexRowModel::Key4, "移動");
+    QTest::keyClick(grid, Qt::Key_Up);
+    IndexCursor again = m_index.patientRows(2);
+    const auto two = again.next();
+    EXPECT_EQ(two->keys[3], "移動");
+    EXPECT_EQ(two->keys[0], "peer"); // the row as stored, not as the grid first read it
+
+    // Typed but not posted: closing the window writes it.
+    typeIntoCell(0, IndexRowModel::Key3, "閉");
+    m_form->close();
+    IndexCursor closed = m_index.patientRows(1);
+    EXPECT_EQ(closed.next()->keys[2], "閉");
+}
+
+TEST_P(MaintenanceWindowTest, DeletingTakesOnlyTheRow) {
+    const QString chart = makeFile("00/00/00/04/HP_4_0.pdf");
+    addRow(4, chart);
+    addRow(5, archivePath("other.pdf"));
+    open();
+    search("");
+
+    m_prompts.questionAnswers.enqueue(QMessageBox::Cancel);
+    clickTool(m_form->deleteAction());
+    EXPECT_EQ(m_prompts.questions, QStringList{texts::DeleteQuestion});
+    EXPECT_EQ(registeredPaths().size(), 2);
+    EXPECT_EQ(shownPatients(), (QStringList{"4", "5"}));
+
+    m_prompts.questionAnswers.enqueue(QMessageBox::Ok);
+    clickTool(m_form->deleteAction());
+    EXPECT_EQ(registeredPaths(), QStringList{archivePath("other.pdf")});
+    EXPECT_EQ(shownPatients(), QStringList{"5"});
+    EXPECT_TRUE(QFile::exists(chart)); // the chart file stays in the archive
+
+    // ... where the registration check finds it again.
+    maintenance::RegistrationWalk walk(m_index, m_archive.path());
+    std::vector<maintenance::RegistrationWalk::Unregistered> found;
+    while (walk.step(std::chrono::milliseconds(100), &found) ==
+               maintenance::RegistrationWalk::State::Reading ||
+           walk.state() == maintenance::RegistrationWalk::State::Walking) {
+    }
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found.front().path, chart);
+}
+
+TEST_P(MaintenanceWindowTest, TheNavigatorMovesThroughRowsReadAsItGoes) {
+    constexpr int Rows = 1200; // more than one fetch
+    addRows(Rows, 8, [&](int n) { return archivePath(QString("%1.pdf").arg(n)); });
+    open();
+    search("8");
+    EXPECT_EQ(panel(Panel::Count), QString::number(Rows));
+    MaintenanceRowModel* rows = m_form->rows();
+    ASSERT_TRUE(rows);
+    EXPECT_LT(rows->rowCount(), Rows); // not all read at once
+    auto current = [&] { return m_form->grid()->currentIndex().row(); };
+    EXPECT_EQ(current(), 0);
+    EXPECT_FALSE(m_form->firstAction()->isEnabled());
+    EXPECT_FALSE(m_form->priorAction()->isEnabled());
+    clickTool(m_form->nextAction());
+    clickTool(m_form->nextAction());
+    EXPECT_EQ(current(), 2);
+    clickTool(m_form->priorAction());
+    EXPECT_EQ(current(), 1);
+    clickTool(m_form->lastAction());
+    EXPECT_EQ(current(), Rows - 1);
+    EXPECT_EQ(rows->rowCount(), Rows);
+    EXPECT_FALSE(m_form->nextAction()->isEnabled());
+    EXPECT_FALSE(m_form->lastAction()->isEnabled());
+    // Below the last row the grid starts no new row.
+    QTest::keyClick(m_form->grid(), Qt::Key_Down);
+    QTest::keyClick(m_form->grid(), Qt::Key_Insert);
+    EXPECT_EQ(rows->rowCount(), Rows);
+    clickTool(m_form->firstAction());
+    EXPECT_EQ(current(), 0);
+}
+
+TEST_P(MaintenanceWindowTest, AFailedSearchEmptiesTheGrid) {
+    addRow(1, archivePath("a.pdf"));
+    open();
+    search("");
+    ASSERT_EQ(shownPatients().size(), 1);
+    m_testbed->exec("DROP TABLE PeloraFileDB");
+    search("");
+    EXPECT_EQ(panel(Panel::Message), texts::SearchError);
+    EXPECT_TRUE(shownPatients().isEmpty());
+}
+
+PELORA_INSTANTIATE_BACKENDS(MaintenanceWindowTest);
