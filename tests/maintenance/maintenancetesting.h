@@ -8,6 +8,7 @@
 #include "serverenvironment.h"
 #include "support/fakeprompts.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -87,7 +88,8 @@ protected:
     INSTANTIATE_TEST_SUITE_P(                                                                      \
         Backends, suite, ::testing::Values(Backend::Sqlite, Backend::Postgres), backendParamName)
 
-/// Opens the menu of \p entry in \p bar with a click (through its submenus) and clicks \p entry.
+/// Opens the menu of \p entry in \p bar with a click (and its submenus with the arrow keys)
+/// and clicks \p entry.
 inline void clickMenuEntry(QMenuBar* bar, QAction* entry) {
     QList<QMenu*> chain; // the entry's menu first, the menu bar's menu last
     for (auto* menu = qobject_cast<QMenu*>(entry->parent()); menu;
@@ -95,18 +97,29 @@ inline void clickMenuEntry(QMenuBar* bar, QAction* entry) {
         chain.prepend(menu);
     }
     ASSERT_FALSE(chain.isEmpty());
+    // A click on the bar while the last menu is still closing would close this one again.
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QApplication::activePopupWidget(); }));
     QTest::mouseClick(bar, Qt::LeftButton, {},
                       bar->actionGeometry(chain.first()->menuAction()).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return chain.first()->isVisible(); }));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(chain.first()));
     for (qsizetype n = 1; n < chain.size(); ++n) {
+        // The arrow keys walk to the submenu's entry and open it; the pointer alone would
+        // wait for the menu's delay.
         QMenu* outer = chain.at(n - 1);
-        QTest::mouseClick(outer, Qt::LeftButton, {},
-                          outer->actionGeometry(chain.at(n)->menuAction()).center());
+        QAction* submenu = chain.at(n)->menuAction();
+        for (int step = 0; outer->activeAction() != submenu && step < 20; ++step) {
+            QTest::keyClick(outer, Qt::Key_Down);
+        }
+        ASSERT_EQ(outer->activeAction(), submenu);
+        QTest::keyClick(outer, Qt::Key_Right);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return chain.at(n)->isVisible(); }));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(chain.at(n)));
     }
     QMenu* menu = chain.last();
     ASSERT_TRUE(entry->isEnabled()) << entry->text().toStdString() << " is disabled";
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !chain.first()->isVisible(); }));
 }
 
 /// Types \p text into \p widget key by key; unlike QTest::keyClicks, any character.
