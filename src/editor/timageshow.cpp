@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QSplitter>
@@ -289,7 +290,6 @@ void TImageShow::buildToolBars() {
     m_colorPanel->setToolTip(QStringLiteral("現在の色"));
     m_colorPanel->setFixedSize(24, 24);
     m_colorPanel->setFrameShape(QFrame::Box);
-    m_colorPanel->setAutoFillBackground(true);
     colourBar->addWidget(m_colorPanel);
     showColour();
 
@@ -532,9 +532,10 @@ void TImageShow::chooseFont() {
 }
 
 void TImageShow::showColour() {
-    QPalette palette = m_colorPanel->palette();
-    palette.setColor(QPalette::Window, m_engine.colour());
-    m_colorPanel->setPalette(palette);
+    // A picture of the colour: tool bar styles paint over a label's own background.
+    QPixmap swatch(m_colorPanel->size());
+    swatch.fill(m_engine.colour());
+    m_colorPanel->setPixmap(swatch);
 }
 
 void TImageShow::undo() {

@@ -1,7 +1,6 @@
 #include "editor/timageunit.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -35,7 +34,11 @@ inline QPoint target(Turn turn, int x, int y, int w, int h) {
     return {w - 1 - x, h - 1 - y};
 }
 
-template <int Bytes> void turnBytes(const QImage& source, QImage& result, Turn turn) {
+/// One pixel of \p Bytes bytes; the copy compiles to a plain load and store.
+template <int Bytes> struct Pixel { uchar bytes[Bytes]; };
+
+template <int Bytes, Turn turn> void turnBytes(const QImage& source, QImage& result) {
+    using P = Pixel<Bytes>;
     const int w = source.width();
     const int h = source.height();
     // Raw rows: scanLine() of a non-const image checks for sharing on every call.
@@ -43,19 +46,44 @@ template <int Bytes> void turnBytes(const QImage& source, QImage& result, Turn t
     const qsizetype inStride = source.bytesPerLine();
     uchar* out = result.bits();
     const qsizetype outStride = result.bytesPerLine();
+    if constexpr (turn == Turn::Half) {
+        for (int y = 0; y < h; ++y) {
+            const P* row = reinterpret_cast<const P*>(in + y * inStride);
+            P* to = reinterpret_cast<P*>(out + (h - 1 - y) * outStride) + (w - 1);
+            for (int x = 0; x < w; ++x) {
+                *to-- = row[x];
+            }
+        }
+        return;
+    }
     for (int ty = 0; ty < h; ty += Tile) {
         const int yEnd = std::min(h, ty + Tile);
         for (int tx = 0; tx < w; tx += Tile) {
             const int xEnd = std::min(w, tx + Tile);
-            for (int y = ty; y < yEnd; ++y) {
-                const uchar* row = in + y * inStride;
-                for (int x = tx; x < xEnd; ++x) {
-                    const QPoint to = target(turn, x, y, w, h);
-                    std::memcpy(out + to.y() * outStride + static_cast<qsizetype>(to.x()) * Bytes,
-                                row + static_cast<qsizetype>(x) * Bytes, Bytes);
+            for (int x = tx; x < xEnd; ++x) {
+                // Source column x becomes one destination row: written left to right.
+                const int outRow = turn == Turn::Left ? w - 1 - x : x;
+                P* to = reinterpret_cast<P*>(out + outRow * outStride);
+                for (int y = ty; y < yEnd; ++y) {
+                    const int outColumn = turn == Turn::Left ? y : h - 1 - y;
+                    to[outColumn] = reinterpret_cast<const P*>(in + y * inStride)[x];
                 }
             }
         }
+    }
+}
+
+template <int Bytes> void turnBytes(const QImage& source, QImage& result, Turn turn) {
+    switch (turn) {
+    case Turn::Left:
+        turnBytes<Bytes, Turn::Left>(source, result);
+        break;
+    case Turn::Right:
+        turnBytes<Bytes, Turn::Right>(source, result);
+        break;
+    case Turn::Half:
+        turnBytes<Bytes, Turn::Half>(source, result);
+        break;
     }
 }
 

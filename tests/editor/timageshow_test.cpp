@@ -137,7 +137,7 @@ void drag(QWidget* view, Qt::MouseButton button, QPoint from, QPoint to) {
 }
 
 QColor swatch(TImageShow& editor) {
-    return editor.findChild<QLabel*>("ColorPanel")->palette().color(QPalette::Window);
+    return editor.findChild<QLabel*>("ColorPanel")->pixmap().toImage().pixelColor(12, 12);
 }
 
 } // namespace
