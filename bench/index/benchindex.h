@@ -90,8 +90,10 @@ inline bool fill(ChartIndex& index, qint64 rows, int patients) {
     return true;
 }
 
-/// What a benchmark measures on one filled index: \p rows rows of \p patients patients.
-using Measure = std::function<void(ChartIndex& index, qint64 rows, int patients)>;
+/// What a benchmark measures on one filled index (of the program folder \p folder): \p rows
+/// rows of \p patients patients.
+using Measure =
+    std::function<void(ChartIndex& index, const QString& folder, qint64 rows, int patients)>;
 
 inline bool runOn(const QString& name, const QString& folder, qint64 rows, int patients,
                   const Measure& measure, const std::function<void()>& afterFill = {}) {
@@ -109,7 +111,7 @@ inline bool runOn(const QString& name, const QString& folder, qint64 rows, int p
     if (afterFill) {
         afterFill();
     }
-    measure(index, rows, patients);
+    measure(index, folder, rows, patients);
     return true;
 }
 

@@ -32,7 +32,7 @@ double firstRows(IndexCursor cursor, int rows, int* found) {
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-void measure(ChartIndex& index, qint64 rows, int patients) {
+void measure(ChartIndex& index, const QString&, qint64 rows, int patients) {
     struct Search {
         const char* what;
         ChartIndex::Keywords typed;

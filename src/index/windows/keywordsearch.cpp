@@ -4,6 +4,7 @@
 #include "index/windows/indexmessages.h"
 #include "index/windows/indexrowmodel.h"
 
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
 KeywordSearchOutcome runKeywordSearch(ChartIndex& index, const chartindex::Keywords& typed) {
@@ -14,18 +15,28 @@ KeywordSearchOutcome runKeywordSearch(ChartIndex& index, const chartindex::Keywo
         return outcome;
     }
     auto rows = std::make_unique<IndexRowModel>(index.searchKeywords(typed));
-    rows->fetchRows(IndexRowModel::FetchRows);
-    std::optional<qint64> count;
-    if (rows->error().isEmpty()) {
-        count = rows->atEnd() ? std::optional<qint64>(rows->rowCount()) : rows->count();
-    }
-    if (!count) {
+    rows->fetchRows(IndexCursor::FirstPageRows); // one statement: what the window shows first
+    if (!rows->error().isEmpty()) {
         outcome.message = indexmessages::SearchFailed;
-    } else if (*count == 0) {
+    } else if (rows->rowCount() == 0) {
         outcome.message = indexmessages::NoMatch;
     } else {
+        if (rows->atEnd()) {
+            outcome.recordCount = rows->rowCount();
+        }
         outcome.rows = std::move(rows);
-        outcome.recordCount = *count;
     }
     return outcome;
+}
+
+QFuture<std::optional<qint64>> countKeywordMatches(const QString& programFolder,
+                                                   const chartindex::Keywords& typed,
+                                                   QThreadPool& pool) {
+    return QtConcurrent::run(&pool, [programFolder, typed]() -> std::optional<qint64> {
+        ChartIndex index; // a connection belongs to the thread that opened it
+        if (!index.open(programFolder)) {
+            return std::nullopt;
+        }
+        return index.searchKeywords(typed).count();
+    });
 }

@@ -84,15 +84,32 @@ TSrchResultForm::~TSrchResultForm() {
     m_grid->setModel(nullptr); // the view lets go of the rows before they go
 }
 
-void TSrchResultForm::setRows(std::unique_ptr<IndexRowModel> rows, qint64 recordCount) {
+void TSrchResultForm::setRows(std::unique_ptr<IndexRowModel> rows,
+                              std::optional<qint64> recordCount,
+                              QFuture<std::optional<qint64>> counting) {
     m_readingTowardsLast = false;
+    m_counting.disconnect(this);
     m_grid->setModel(rows.get());
     m_rows = std::move(rows);
     for (int column = 0; column < IndexRowModel::ColumnCount; ++column) {
         m_grid->setColumnWidth(column, IndexRowModel::resultWidth(column));
     }
-    m_countPanel->setText(QString::number(recordCount));
     m_messagePanel->clear();
+    if (recordCount) {
+        m_countPanel->setText(QString::number(*recordCount));
+    } else {
+        m_countPanel->clear();
+        connect(&m_counting, &QFutureWatcher<std::optional<qint64>>::finished, this, [this] {
+            const std::optional<qint64> count = m_counting.result();
+            if (count) {
+                m_countPanel->setText(QString::number(*count));
+            } else {
+                m_messagePanel->setText(indexmessages::SearchFailed);
+            }
+            emit recordCountShown();
+        });
+        m_counting.setFuture(counting);
+    }
     if (m_rows->rowCount() == 0) {
         m_rows->fetchRows(IndexRowModel::FetchRows);
     }
@@ -103,6 +120,7 @@ void TSrchResultForm::setRows(std::unique_ptr<IndexRowModel> rows, qint64 record
 
 void TSrchResultForm::releaseRows() {
     m_readingTowardsLast = false;
+    m_counting.disconnect(this); // a count still running is of a search that is over
     m_grid->setModel(nullptr);
     m_rows.reset();
     updateNavigator();

@@ -5,7 +5,9 @@
 /// and "表示", which opens the chart file of the current row with its default application.
 
 #include <QDialog>
+#include <QFutureWatcher>
 #include <memory>
+#include <optional>
 
 class IndexRowModel;
 class QAction;
@@ -19,8 +21,10 @@ public:
     TSrchResultForm(UrlOpener& opener, QWidget* parent = nullptr);
     ~TSrchResultForm() override;
 
-    /// Shows \p rows, of which there are \p recordCount in all; the first rows are read at once.
-    void setRows(std::unique_ptr<IndexRowModel> rows, qint64 recordCount);
+    /// Shows \p rows, of which there are \p recordCount in all, or, while that is not known
+    /// yet, as many as \p counting finds.
+    void setRows(std::unique_ptr<IndexRowModel> rows, std::optional<qint64> recordCount,
+                 QFuture<std::optional<qint64>> counting = {});
     /// Lets the rows go (the window is only hidden between searches).
     void releaseRows();
 
@@ -38,6 +42,8 @@ public:
     static constexpr int LastStepRows = 2000;
 
 signals:
+    /// The number of rows is in the first panel (or the count failed and says so).
+    void recordCountShown();
     /// "最後のレコード" has read every row and stands on the last one.
     void reachedLast();
 
@@ -59,4 +65,5 @@ private:
     QLabel* m_countPanel = nullptr;
     QLabel* m_messagePanel = nullptr;
     bool m_readingTowardsLast = false;
+    QFutureWatcher<std::optional<qint64>> m_counting;
 };
