@@ -325,7 +325,7 @@ private slots:
         const QString chart = archive() + "/00/00/00/09/HP1234_9_0.pdf";
         QCOMPARE(pdfPageCount(chart), 2);
         const QByteArray pdf = readAll(chart);
-        QVERIFY(pdf.contains("/Title (bad)\r\n/Dest [5 0 R")); // on the page before it
+        QVERIFY(pdf.contains("/Title (bad)\r\n/Parent 2 0 R\r\n/Dest [5 0 R")); // the page before
         QVERIFY(pdf.contains("/Contents (note line)"));
         QVERIFY(qpdfAccepts(chart));
     }

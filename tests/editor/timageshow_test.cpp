@@ -249,6 +249,30 @@ private slots:
         });
     }
 
+    void lineWidthFromTheWidthBox() {
+        const QString page = makePage("width.png");
+        edit(page, 5, [&](TImageShow& editor) {
+            auto* widths = editor.findChild<QComboBox*>("DotSizeBox");
+            QCOMPARE(widths->currentText(), QStringLiteral("標準"));
+            widths->setFocus();
+            QTest::keyClick(widths, Qt::Key_Down);
+            QTest::keyClick(widths, Qt::Key_Down);
+            QCOMPARE(widths->currentText(), QStringLiteral("極太"));
+            drag(view(), Qt::LeftButton, QPoint(20, 100), QPoint(200, 100));
+            int thickness = 0;
+            for (int y = 90; y < 110; ++y) {
+                thickness += editor.engine().bitmap().pixel(100, y) == qRgb(0, 0, 0);
+            }
+            QCOMPARE(thickness, 5);
+        });
+        // Each showing starts at the standard width again.
+        edit(page, 5, [&](TImageShow& editor) {
+            QCOMPARE(editor.findChild<QComboBox*>("DotSizeBox")->currentText(),
+                     QStringLiteral("標準"));
+            QCOMPARE(editor.engine().lineWidth(), 3);
+        });
+    }
+
     void linePointerShowsItsTipWhereTheLineStarts() {
         const QCursor cursor = editoricons::toolCursor(EditorTool::Line);
         const QImage image = cursor.pixmap().toImage();
