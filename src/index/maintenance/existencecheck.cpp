@@ -14,7 +14,16 @@ bool chartFileExists(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-ExistenceCheck::ExistenceCheck(IndexCursor rows) : m_rows(std::move(rows)) {}
+IndexCursor rowsToCheck(ChartIndex& index, int from, int to, qint64 rangeRows) {
+    const auto total = index.rowCount();
+    if (total && rangeRows * 4 > *total) {
+        return index.allRows(); // the check skips the rows of other patients
+    }
+    return index.patientRange(from, to);
+}
+
+ExistenceCheck::ExistenceCheck(IndexCursor rows, int from, int to)
+    : m_rows(std::move(rows)), m_from(from), m_to(to) {}
 
 ExistenceCheck::State ExistenceCheck::step(std::chrono::milliseconds budget, QStringList* missing) {
     if (m_state != State::Running) {
@@ -23,22 +32,35 @@ ExistenceCheck::State ExistenceCheck::step(std::chrono::milliseconds budget, QSt
     const auto deadline = std::chrono::steady_clock::now() + budget;
     // The clock is read every few rows: a stat() is far shorter than a slice.
     constexpr int RowsBetweenClockReads = 32;
-    for (;;) {
-        for (int n = 0; n < RowsBetweenClockReads; ++n) {
-            auto row = m_rows.next();
-            if (!row) {
-                m_state = m_rows.failed() ? State::Failed : State::Done;
-                return m_state;
-            }
-            ++m_examined;
-            if (!chartFileExists(row->filePath)) {
-                missing->append(row->filePath);
-            }
+    for (int inSlice = 0;; ++inSlice) {
+        if (inSlice > 0 && startsPage(m_read)) {
+            return m_state;
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
+        auto row = m_rows.next();
+        if (!row) {
+            m_state = m_rows.failed() ? State::Failed : State::Done;
+            return m_state;
+        }
+        ++m_read;
+        if (row->pidno < m_from || row->pidno > m_to) {
+            continue;
+        }
+        ++m_examined;
+        if (!chartFileExists(row->filePath)) {
+            missing->append(row->filePath);
+        }
+        if (inSlice % RowsBetweenClockReads == RowsBetweenClockReads - 1 &&
+            std::chrono::steady_clock::now() >= deadline) {
             return m_state;
         }
     }
+}
+
+bool startsPage(qint64 rowsRead) {
+    if (rowsRead < IndexCursor::FirstPageRows) {
+        return rowsRead == 0;
+    }
+    return (rowsRead - IndexCursor::FirstPageRows) % IndexCursor::PageRows == 0;
 }
 
 } // namespace maintenance

@@ -18,6 +18,16 @@ namespace maintenance {
 /// else that is not a regular file (a link to a regular file does count).
 bool chartFileExists(const QString& path);
 
+/// Whether the next row after \p rowsRead rows of a cursor comes with a new page read from the
+/// index.
+bool startsPage(qint64 rowsRead);
+
+/// The rows to read for a check of patients \p from to \p to, which hold \p rangeRows of the
+/// index's rows. A range that covers much of the index is read as all rows, in the order of
+/// their identity: paging through a wide range by the patient number's index costs a sort of
+/// the whole range for every page, which grows with the square of the rows.
+IndexCursor rowsToCheck(ChartIndex& index, int from, int to, qint64 rangeRows);
+
 class ExistenceCheck {
 public:
     enum class State : quint8 {
@@ -26,11 +36,14 @@ public:
         Failed,  ///< a page of rows could not be read; error() says why
     };
 
-    /// Examines the rows of \p rows, in the order the cursor yields them.
-    explicit ExistenceCheck(IndexCursor rows);
+    /// Examines the rows of patients \p from to \p to among those of \p rows, in the order
+    /// the cursor yields them.
+    ExistenceCheck(IndexCursor rows, int from, int to);
 
     /// Examines rows until there are none left or \p budget has passed, appending the path of
-    /// each row without its file to \p missing.
+    /// each row without its file to \p missing. A slice that has done some work ends before
+    /// the cursor reads its next page, so that a page's read starts a slice of its own and no
+    /// slice lasts much longer than the budget or one page.
     State step(std::chrono::milliseconds budget, QStringList* missing);
 
     /// Rows examined so far.
@@ -39,7 +52,10 @@ public:
 
 private:
     IndexCursor m_rows;
-    qint64 m_examined = 0;
+    int m_from;
+    int m_to;
+    qint64 m_read = 0;     // rows the cursor handed out
+    qint64 m_examined = 0; // of those, rows of the range
     State m_state = State::Running;
 };
 

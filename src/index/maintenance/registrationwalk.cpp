@@ -1,5 +1,7 @@
 #include "index/maintenance/registrationwalk.h"
 
+#include "index/maintenance/existencecheck.h"
+
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -98,28 +100,33 @@ void RegistrationWalk::readSome(std::chrono::steady_clock::time_point deadline) 
         if (const auto rows = m_rows->count()) {
             m_registered.reserve(*rows);
         }
+        return; // the count was this slice's statement; the first page starts the next one
     }
     constexpr int RowsBetweenClockReads = 64;
-    for (;;) {
-        for (int n = 0; n < RowsBetweenClockReads; ++n) {
-            auto row = m_rows->next();
-            if (!row) {
-                if (m_rows->failed()) {
-                    m_error = m_rows->error();
-                    m_state = State::IndexFailed;
-                    return;
-                }
-                m_rows.reset();
-                if (!enter(m_folder)) {
-                    m_state = State::FolderFailed;
-                    return;
-                }
-                m_state = State::Walking;
+    for (int inSlice = 0;; ++inSlice) {
+        // A page's read starts a slice of its own, as in the existence check.
+        if (inSlice > 0 && startsPage(m_rowsRead)) {
+            return;
+        }
+        auto row = m_rows->next();
+        if (!row) {
+            if (m_rows->failed()) {
+                m_error = m_rows->error();
+                m_state = State::IndexFailed;
                 return;
             }
-            m_registered.add(row->filePath);
+            m_rows.reset();
+            if (!enter(m_folder)) {
+                m_state = State::FolderFailed;
+                return;
+            }
+            m_state = State::Walking;
+            return;
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
+        ++m_rowsRead;
+        m_registered.add(row->filePath);
+        if (inSlice % RowsBetweenClockReads == RowsBetweenClockReads - 1 &&
+            std::chrono::steady_clock::now() >= deadline) {
             return;
         }
     }

@@ -98,6 +98,7 @@ private:
     QString m_error;
     QString m_currentFile;
     qint64 m_filesExamined = 0;
+    qint64 m_rowsRead = 0;
 };
 
 } // namespace maintenance

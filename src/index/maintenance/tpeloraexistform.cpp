@@ -135,7 +135,8 @@ void TPeloraExistForm::startRun() {
         return;
     }
     m_rowsToCheck = *count;
-    m_check = std::make_unique<ExistenceCheck>(std::move(rows));
+    m_check = std::make_unique<ExistenceCheck>(
+        maintenance::rowsToCheck(m_index, *from, *to, *count), *from, *to);
     m_stopRequested = false;
     m_runButton->setEnabled(false);
     m_status->showProgress(0, m_rowsToCheck);
