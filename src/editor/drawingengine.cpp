@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -21,7 +22,10 @@ void DrawingEngine::setBitmap(const QImage& image) {
     m_bitmap = image.isNull() || image.format() == QImage::Format_RGB32
                    ? image
                    : image.convertToFormat(QImage::Format_RGB32);
-    m_undo = QImage();
+    // The undo page stays as memory for the next press (its content is never shown again).
+    if (m_bitmap.isNull()) {
+        m_undo = QImage();
+    }
     m_undoEnabled = false;
     m_drawing = false;
 }
@@ -34,8 +38,16 @@ QRect DrawingEngine::press(QPoint point) {
     if (!hasBitmap()) {
         return {};
     }
-    // Kept as a copy of its own now, so the first stroke does not pay for it mid-drag.
-    m_undo = m_bitmap.copy();
+    // Kept as a copy of its own now, so the first stroke does not pay for it mid-drag. The
+    // previous undo page lends its memory when it fits: a fresh page-sized buffer costs more in
+    // first touches than the copy itself.
+    if (m_undo.size() == m_bitmap.size() && m_undo.format() == m_bitmap.format() &&
+        m_undo.bytesPerLine() == m_bitmap.bytesPerLine() && m_undo.isDetached()) {
+        std::memcpy(m_undo.bits(), m_bitmap.constBits(),
+                    static_cast<size_t>(m_bitmap.sizeInBytes()));
+    } else {
+        m_undo = m_bitmap.copy();
+    }
     m_anchor = m_current = m_previous = point;
     m_drawing = true;
     if (m_tool != EditorTool::Eyedropper) {
