@@ -253,4 +253,15 @@ TEST_P(MaintenanceWindowTest, AFailedSearchEmptiesTheGrid) {
     EXPECT_TRUE(shownPatients().isEmpty());
 }
 
+TEST_P(MaintenanceWindowTest, AfterAFailedInsertTheWindowStillOpensAndSearches) {
+    addRow(6, archivePath("a.pdf"));
+    refuseInserts();
+    ASSERT_FALSE(m_index.insertChart({6, 1, archivePath("b.pdf"), {}}));
+    open();
+    EXPECT_TRUE(panel(Panel::Count).isEmpty()); // the total cannot be read now
+    search("6");
+    EXPECT_EQ(shownPatients(), QStringList{"6"});
+    EXPECT_EQ(panel(Panel::Count), "1");
+}
+
 PELORA_INSTANTIATE_BACKENDS(MaintenanceWindowTest);

@@ -79,6 +79,19 @@ protected:
         return paths;
     }
 
+    /// Makes the index refuse every insert from now on, as a full disk would.
+    void refuseInserts() {
+        if (GetParam() == Backend::Sqlite) {
+            m_testbed->exec("CREATE TRIGGER refuse BEFORE INSERT ON PeloraFileDB "
+                            "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        } else {
+            m_testbed->exec("CREATE FUNCTION refuse() RETURNS trigger AS $$ BEGIN RAISE "
+                            "EXCEPTION 'refused'; END $$ LANGUAGE plpgsql");
+            m_testbed->exec("CREATE TRIGGER refuse BEFORE INSERT ON PeloraFileDB FOR EACH ROW "
+                            "EXECUTE FUNCTION refuse()");
+        }
+    }
+
     ChartIndex m_index;
     QTemporaryDir m_archive;
     FakePrompts m_prompts;

@@ -354,4 +354,21 @@ TEST_P(RegistrationCheckTest, SavesPrintsCopiesAndClearsTheLog) {
     EXPECT_TRUE(m_form->log()->toPlainText().isEmpty());
 }
 
+TEST_P(RegistrationCheckTest, AFailedInsertReportsTheDatabaseFault) {
+    const QString file = makeFile("00/00/00/09/HP_9_0.pdf");
+    refuseInserts();
+    clickFolder(m_archive.path());
+    explore();
+    ASSERT_EQ(m_form->currentFile(), file);
+    type(m_form->idEdit(), "9");
+    click(m_form->registerButton());
+    EXPECT_EQ(panel(Panel::Message), texts::DatabaseFault);
+    EXPECT_TRUE(registeredPaths().isEmpty());
+    // The index is closed for inserts now; a new walk still lists the file.
+    explore();
+    EXPECT_EQ(m_form->log()->lines(), QStringList{file});
+    EXPECT_TRUE(m_form->exploreButton()->isEnabled());
+    EXPECT_FALSE(m_form->interruptButton()->isEnabled());
+}
+
 PELORA_INSTANTIATE_BACKENDS(RegistrationCheckTest);
