@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
         const QImage turned = unit.RotateRight(bitmap);
         unitTurns.push_back(ms(timer));
     }
-    report("  of which the turn itself", unitTurns, 40);
+    report("  a turn alone, into new memory", unitTurns, 40);
 
     for (const int zoom : {5, 7}) {
         editor.setZoomIndex(zoom);

@@ -182,17 +182,19 @@ void DrawingEngine::rotate(Rotation rotation) {
     if (!hasBitmap()) {
         return;
     }
+    // The page undo held until now is dropped; its memory takes the turned page.
+    QImage spare = std::move(m_undo);
     m_undo = m_bitmap;
     m_undoEnabled = true;
     switch (rotation) {
     case Rotation::Left:
-        m_bitmap = m_unit.RotateLeft(m_undo);
+        m_bitmap = m_unit.RotateLeft(m_undo, std::move(spare));
         break;
     case Rotation::Right:
-        m_bitmap = m_unit.RotateRight(m_undo);
+        m_bitmap = m_unit.RotateRight(m_undo, std::move(spare));
         break;
     case Rotation::Half:
-        m_bitmap = m_unit.Rotate180(m_undo);
+        m_bitmap = m_unit.Rotate180(m_undo, std::move(spare));
         break;
     }
 }

@@ -10,8 +10,25 @@ enum class Turn : quint8 { Left, Right, Half };
 /// quarter turn of a scanned page walks one of them column-wise.
 constexpr int Tile = 64;
 
-QImage emptyLike(const QImage& source, int width, int height, bool swapResolution) {
-    QImage result(width, height, source.format());
+/// A \p width x \p height bitmap of the source's format over the memory of \p recycle when
+/// that fits exactly, else a new one.
+QImage blank(const QImage& source, int width, int height, QImage recycle) {
+    const int depth = source.depth();
+    // Rows without padding: then both orientations of a page take the same bytes.
+    const bool unpadded = depth >= 8 && (static_cast<qsizetype>(width) * depth) % 32 == 0 &&
+                          (static_cast<qsizetype>(source.width()) * depth) % 32 == 0;
+    if (unpadded && !recycle.isNull() && recycle.isDetached() &&
+        recycle.format() == source.format() && recycle.sizeInBytes() == source.sizeInBytes()) {
+        auto* holder = new QImage(std::move(recycle));
+        return QImage(
+            holder->bits(), width, height, static_cast<qsizetype>(width) * depth / 8,
+            source.format(), [](void* image) { delete static_cast<QImage*>(image); }, holder);
+    }
+    return QImage(width, height, source.format());
+}
+
+QImage emptyLike(const QImage& source, int width, int height, bool swapResolution, QImage recycle) {
+    QImage result = blank(source, width, height, std::move(recycle));
     if (result.isNull()) {
         return result;
     }
@@ -100,13 +117,14 @@ void turnBits(const QImage& source, QImage& result, Turn turn) {
     }
 }
 
-QImage turned(const QImage& source, Turn turn) {
+QImage turned(const QImage& source, Turn turn, QImage recycle = {}) {
     if (source.isNull()) {
         return {};
     }
     const bool quarter = turn != Turn::Half;
-    QImage result = quarter ? emptyLike(source, source.height(), source.width(), true)
-                            : emptyLike(source, source.width(), source.height(), false);
+    QImage result =
+        quarter ? emptyLike(source, source.height(), source.width(), true, std::move(recycle))
+                : emptyLike(source, source.width(), source.height(), false, std::move(recycle));
     if (result.isNull()) {
         return result;
     }
@@ -139,14 +157,14 @@ QImage turned(const QImage& source, Turn turn) {
 
 } // namespace
 
-QImage TImageUnit::RotateLeft(const QImage& source) const {
-    return turned(source, Turn::Left);
+QImage TImageUnit::RotateLeft(const QImage& source, QImage recycle) const {
+    return turned(source, Turn::Left, std::move(recycle));
 }
 
-QImage TImageUnit::RotateRight(const QImage& source) const {
-    return turned(source, Turn::Right);
+QImage TImageUnit::RotateRight(const QImage& source, QImage recycle) const {
+    return turned(source, Turn::Right, std::move(recycle));
 }
 
-QImage TImageUnit::Rotate180(const QImage& source) const {
-    return turned(source, Turn::Half);
+QImage TImageUnit::Rotate180(const QImage& source, QImage recycle) const {
+    return turned(source, Turn::Half, std::move(recycle));
 }

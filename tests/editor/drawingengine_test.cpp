@@ -75,6 +75,7 @@ private slots:
     void screenToImage();
     void rotation_data();
     void rotation();
+    void turnsIntoSpareMemoryLeaveSharedPagesAlone();
     void fourRightTurnsAndLeftTurnUndone();
     void lineThenUndoRestoresThePageExactly();
     void penAndEraserStrokeUnderThePointer();
@@ -166,6 +167,36 @@ void DrawingEngineTest::rotation() {
             QCOMPARE(result.pixel(to), source.pixel(x, y));
         }
     }
+}
+
+void DrawingEngineTest::turnsIntoSpareMemoryLeaveSharedPagesAlone() {
+    const QImage page = numbered(7, 5, QImage::Format_RGB32);
+    TImageUnit unit;
+    const QImage expected = unit.RotateRight(page);
+    QImage spare(5, 7, QImage::Format_RGB32);
+    spare.fill(Qt::green);
+    const uchar* memory = spare.constBits();
+    const QImage turned = unit.RotateRight(page, std::move(spare));
+    QCOMPARE(turned, expected);
+    QCOMPARE(turned.constBits(), memory); // written into the spare page's memory
+
+    // A spare someone else still holds is never written into, nor is the page itself.
+    QImage held(7, 5, QImage::Format_RGB32);
+    held.fill(Qt::green);
+    const QImage holder = held;
+    QCOMPARE(unit.Rotate180(page, held), unit.Rotate180(page));
+    QCOMPARE(holder.pixel(0, 0), QColor(Qt::green).rgb());
+    QCOMPARE(unit.RotateLeft(page, page), unit.RotateLeft(page));
+    QCOMPARE(page, numbered(7, 5, QImage::Format_RGB32));
+
+    // In the engine the page undo no longer needs lends its memory to the next turn.
+    DrawingEngine engine;
+    engine.setBitmap(page);
+    engine.rotate(Rotation::Left);
+    engine.rotate(Rotation::Left);
+    QCOMPARE(engine.bitmap(), unit.Rotate180(page));
+    QVERIFY(engine.undo());
+    QCOMPARE(engine.bitmap(), unit.RotateLeft(page));
 }
 
 void DrawingEngineTest::fourRightTurnsAndLeftTurnUndone() {
