@@ -136,11 +136,11 @@ TEST_P(ExistenceCheckTest, SavesPrintsAndCopiesTheList) {
     ASSERT_EQ(m_form->resultMemo()->lineCount(), 2);
     QMenuBar* bar = m_form->findChild<QMenuBar*>();
 
-    // Cancel writes nothing; a chosen file is written, overwriting what was there.
+    // Cancel writes nothing; a chosen file is written, replacing an earlier list.
     const QString rtfPath = archivePath("missing.rtf");
     clickMenuEntry(bar, m_form->saveAction());
     EXPECT_FALSE(QFile::exists(rtfPath));
-    makeFile("missing.rtf", "old text that is longer than nothing");
+    makeFile("missing.rtf", rtf::document({"an earlier list, longer than this one's lines"}));
     m_prompts.fileChoices.enqueue({true, {rtfPath}, 0});
     clickMenuEntry(bar, m_form->saveAction());
     ASSERT_EQ(m_prompts.fileDialogs.size(), 2);
@@ -149,6 +149,18 @@ TEST_P(ExistenceCheckTest, SavesPrintsAndCopiesTheList) {
     QFile rtfFile(rtfPath);
     ASSERT_TRUE(rtfFile.open(QIODevice::ReadOnly));
     EXPECT_EQ(rtfFile.readAll(), rtf::document({japanese, plain}));
+
+    // A name typed over a chart (or any file that is not RTF) leaves that file as it was.
+    const QByteArray chartBytes = "%PDF-1.2\n% a chart in the archive\n";
+    const QString chart = makeFile("00/00/00/01/HP_1_0.pdf", chartBytes);
+    m_prompts.fileChoices.enqueue({true, {chart}, 0});
+    clickMenuEntry(bar, m_form->saveAction());
+    QFile chartFile(chart);
+    ASSERT_TRUE(chartFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(chartFile.readAll(), chartBytes);
+    ASSERT_EQ(m_prompts.errors.size(), 1);
+    EXPECT_TRUE(m_prompts.errors.first().contains(chart));
+    m_prompts.errors.clear();
 
     const QString pdf = archivePath("printed.pdf");
     m_form->setPrinterSetup([&](QPrinter& printer) {

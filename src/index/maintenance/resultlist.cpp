@@ -3,6 +3,8 @@
 #include "platform/rtfwriter.h"
 #include "platform/userprompts.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -39,6 +41,11 @@ void ResultList::clearLines() {
 
 namespace resultlist {
 
+bool isRtfFile(const QString& path) {
+    QFile file(path);
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.read(5) == "{\\rtf";
+}
+
 void saveAsRtf(QWidget* parent, UserPrompts& prompts, const QStringList& lines) {
     const FileChoice choice =
         prompts.saveFile(parent, QStringLiteral("*.rtf"), QStringLiteral("書式付テキスト|*.rtf"),
@@ -46,9 +53,17 @@ void saveAsRtf(QWidget* parent, UserPrompts& prompts, const QStringList& lines) 
     if (!choice.accepted || choice.files.isEmpty()) {
         return;
     }
+    const QString path = choice.files.first();
+    // An earlier list is replaced without asking; anything else the name may reach (a chart
+    // typed over by mistake) is left as it is.
+    if (QFileInfo::exists(path) && !isRtfFile(path)) {
+        prompts.showError(
+            parent, QStringLiteral("%1 は RTF ファイルではないため、上書きしません。").arg(path));
+        return;
+    }
     QString error;
-    if (!rtf::writeFile(choice.files.first(), lines, &error)) {
-        prompts.showError(parent, QStringLiteral("%1: %2").arg(choice.files.first(), error));
+    if (!rtf::writeFile(path, lines, &error)) {
+        prompts.showError(parent, QStringLiteral("%1: %2").arg(path, error));
     }
 }
 

@@ -34,9 +34,13 @@ namespace resultlist {
 using PrinterSetup = std::function<void(QPrinter&)>;
 
 /// "保存": asks for an RTF file with the save dialog of the checks and writes \p lines there,
-/// one paragraph each. Cancel writes nothing. A file that cannot be written is reported through
-/// \p prompts' error report.
+/// one paragraph each, replacing an earlier RTF file of that name. Cancel writes nothing. A
+/// name that holds something other than an RTF file is not written over, and that, like a
+/// file that cannot be written, is reported through \p prompts' error report.
 void saveAsRtf(QWidget* parent, UserPrompts& prompts, const QStringList& lines);
+
+/// Whether \p path is a file that begins as an RTF document.
+bool isRtfFile(const QString& path);
 
 /// Prints \p lines, one per line, as the job \p jobTitle on the printer that \p setup prepares.
 /// A printer that cannot be used is reported through \p prompts' error report.

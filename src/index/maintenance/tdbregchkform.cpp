@@ -244,6 +244,8 @@ void TDBRegChkForm::prepareToShow() {
         m_keyLabels[n]->setText(captions[n]);
     }
     m_idEdit->clear();
+    // The tree opens at the archive, but the folder to walk is only chosen by a click.
+    m_tree->selectFolder(m_settings.Target);
     m_chosenFolder.clear();
     showCurrentFile(QString());
     m_stopRequested = false;
