@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariantList>
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -150,6 +151,10 @@ public:
     /// Rows in the first page; later pages are larger.
     static constexpr int FirstPageRows = 100;
     static constexpr int PageRows = 1000;
+    /// Rows per statement after the first page. A window that reads as the operator scrolls
+    /// asks for fewer: a statement for a common keyword filters about rows/density rows, and
+    /// that is what the window waits for.
+    void setPageRows(int rows) { m_pageRows = std::max(1, rows); }
 
 private:
     friend class ChartIndex;
@@ -160,6 +165,7 @@ private:
     QString m_condition;
     QVariantList m_values;
     std::optional<qint64> m_after; ///< identity of the last row handed out
+    int m_pageRows = PageRows;
     bool m_exhausted = false;
     std::deque<ChartIndex::StoredRow> m_page;
     QString m_error;

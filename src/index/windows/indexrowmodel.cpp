@@ -24,7 +24,9 @@ constexpr std::array<ColumnInfo, IndexRowModel::ColumnCount> columns{{
 } // namespace
 
 IndexRowModel::IndexRowModel(IndexCursor cursor, QObject* parent)
-    : QAbstractTableModel(parent), m_cursor(std::move(cursor)) {}
+    : QAbstractTableModel(parent), m_cursor(std::move(cursor)) {
+    m_cursor.setPageRows(FetchRows); // one statement per scroll step, and a short one
+}
 
 int IndexRowModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_rows.size());

@@ -31,7 +31,7 @@ public:
     explicit IndexRowModel(IndexCursor cursor, QObject* parent = nullptr);
 
     /// Rows read per fetch as the view scrolls.
-    static constexpr int FetchRows = 500;
+    static constexpr int FetchRows = 200;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -95,6 +95,10 @@ TView::TView(UrlOpener& opener, QWidget* parent) : QDialog(parent), m_opener(ope
 
     m_properties = new TFileProperties(this);
     attachModel();
+    // Chart names are long ("00001003_000.pdf" and the like): the name column shows them whole.
+    m_detailsView->setColumnWidth(
+        0, m_detailsView->fontMetrics().horizontalAdvance(QStringLiteral("00000000_000_0000.pdf")) +
+               40);
     setViewStyle(Style::Details);
 }
 
