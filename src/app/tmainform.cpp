@@ -145,6 +145,7 @@ void TMainForm::createWindows() {
     createInquiryWindows();
     createUtilityWindows();
     createEditorWindow();
+    createBarcodeReading();
 }
 
 // --- Building -------------------------------------------------------------------------------
@@ -218,7 +219,8 @@ void TMainForm::buildMenus() {
     m_showErrorLog =
         addCommand(m_viewMenu, QStringLiteral("エラーログの表示"), QStringLiteral("ShowErrorLog"));
 
-    QMenu* settingsMenu = bar->addMenu(QStringLiteral("設定"));
+    m_settingsMenu = bar->addMenu(QStringLiteral("設定"));
+    QMenu* settingsMenu = m_settingsMenu;
     m_readSettings =
         addCommand(settingsMenu, QStringLiteral("読込設定"), QStringLiteral("ReadSettings"));
     m_saveSettings =

@@ -205,6 +205,16 @@ private:
     void keywordSearch();
     void createUtilityWindows();
     void createEditorWindow();
+    // The patient number read from the label's barcode (tmainform_barcode.cpp).
+    void createBarcodeReading();
+    /// Asked before a chart is saved: false stops the save (the typed number disagrees with
+    /// the barcode's and the operator does not go on).
+    bool confirmPatientNumber();
+    struct BarcodeReading;
+    struct BarcodeReadingDeleter {
+        void operator()(BarcodeReading* reading) const;
+    };
+    std::unique_ptr<BarcodeReading, BarcodeReadingDeleter> m_barcode;
     struct InquiryWindows;
     struct UtilityWindows;
     struct EditorWindow;
@@ -257,6 +267,7 @@ private:
     QMenu* m_editMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_inquiryMenu = nullptr;
+    QMenu* m_settingsMenu = nullptr;
     // Commands; the widgets own them, as children of the window, its menus and its tool bar.
     QAction* m_scannerIntake = nullptr;
     QAction* m_folderIntake = nullptr;

@@ -72,6 +72,9 @@ void TMainForm::saveChart() {
         return;
     }
     showPatientCheck();
+    if (!confirmPatientNumber()) {
+        return;
+    }
 
     ChartSaver::Input input;
     input.patientText = m_idEdit->text();
