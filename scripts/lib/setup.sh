@@ -12,7 +12,7 @@ build_dir=${PELORA_BUILD_DIR:-$repo_root/build}
 packages=(
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libssl-dev
   libsane1 libsane-dev
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-urw-base35

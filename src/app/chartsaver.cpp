@@ -9,6 +9,7 @@
 #include "index/chartindex.h"
 #include "platform/exclusiverename.h"
 #include "platform/filelock.h"
+#include "platform/sha256.h"
 #include "platform/signalcleanup.h"
 #include "settings/integertext.h"
 #include "settings/tpathstring.h"
@@ -268,6 +269,9 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
     if (configure) {
         configure(composer);
     }
+    Sha256 hash;
+    composer.PReport1().SetWrittenBytes(
+        [&hash](const char* data, std::size_t size) { hash.add(data, size); });
     try {
         composer.PdfPageWidth = plan.pageWidth;
         composer.PdfPageHeight = plan.pageHeight;
@@ -316,6 +320,7 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
             return discard(SaveOutcome::NoPages, QString());
         }
         composer.EndChart();
+        written.sha256 = hash.hexDigest();
     } catch (const std::exception& failure) {
         composer.AbortChart();
         return discard(SaveOutcome::WriteError, QString::fromUtf8(failure.what()));
@@ -357,6 +362,7 @@ SaveOutcome ChartSaver::finish(const Plan& plan, const Written& written, SaveFro
     row.subNo = plan.serial;
     row.filePath = plan.chartPath;
     row.keys = plan.keywords;
+    row.sha256 = written.sha256;
     const bool inserted =
         index.insertChart(row, [&frontEnd] { frontEnd.showWaiting(IndexBusyText); });
     plan.releaseLock();

@@ -128,6 +128,8 @@ public:
         std::vector<scannerfolder::ArchivedFile> archived;
         /// The page files that could not be written (missing, unreadable, undecodable).
         QStringList leftOut;
+        /// SHA-256 of the chart's bytes as they were written, in hexadecimal.
+        QByteArray sha256;
     };
     using Progress = std::function<void(int done, int total, const QString& imageFile)>;
 

@@ -8,8 +8,11 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QUuid>
 #include <chrono>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,7 +68,20 @@ QDateTime readTimestamp(const QVariant& value) {
 ChartIndex::ChartIndex(Clock clock, int busyTimeoutMs)
     : m_clock(std::move(clock)), m_busyTimeoutMs(busyTimeoutMs),
       m_connection(
-          QStringLiteral("chart-index-%1").arg(QUuid::createUuid().toString(QUuid::Id128))) {}
+          QStringLiteral("chart-index-%1").arg(QUuid::createUuid().toString(QUuid::Id128))),
+      m_workstation(Workstation::current()) {}
+
+ChartIndex::Workstation ChartIndex::Workstation::current() {
+    Workstation here;
+    here.host = QSysInfo::machineHostName();
+    // The account, not $USER, which a shell lets anyone set.
+    if (const passwd* account = ::getpwuid(::getuid())) {
+        here.user = QString::fromLocal8Bit(account->pw_name);
+    } else {
+        here.user = QString::number(::getuid());
+    }
+    return here;
+}
 
 ChartIndex::~ChartIndex() {
     close();
@@ -102,8 +118,41 @@ bool ChartIndex::open(const QString& programFolder) {
         close();
         return false;
     }
+    if (!ensureTrail()) {
+        fail(QStringLiteral("%1: the hash and audit tables cannot be added: %2")
+                 .arg(m_backend->describe(), m_lastError));
+        close();
+        return false;
+    }
     m_open = true;
     return true;
+}
+
+bool ChartIndex::trailPresent() {
+    for (const QString& table : {chartindex::hashTableName, chartindex::auditTableName}) {
+        QSqlQuery probe(QSqlDatabase::database(m_connection, false));
+        if (!probe.exec(QStringLiteral("SELECT 1 FROM %1 WHERE 1 = 0").arg(table))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ChartIndex::ensureTrail() {
+    // An index made before the tables existed gets them at its first open; another
+    // workstation adding them at the same moment is no failure.
+    if (trailPresent()) {
+        return true;
+    }
+    const bool added = writeAtomically([this] {
+        for (const QString& statement : m_backend->trailStatements()) {
+            if (!run({statement, {}, true})) {
+                return false;
+            }
+        }
+        return true;
+    });
+    return added || trailPresent();
 }
 
 bool ChartIndex::connect() {
@@ -191,6 +240,19 @@ void ChartIndex::close() {
     }
 }
 
+ChartIndex::StoredRow ChartIndex::storedRow(const QSqlQuery& rows) {
+    StoredRow row;
+    row.id = rows.value(0).toLongLong();
+    row.pidno = rows.value(1).toInt();
+    row.subNo = rows.value(2).toInt();
+    row.createdAt = readTimestamp(rows.value(3));
+    row.filePath = rows.value(4).toString();
+    for (int n = 0; n < 4; ++n) {
+        row.keys[size_t(n)] = rows.value(5 + n).toString();
+    }
+    return row;
+}
+
 std::optional<QSqlQuery> ChartIndex::run(const Statement& statement,
                                          const std::function<void()>& waiting) {
     if (!m_connected) {
@@ -221,7 +283,7 @@ std::optional<QSqlQuery> ChartIndex::runOnce(const Statement& statement,
                                              bool* connectionLost) {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
-    auto exec = [&] {
+    auto execOnce = [&] {
         // A statement without values runs as it is: some (BEGIN, COMMIT) cannot be prepared.
         if (statement.values.isEmpty()) {
             return q.exec(statement.text);
@@ -233,6 +295,21 @@ std::optional<QSqlQuery> ChartIndex::runOnce(const Statement& statement,
             q.addBindValue(value);
         }
         return q.exec();
+    };
+    // Inside a transaction a statement that found the table locked is taken back to a
+    // savepoint before it is tried again: the server otherwise refuses everything after it.
+    const bool guarded = m_inTransaction && statement.waitsForLocks;
+    auto exec = [&] {
+        QSqlQuery savepoint(QSqlDatabase::database(m_connection, false));
+        if (guarded && !savepoint.exec(QStringLiteral("SAVEPOINT lock_wait"))) {
+            return false;
+        }
+        const bool ran = execOnce();
+        if (guarded) {
+            savepoint.exec(ran ? QStringLiteral("RELEASE SAVEPOINT lock_wait")
+                               : QStringLiteral("ROLLBACK TO SAVEPOINT lock_wait"));
+        }
+        return ran;
     };
     // Each attempt waits a short slice inside the database; between slices the caller hears
     // once that the index is busy, so a window can say so while it waits.
@@ -272,10 +349,20 @@ bool ChartIndex::insertChart(const ChartRow& row, const std::function<void()>& w
                          .arg(chartindex::tableName),
                      {row.pidno, row.subNo, timestampText(m_clock()), row.filePath},
                      true};
-    for (const auto& key : row.keys) {
-        insert.values << cp932::qTruncate(key, KeyBytes);
+    Keywords stored;
+    for (size_t n = 0; n < row.keys.size(); ++n) {
+        stored.at(n) = cp932::qTruncate(row.keys.at(n), KeyBytes);
+        insert.values << stored.at(n);
     }
-    if (!run(insert, waiting)) {
+    // The row, its file's hash and its line of the audit trail are written as one.
+    const bool written = writeAtomically(
+        [&] {
+            return run(insert, waiting) &&
+                   (row.sha256.isEmpty() || storeHash(row.filePath, row.sha256)) &&
+                   audit(AuditAction::Insert, row.pidno, row.filePath, {}, stored);
+        },
+        waiting);
+    if (!written) {
         fail(QStringLiteral("the chart row for %1 was not added: %2")
                  .arg(row.filePath, m_lastError));
         // The row is lost for this run; the table stays closed until the program restarts.
@@ -283,6 +370,59 @@ bool ChartIndex::insertChart(const ChartRow& row, const std::function<void()>& w
         return false;
     }
     return true;
+}
+
+bool ChartIndex::writeAtomically(const std::function<bool()>& work,
+                                 const std::function<void()>& waiting) {
+    if (!m_connected) {
+        fail(QStringLiteral("the chart index is not connected"));
+        return false;
+    }
+    if (m_inTransaction) {
+        return work(); // the caller's transaction makes it all or nothing
+    }
+    if (!run({m_backend->beginWriteStatement(), {}, true}, waiting)) {
+        return false;
+    }
+    m_inTransaction = true;
+    bool done = work();
+    if (done) {
+        done = run({QStringLiteral("COMMIT"), {}, true}).has_value();
+    }
+    if (!done) {
+        const QString reason = m_lastError;
+        run({QStringLiteral("ROLLBACK"), {}});
+        m_lastError = reason;
+    }
+    m_inTransaction = false;
+    return done;
+}
+
+bool ChartIndex::storeHash(const QString& filePath, const QByteArray& sha256) {
+    return run({QStringLiteral("INSERT INTO %1 (FilePath, Sha256, HashedAt) VALUES (?, ?, ?) "
+                               "ON CONFLICT (FilePath) DO UPDATE SET Sha256 = excluded.Sha256, "
+                               "HashedAt = excluded.HashedAt")
+                    .arg(chartindex::hashTableName),
+                {filePath, QString::fromLatin1(sha256), timestampText(m_clock())},
+                true})
+        .has_value();
+}
+
+bool ChartIndex::audit(AuditAction action, int pidno, const QString& filePath,
+                       const Keywords& oldKeys, const Keywords& newKeys) {
+    Statement line{QStringLiteral("INSERT INTO %1 (AuditAt, Host, OsUser, Action, Pidno, FilePath, "
+                                  "OldKey1, OldKey2, OldKey3, OldKey4, NewKey1, NewKey2, NewKey3, "
+                                  "NewKey4) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                       .arg(chartindex::auditTableName),
+                   {timestampText(m_clock()), m_workstation.host, m_workstation.user,
+                    auditActionName(action), pidno, filePath},
+                   true};
+    for (const Keywords* keys : {&oldKeys, &newKeys}) {
+        for (const QString& key : *keys) {
+            line.values << (key.isNull() ? QStringLiteral("") : key); // a null would be NULL
+        }
+    }
+    return run(line).has_value();
 }
 
 std::optional<bool> ChartIndex::containsPath(const QString& filePath) {
@@ -371,16 +511,7 @@ bool ChartIndex::fetchPage(const QString& condition, const QVariantList& values,
         return false;
     }
     while (rows->next()) {
-        StoredRow row;
-        row.id = rows->value(0).toLongLong();
-        row.pidno = rows->value(1).toInt();
-        row.subNo = rows->value(2).toInt();
-        row.createdAt = readTimestamp(rows->value(3));
-        row.filePath = rows->value(4).toString();
-        for (int n = 0; n < 4; ++n) {
-            row.keys[size_t(n)] = rows->value(5 + n).toString();
-        }
-        page->push_back(std::move(row));
+        page->push_back(storedRow(*rows));
     }
     return true;
 }
@@ -408,25 +539,105 @@ bool ChartIndex::changeOneRow(const Statement& statement, qint64 id, const QStri
     return true;
 }
 
+std::optional<ChartIndex::StoredRow> ChartIndex::rowById(qint64 id, const QString& what) {
+    auto found =
+        run({QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                 .arg(selectedColumns(), chartindex::tableName, chartindex::identityColumn),
+             {id}});
+    if (!found) {
+        fail(QStringLiteral("%1 of row %2 failed: %3").arg(what).arg(id).arg(m_lastError));
+        return std::nullopt;
+    }
+    if (!found->next()) {
+        fail(QStringLiteral("%1 of row %2 failed: there is no such row").arg(what).arg(id));
+        return std::nullopt;
+    }
+    return storedRow(*found);
+}
+
 bool ChartIndex::updateKeywords(qint64 id, const Keywords& keys) {
     Statement update{QStringLiteral("UPDATE %1 SET Key1 = ?, Key2 = ?, Key3 = ?, Key4 = ? "
                                     "WHERE %2 = ?")
                          .arg(chartindex::tableName, chartindex::identityColumn),
                      {},
                      true};
-    for (const auto& key : keys) {
-        update.values << cp932::qTruncate(key, KeyBytes);
+    Keywords stored;
+    for (size_t n = 0; n < keys.size(); ++n) {
+        stored.at(n) = cp932::qTruncate(keys.at(n), KeyBytes);
+        update.values << stored.at(n);
     }
     update.values << id;
-    return changeOneRow(update, id, QStringLiteral("the keyword change"));
+    const QString what = QStringLiteral("the keyword change");
+    return writeAtomically([&] {
+        const auto old = rowById(id, what);
+        return old && changeOneRow(update, id, what) &&
+               audit(AuditAction::EditKeywords, old->pidno, old->filePath, old->keys, stored);
+    });
 }
 
 bool ChartIndex::deleteRow(qint64 id) {
-    return changeOneRow({QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                             .arg(chartindex::tableName, chartindex::identityColumn),
-                         {id},
-                         true},
-                        id, QStringLiteral("the deletion"));
+    const QString what = QStringLiteral("the deletion");
+    return writeAtomically([&] {
+        const auto old = rowById(id, what);
+        return old &&
+               changeOneRow({QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                                 .arg(chartindex::tableName, chartindex::identityColumn),
+                             {id},
+                             true},
+                            id, what) &&
+               audit(AuditAction::Delete, old->pidno, old->filePath, old->keys, {});
+    });
+}
+
+std::optional<QByteArray> ChartIndex::storedHash(const QString& filePath) {
+    auto found = run(
+        {QStringLiteral("SELECT Sha256 FROM %1 WHERE FilePath = ?").arg(chartindex::hashTableName),
+         {filePath}});
+    if (!found) {
+        return std::nullopt;
+    }
+    return found->next() ? found->value(0).toString().toLatin1() : QByteArray();
+}
+
+bool ChartIndex::forEachAuditRow(std::optional<int> pidno,
+                                 const std::function<void(const AuditRow&)>& visit) {
+    const QString where = pidno ? QStringLiteral("WHERE Pidno = ?") : QString();
+    auto rows =
+        run({QStringLiteral("SELECT AuditAt, Host, OsUser, Action, Pidno, FilePath, OldKey1, "
+                            "OldKey2, OldKey3, OldKey4, NewKey1, NewKey2, NewKey3, NewKey4 "
+                            "FROM %1 %2 ORDER BY %3")
+                 .arg(chartindex::auditTableName, where, chartindex::identityColumn),
+             pidno ? QVariantList{*pidno} : QVariantList{}});
+    if (!rows) {
+        return false;
+    }
+    while (rows->next()) {
+        AuditRow row;
+        row.at = readTimestamp(rows->value(0));
+        row.host = rows->value(1).toString();
+        row.user = rows->value(2).toString();
+        row.action = rows->value(3).toString();
+        row.pidno = rows->value(4).toInt();
+        row.filePath = rows->value(5).toString();
+        for (int n = 0; n < 4; ++n) {
+            row.oldKeys.at(size_t(n)) = rows->value(6 + n).toString();
+            row.newKeys.at(size_t(n)) = rows->value(10 + n).toString();
+        }
+        visit(row);
+    }
+    return true;
+}
+
+QString ChartIndex::auditActionName(AuditAction action) {
+    switch (action) {
+    case AuditAction::Insert:
+        return QStringLiteral("insert");
+    case AuditAction::EditKeywords:
+        return QStringLiteral("edit");
+    case AuditAction::Delete:
+        break;
+    }
+    return QStringLiteral("delete");
 }
 
 bool ChartIndex::appendRows(const std::vector<StoredRow>& rows) {

@@ -94,6 +94,29 @@ public:
     /// are new. Run it inside an IndexTransaction to make it all or nothing.
     bool appendRows(const std::vector<StoredRow>& rows);
 
+    // Every insert, keyword edit and deletion adds a line to the audit trail in the same
+    // transaction as the change; an insert with a hash stores it beside the row. No operation
+    // changes or removes an audit line, and the index itself refuses it.
+
+    /// The SHA-256 stored for \p filePath in hexadecimal; empty when none is; std::nullopt
+    /// when the look-up fails.
+    std::optional<QByteArray> storedHash(const QString& filePath);
+
+    /// One line of the audit trail.
+    struct AuditRow {
+        QDateTime at;
+        QString host;
+        QString user;   ///< the operating system account
+        QString action; ///< "insert", "edit" or "delete"
+        int pidno = 0;
+        QString filePath;
+        Keywords oldKeys; ///< empty for an insert
+        Keywords newKeys; ///< empty for a deletion
+    };
+    /// Hands every line of the trail, of patient \p pidno or of all, oldest first, to \p visit.
+    bool forEachAuditRow(std::optional<int> pidno,
+                         const std::function<void(const AuditRow&)>& visit);
+
     /// Largest keyword, in code page 932 bytes, that a row keeps.
     static constexpr int KeyBytes = 50;
 
@@ -110,8 +133,27 @@ private:
         bool waitsForLocks = false; ///< retry while busy until the busy timeout
     };
 
+    enum class AuditAction : quint8 { Insert, EditKeywords, Delete };
+    static QString auditActionName(AuditAction action);
+    /// Who changes the index: written into each audit line.
+    struct Workstation {
+        QString host;
+        QString user;
+        static Workstation current();
+    };
+
     bool connect();
     bool checkTable();
+    bool trailPresent();
+    bool ensureTrail();
+    /// Runs \p work in a write transaction of its own, or in the caller's when one is running.
+    bool writeAtomically(const std::function<bool()>& work,
+                         const std::function<void()>& waiting = {});
+    bool storeHash(const QString& filePath, const QByteArray& sha256);
+    bool audit(AuditAction action, int pidno, const QString& filePath, const Keywords& oldKeys,
+               const Keywords& newKeys);
+    std::optional<StoredRow> rowById(qint64 id, const QString& what);
+    static StoredRow storedRow(const QSqlQuery& rows);
     std::optional<QSqlQuery> run(const Statement& statement,
                                  const std::function<void()>& waiting = {});
     /// One attempt (with its retries while busy); \p connectionLost tells a failure that a
@@ -134,6 +176,7 @@ private:
     bool m_connected = false;     // the connection is up
     bool m_open = false;          // the table may be used (inserts, look-ups, count)
     bool m_inTransaction = false; // a lost connection cannot be replaced in the middle of one
+    Workstation m_workstation;
 };
 
 /// Rows of the index, read forwards a page at a time, so that a million rows never sit in

@@ -21,6 +21,12 @@ inline const QString patientIndexName = QStringLiteral("PIDNO");
 /// The identity of a row: SQLite's rowid, and a generated key column of that name on a server.
 inline const QString identityColumn = QStringLiteral("rowid");
 
+/// Beside the chart table, tables of our own that leave its eight fields as they are: the
+/// SHA-256 of each chart file by path, and the append-only trail of every row added, edited
+/// or deleted.
+inline const QString hashTableName = QStringLiteral("ChartHash");
+inline const QString auditTableName = QStringLiteral("ChartAudit");
+
 /// The kind of a field as the index layer checks it.
 enum class FieldKind : quint8 { Integer, Timestamp, Text };
 

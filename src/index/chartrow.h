@@ -3,6 +3,7 @@
 /// \file
 /// The rows of the chart index as the program hands them in and reads them back.
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <array>
@@ -18,6 +19,8 @@ struct ChartRow {
     int subNo = 0;
     QString filePath;
     Keywords keys;
+    /// SHA-256 of the chart file in hexadecimal, kept beside the row; empty: none known.
+    QByteArray sha256;
 };
 
 /// A row as stored, with the identity that keyword edits and deletions address.

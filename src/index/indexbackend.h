@@ -42,6 +42,9 @@ public:
     /// The statements that build an empty index, in order, inside one transaction where the
     /// engine allows it.
     virtual QStringList schemaStatements() const = 0;
+    /// The statements that add the hash and audit tables (and the guard that refuses changes
+    /// to audit rows) where they are missing; safe to run on an index that has them.
+    virtual QStringList trailStatements() const = 0;
     /// Whether a fresh index is created under a temporary file name and renamed at the end
     /// (SQLite: a failed creation must never leave a half-made file under the real name).
     virtual bool createsFile() const { return false; }
@@ -63,6 +66,10 @@ public:
     /// The connection to the server is gone: reconnecting may help.
     virtual bool isConnectionLost(const QSqlError& error) const = 0;
 };
+
+/// The audit table's columns after \p identity (empty: the engine's own row identity), with
+/// time stamps of the engine's type \p timestamp.
+QString auditTableColumns(const QString& identity, const QString& timestamp);
 
 /// The backend for \p location.
 std::unique_ptr<IndexBackend> makeBackend(const IndexLocation& location);

@@ -120,7 +120,36 @@ QStringList PostgresBackend::schemaStatements() const {
         statements << QStringLiteral("CREATE INDEX %1TRGM ON %2 USING gin (%3 gin_trgm_ops)")
                           .arg(key.toUpper(), tableName, asciiFolded(key));
     }
-    return statements;
+    return statements + trailStatements();
+}
+
+QStringList PostgresBackend::trailStatements() const {
+    // The guard holds for every role, the tables' owner included; the grants say the same
+    // to a role an administrator adds for the workstations.
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (FilePath TEXT PRIMARY KEY, "
+                       "Sha256 TEXT NOT NULL, HashedAt TIMESTAMP(3) NOT NULL)")
+            .arg(hashTableName),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+            .arg(auditTableName,
+                 auditTableColumns(
+                     QStringLiteral("%1 BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY")
+                         .arg(identityColumn),
+                     QStringLiteral("TIMESTAMP(3)"))),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS AUDITPIDNO ON %1 (Pidno)").arg(auditTableName),
+        QStringLiteral("CREATE OR REPLACE FUNCTION chartaudit_append_only() RETURNS trigger "
+                       "LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'the audit trail is "
+                       "append-only'; END $$"),
+        QStringLiteral("CREATE OR REPLACE TRIGGER ChartAuditAppendOnly BEFORE UPDATE OR DELETE ON "
+                       "%1 FOR EACH ROW EXECUTE FUNCTION chartaudit_append_only()")
+            .arg(auditTableName),
+        QStringLiteral("CREATE OR REPLACE TRIGGER ChartAuditNoTruncate BEFORE TRUNCATE ON %1 "
+                       "FOR EACH STATEMENT EXECUTE FUNCTION chartaudit_append_only()")
+            .arg(auditTableName),
+        QStringLiteral("REVOKE UPDATE, DELETE, TRUNCATE ON %1 FROM PUBLIC").arg(auditTableName),
+        QStringLiteral("GRANT SELECT, INSERT ON %1 TO PUBLIC").arg(auditTableName),
+        QStringLiteral("GRANT SELECT, INSERT, UPDATE ON %1 TO PUBLIC").arg(hashTableName),
+    };
 }
 
 QStringList PostgresBackend::pathLookupStatements() const {

@@ -17,6 +17,7 @@ public:
                     QString* error) const override;
     bool checkWritable(QSqlDatabase& db, QString* error) const override;
     QStringList schemaStatements() const override;
+    QStringList trailStatements() const override;
     QStringList pathLookupStatements() const override;
     QString likeCondition(const QString& column) const override;
     QString containsPattern(const QString& typed) const override;

@@ -102,10 +102,28 @@ QStringList SqliteBackend::schemaStatements() const {
     // No primary key: a chart saved again under the same patient and serial number (allowed
     // when overwriting is on) gets a row of its own, as does a re-registered file. The rowid
     // is the identity of a row.
-    return {
+    QStringList statements{
         QStringLiteral("CREATE TABLE %1 (%2)").arg(tableName, columns.join(QStringLiteral(", "))),
         QStringLiteral("CREATE INDEX %1 ON %2 (FilePath)").arg(pathIndexName, tableName),
         QStringLiteral("CREATE INDEX %1 ON %2 (Pidno)").arg(patientIndexName, tableName),
+    };
+    return statements + trailStatements();
+}
+
+QStringList SqliteBackend::trailStatements() const {
+    const QString refusal =
+        QStringLiteral("BEGIN SELECT RAISE(ABORT, 'the audit trail is append-only'); END");
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (FilePath TEXT PRIMARY KEY NOT NULL, "
+                       "Sha256 TEXT NOT NULL, HashedAt TIMESTAMP NOT NULL)")
+            .arg(hashTableName),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+            .arg(auditTableName, auditTableColumns(QString(), QStringLiteral("TIMESTAMP"))),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS AUDITPIDNO ON %1 (Pidno)").arg(auditTableName),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS ChartAuditNoUpdate BEFORE UPDATE ON %1 %2")
+            .arg(auditTableName, refusal),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS ChartAuditNoDelete BEFORE DELETE ON %1 %2")
+            .arg(auditTableName, refusal),
     };
 }
 

@@ -31,6 +31,9 @@ void TPdfFileOutput::write(const char* data, std::size_t size) {
     if (m_fd < 0) {
         fail("cannot write", EBADF);
     }
+    if (m_observer) {
+        m_observer(data, size);
+    }
     if (size >= kBufferSize) {
         flushBuffer();
         writeAll(data, size);

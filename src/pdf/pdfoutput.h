@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,11 @@ public:
 
     const std::string& path() const { return m_path; }
 
+    /// Sees every byte in the order it goes to the file, as it is handed in: a checksum of the
+    /// file costs no second read of it.
+    using Observer = std::function<void(const char* data, std::size_t size)>;
+    void setObserver(Observer observer) { m_observer = std::move(observer); }
+
 private:
     void flushBuffer();
     void writeAll(const char* data, std::size_t size);
@@ -72,4 +78,5 @@ private:
     std::uint64_t m_position = 0;
     bool m_isRegularFile = false;
     bool m_finished = false;
+    Observer m_observer;
 };

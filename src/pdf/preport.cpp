@@ -388,6 +388,7 @@ void TPReport::EndDoc() {
     m_doc->GetCanvas().GetPage();
 
     TPdfFileOutput out(m_fileName);
+    out.setObserver(m_writtenBytes);
     try {
         m_doc->SaveToStream(out);
         out.finish();

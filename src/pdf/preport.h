@@ -6,6 +6,7 @@
 /// Pixels are used as PDF points one to one.
 
 #include "pdf/pdfdoc.h"
+#include "pdf/pdfoutput.h"
 #include "pdf/pdfpictures.h"
 
 #include <functional>
@@ -305,6 +306,10 @@ public:
     /// Path of the file EndDoc writes ("default.pdf" when created).
     const std::string& FileName() const { return m_fileName; }
     void SetFileName(std::string value) { m_fileName = std::move(value); }
+    /// Sees the bytes of the file EndDoc writes, in order (see TPdfFileOutput::setObserver).
+    void SetWrittenBytes(TPdfFileOutput::Observer observer) {
+        m_writtenBytes = std::move(observer);
+    }
 
     // Document settings: each setter fails with EPdfInvalidOperation while a document is open.
     const std::string& Author() const { return m_author; }
@@ -371,6 +376,7 @@ private:
     int Random(int upperExclusive);
 
     std::string m_fileName = "default.pdf";
+    TPdfFileOutput::Observer m_writtenBytes;
     std::string m_author;
     std::string m_creator;
     std::string m_keywords;

@@ -160,6 +160,30 @@ private slots:
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll(),
                  "1234567," + chart.toUtf8() + ",\"\x8b\xb9\x95\x94\",\"\",\"\",\"\"\r\n");
+
+        // The chart's hash was taken from the bytes as they were written: it verifies, and the
+        // save left its line in the audit trail.
+        Run verified = run("pelorafile-admin", common + QStringList{"verify"});
+        QCOMPARE(verified.exitCode, 0);
+        QCOMPARE(verified.out, QString());
+        QVERIFY(verified.err.contains("1 charts checked, 0 with a problem"));
+        Run trail = run("pelorafile-admin", common + QStringList{"audit", "1234567"});
+        QCOMPARE(trail.exitCode, 0);
+        const QStringList line = trail.out.chopped(1).split('\t');
+        QCOMPARE(line.size(), 14);
+        QCOMPARE(line.mid(3, 4), (QStringList{"insert", "1234567", chart, ""}));
+        QCOMPARE(line.at(10), "胸部");
+        QCOMPARE(run("pelorafile-admin", common + QStringList{"audit", "1"}).out, QString());
+
+        QFile damaged(chart);
+        QVERIFY(damaged.open(QIODevice::ReadWrite));
+        damaged.seek(damaged.size() / 2);
+        damaged.write("#");
+        damaged.close();
+        Run changed = run("pelorafile-admin", common + QStringList{"verify", "1", "99999999"});
+        QCOMPARE(changed.exitCode, 1);
+        QCOMPARE(changed.out, "changed\t" + chart + "\n");
+        QCOMPARE(run("pelorafile-admin", common + QStringList{"verify", "5", "1"}).exitCode, 64);
     }
 
     void batchSaveRefusals_data() {

@@ -78,3 +78,12 @@ void IndexTestbed::Peer::exec(const QString& statement) {
     EXPECT_TRUE(q.exec(statement))
         << statement.toStdString() << ": " << q.lastError().text().toStdString();
 }
+
+bool IndexTestbed::Peer::tryExec(const QString& statement, QString* error) {
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    if (q.exec(statement)) {
+        return true;
+    }
+    *error = q.lastError().text();
+    return false;
+}

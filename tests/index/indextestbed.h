@@ -52,6 +52,8 @@ public:
         Peer& operator=(const Peer&) = delete;
         /// Runs \p statement; the test fails when it does.
         void exec(const QString& statement);
+        /// Runs \p statement; false, with the server's reason in \p error, when it fails.
+        bool tryExec(const QString& statement, QString* error);
 
     private:
         QString m_name;

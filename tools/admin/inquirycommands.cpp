@@ -1,4 +1,5 @@
 #include "admincommand.h"
+#include "columntext.h"
 
 #include "index/chartindex.h"
 #include "settings/settingsfile.h"
@@ -23,16 +24,6 @@ enum LookupExit : int {
     ExitNoPatientFolder = 2,    ///< the patient folder does not exist (or cannot be reached)
     ExitSettingsUnreadable = 3, ///< the settings file is missing or did not load whole
 };
-
-/// A field as one tab-separated column: tabs, line breaks and backslashes are escaped, so that
-/// every row stays one line whatever its keywords hold.
-QString columnText(QString text) {
-    text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
-    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    return text;
-}
 
 } // namespace
 

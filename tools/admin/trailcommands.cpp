@@ -1,0 +1,131 @@
+#include "admincommand.h"
+#include "columntext.h"
+
+#include "index/chartindex.h"
+#include "index/chartverification.h"
+
+#include <QTextStream>
+#include <QThread>
+#include <algorithm>
+#include <unistd.h>
+
+namespace {
+
+enum TrailExit : int {
+    ExitProblems = 1,         ///< verify: charts that are missing, unreadable, changed or unhashed
+    ExitIndexUnavailable = 2, ///< the chart index cannot be opened
+    ExitReadFailed = 3,       ///< reading rows, hashes or the trail failed
+};
+
+/// Reads FROM TO as a range of patient numbers; false when they are not.
+bool readRange(const QStringList& arguments, std::pair<int, int>* range) {
+    bool fromOk = false;
+    bool toOk = false;
+    range->first = arguments.at(0).toInt(&fromOk);
+    range->second = arguments.at(1).toInt(&toOk);
+    return fromOk && toOk && range->first <= range->second;
+}
+
+} // namespace
+
+/// verify [FROM TO]: every chart of the range (all when none is given) read again and its
+/// SHA-256 compared with the one stored when it was filed; one line per chart that is missing,
+/// unreadable, changed or has no stored hash.
+int runVerify(const QStringList& arguments, const QString& programFolder) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    std::optional<std::pair<int, int>> range;
+    if (arguments.size() == 2) {
+        range.emplace();
+        if (!readRange(arguments, &*range)) {
+            err << "FROM and TO must be patient numbers, FROM not above TO\n";
+            return ExitUsage;
+        }
+    } else if (!arguments.isEmpty()) {
+        err << "usage: pelorafile-admin verify [FROM TO]\n";
+        return ExitUsage;
+    }
+    ChartIndex index;
+    if (!index.open(programFolder)) {
+        err << "cannot open the chart index of " << programFolder << ": " << index.lastError()
+            << '\n';
+        return ExitIndexUnavailable;
+    }
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    std::optional<qint64> total;
+    if (terminal) {
+        total = (range ? index.patientRange(range->first, range->second) : index.allRows()).count();
+    }
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, 4);
+    const auto summary = chartverification::verifyCharts(
+        index, range, threads,
+        [&](const chartverification::Finding& finding) {
+            out << chartverification::stateName(finding.state) << '\t'
+                << columnText(finding.filePath);
+            if (!finding.detail.isEmpty()) {
+                out << '\t' << columnText(finding.detail);
+            }
+            out << '\n';
+            out.flush();
+        },
+        [&](qint64 done) {
+            if (terminal && (done % 100 == 0 || (total && done == *total))) {
+                err << '\r' << done << (total ? QStringLiteral(" / %1").arg(*total) : QString())
+                    << " charts checked";
+                err.flush();
+            }
+        });
+    if (terminal) {
+        err << '\n';
+    }
+    if (!summary) {
+        err << "reading the index failed: " << index.lastError() << '\n';
+        return ExitReadFailed;
+    }
+    err << summary->charts << " charts checked, " << summary->problems << " with a problem, "
+        << summary->bytes / (1024 * 1024) << " MiB read\n";
+    return summary->problems == 0 ? ExitOk : ExitProblems;
+}
+
+/// audit [PATIENT]: the lines of the audit trail, oldest first, of one patient or of all.
+int runAudit(const QStringList& arguments, const QString& programFolder) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    std::optional<int> pidno;
+    if (arguments.size() == 1) {
+        bool ok = false;
+        pidno = arguments.at(0).toInt(&ok);
+        if (!ok) {
+            err << "PATIENT must be a patient number\n";
+            return ExitUsage;
+        }
+    } else if (!arguments.isEmpty()) {
+        err << "usage: pelorafile-admin audit [PATIENT]\n";
+        return ExitUsage;
+    }
+    ChartIndex index;
+    if (!index.open(programFolder)) {
+        err << "cannot open the chart index of " << programFolder << ": " << index.lastError()
+            << '\n';
+        return ExitIndexUnavailable;
+    }
+    const bool read = index.forEachAuditRow(pidno, [&](const ChartIndex::AuditRow& row) {
+        QStringList columns{ChartIndex::timestampText(row.at),
+                            columnText(row.host),
+                            columnText(row.user),
+                            row.action,
+                            QString::number(row.pidno),
+                            columnText(row.filePath)};
+        for (const auto* keys : {&row.oldKeys, &row.newKeys}) {
+            for (const QString& key : *keys) {
+                columns << columnText(key);
+            }
+        }
+        out << columns.join(QLatin1Char('\t')) << '\n';
+    });
+    if (!read) {
+        err << "reading the audit trail failed: " << index.lastError() << '\n';
+        return ExitReadFailed;
+    }
+    return ExitOk;
+}
