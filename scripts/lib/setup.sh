@@ -14,6 +14,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libssl-dev
   libsane1 libsane-dev
+  libzxing-dev
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-urw-base35
   qpdf poppler-utils

@@ -1,0 +1,285 @@
+#include "barcode/patientbarcode.h"
+
+#include "imaging/imagereader.h"
+
+// Makes text() give UTF-8; without it the library warns that its return type will change.
+#define ZX_USE_UTF8 1
+#include <ZXing/ReadBarcode.h>
+
+#include <QRegularExpression>
+#include <QSet>
+
+namespace barcode {
+
+namespace {
+
+struct SymbologyEntry {
+    Symbology symbology;
+    const char* name;
+    ZXing::BarcodeFormats formats;
+};
+
+const SymbologyEntry symbologyTable[] = {
+    {Symbology::Code39, "Code39", ZXing::BarcodeFormat::Code39},
+    {Symbology::Code128, "Code128", ZXing::BarcodeFormat::Code128},
+    {Symbology::Itf, "ITF", ZXing::BarcodeFormat::ITF},
+    {Symbology::Ean, "EAN", ZXing::BarcodeFormat::EAN13 | ZXing::BarcodeFormat::EAN8},
+    {Symbology::QrCode, "QRCode", ZXing::BarcodeFormat::QRCode},
+    {Symbology::DataMatrix, "DataMatrix", ZXing::BarcodeFormat::DataMatrix},
+};
+
+const SymbologyEntry& entryOf(Symbology symbology) {
+    for (const auto& entry : symbologyTable) {
+        if (entry.symbology == symbology) {
+            return entry;
+        }
+    }
+    return symbologyTable[0];
+}
+
+ZXing::ImageView viewOf(const QImage& grey) {
+    return ZXing::ImageView(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
+                            static_cast<int>(grey.bytesPerLine()));
+}
+
+/// Search hints of every pass. Every row is scanned (a label sits anywhere on the page, the
+/// library's quick scan looks only at the middle). Pages come upright from the feeder; a label
+/// stuck on sideways is searched for only with \p rotated.
+ZXing::DecodeHints hintsFor(ZXing::BarcodeFormats formats, bool rotated = false) {
+    ZXing::DecodeHints hints;
+    hints.setFormats(formats);
+    hints.setTryHarder(true);
+    hints.setTryRotate(rotated);
+    // The library build asserts when it merges two results that each span several rows (the
+    // same linear code in two places, or one code found again in a reduced copy): no reduced
+    // copies, and linear codes are read one at a time below.
+    hints.setTryDownscale(false);
+    return hints;
+}
+
+/// Linear codes one at a time: each one found is painted over before the next search, so the
+/// library never holds two results of several rows at once.
+void readLinear(QImage grey, ZXing::BarcodeFormats formats, QStringList& texts) {
+    const ZXing::DecodeHints hints = hintsFor(formats);
+    constexpr int maxSymbols = 6;
+    for (int n = 0; n < maxSymbols; ++n) {
+        const ZXing::Result result = ZXing::ReadBarcode(viewOf(grey), hints);
+        if (!result.isValid()) {
+            return;
+        }
+        const QString text = QString::fromStdString(result.text());
+        if (texts.contains(text)) {
+            return; // painting over did not hide it: searching again finds nothing new
+        }
+        texts << text;
+        int left = grey.width();
+        int top = grey.height();
+        int right = 0;
+        int bottom = 0;
+        for (const auto& point : result.position()) {
+            left = std::min(left, point.x);
+            right = std::max(right, point.x);
+            top = std::min(top, point.y);
+            bottom = std::max(bottom, point.y);
+        }
+        // The rows the decoder used lie inside the bars; the bars reach further, as much as a
+        // third of the code's length above and below on labels.
+        const int margin = std::max(8, grey.width() / 100);
+        const int across = std::max(3 * margin, (right - left) / 3);
+        const QRect found = QRect(QPoint(left, top), QPoint(right, bottom))
+                                .adjusted(-margin, -across, margin, across)
+                                .intersected(grey.rect());
+        for (int y = found.top(); y <= found.bottom(); ++y) {
+            std::fill_n(grey.scanLine(y) + found.left(), found.width(), uchar(255));
+        }
+    }
+}
+
+void addText(QStringList& texts, const ZXing::Result& result) {
+    const QString text = QString::fromStdString(result.text());
+    if (result.isValid() && !texts.contains(text)) {
+        texts << text;
+    }
+}
+
+/// Data Matrix in overlapping tiles: the library finds one only when it lies near the middle of
+/// what it is given (within about a tenth of its side), and a label is small beside a page.
+void readDataMatrix(const QImage& grey, QStringList& texts) {
+    const ZXing::DecodeHints hints = hintsFor(ZXing::BarcodeFormat::DataMatrix);
+    const int side = std::min({grey.width(), grey.height(), 320});
+    const int step = side / 5;
+    for (int top = 0; top < grey.height(); top += step) {
+        const int y = std::min(top, grey.height() - side);
+        for (int left = 0; left < grey.width(); left += step) {
+            const int x = std::min(left, grey.width() - side);
+            const ZXing::ImageView tile(grey.constBits() + y * grey.bytesPerLine() + x, side, side,
+                                        ZXing::ImageFormat::Lum,
+                                        static_cast<int>(grey.bytesPerLine()));
+            for (const ZXing::Result& result : ZXing::ReadBarcodes(tile, hints)) {
+                addText(texts, result);
+            }
+            if (x + side >= grey.width()) {
+                break;
+            }
+        }
+        if (y + side >= grey.height()) {
+            break;
+        }
+    }
+}
+
+QStringList decodeTexts(const QImage& page, const QList<Symbology>& symbologies) {
+    if (symbologies.isEmpty() || page.isNull()) {
+        return {};
+    }
+    ZXing::BarcodeFormats linear;
+    for (Symbology symbology : symbologies) {
+        if (symbology != Symbology::QrCode && symbology != Symbology::DataMatrix) {
+            linear |= entryOf(symbology).formats;
+        }
+    }
+    const QImage grey = page.format() == QImage::Format_Grayscale8
+                            ? page
+                            : page.convertToFormat(QImage::Format_Grayscale8);
+    QStringList texts;
+    if (symbologies.contains(Symbology::QrCode)) {
+        for (const ZXing::Result& result :
+             ZXing::ReadBarcodes(viewOf(grey), hintsFor(ZXing::BarcodeFormat::QRCode, true))) {
+            addText(texts, result);
+        }
+    }
+    if (symbologies.contains(Symbology::DataMatrix)) {
+        readDataMatrix(grey, texts);
+    }
+    if (!linear.empty()) {
+        readLinear(grey, linear, texts);
+    }
+    return texts;
+}
+
+} // namespace
+
+QList<Symbology> allSymbologies() {
+    QList<Symbology> all;
+    for (const auto& entry : symbologyTable) {
+        all << entry.symbology;
+    }
+    return all;
+}
+
+QString symbologyName(Symbology symbology) {
+    return QString::fromLatin1(entryOf(symbology).name);
+}
+
+std::optional<Symbology> symbologyFromName(const QString& name) {
+    for (const auto& entry : symbologyTable) {
+        if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0) {
+            return entry.symbology;
+        }
+    }
+    return std::nullopt;
+}
+
+QString patternProblem(const QString& pattern) {
+    const QRegularExpression expression(pattern);
+    if (!expression.isValid()) {
+        return expression.errorString();
+    }
+    if (expression.captureCount() != 1) {
+        return QStringLiteral("the pattern needs exactly one capture group, it has %1")
+            .arg(expression.captureCount());
+    }
+    return {};
+}
+
+std::optional<int> patientNumberFromText(const QString& text) {
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return std::nullopt;
+        }
+    }
+    qsizetype first = 0;
+    while (first < text.size() && text.at(first) == QLatin1Char('0')) {
+        ++first;
+    }
+    const QString digits = text.mid(first);
+    if (digits.isEmpty() || digits.size() > 8) {
+        return std::nullopt;
+    }
+    return digits.toInt();
+}
+
+PatientBarcodeReader::PatientBarcodeReader(QList<Symbology> symbologies, const QString& pattern)
+    : m_symbologies(std::move(symbologies)), m_pattern(pattern),
+      m_patternValid(patternProblem(pattern).isEmpty()) {}
+
+PageReading PatientBarcodeReader::verdict(const QStringList& texts) const {
+    PageReading reading;
+    reading.texts = texts;
+    if (texts.isEmpty()) {
+        reading.status = PageReading::Status::NoBarcode;
+        return reading;
+    }
+    QSet<int> numbers;
+    if (m_patternValid) {
+        const QRegularExpression expression(m_pattern);
+        for (const auto& text : texts) {
+            const QRegularExpressionMatch match = expression.match(text);
+            if (!match.hasMatch()) {
+                continue;
+            }
+            if (const auto number = patientNumberFromText(match.captured(1))) {
+                numbers.insert(*number);
+            }
+        }
+    }
+    if (numbers.isEmpty()) {
+        reading.status = PageReading::Status::NoNumber;
+    } else if (numbers.size() > 1) {
+        reading.status = PageReading::Status::Ambiguous;
+    } else {
+        reading.status = PageReading::Status::Found;
+        reading.patient = *numbers.begin();
+    }
+    return reading;
+}
+
+PageReading PatientBarcodeReader::read(const QImage& page) const {
+    return verdict(decodeTexts(page, m_symbologies));
+}
+
+PageReading PatientBarcodeReader::readFile(const QString& path) const {
+    PageReading unreadable;
+    unreadable.status = PageReading::Status::Unreadable;
+    imaging::ImageReadResult reduced;
+    try {
+        reduced = imaging::readImageForSize(path, QSize(ReducedWidth, 1));
+    } catch (const std::exception& error) {
+        unreadable.error = QString::fromLocal8Bit(error.what());
+        return unreadable;
+    }
+    if (reduced.failed || reduced.image.isNull()) {
+        unreadable.error = reduced.error;
+        return unreadable;
+    }
+    PageReading reading = read(reduced.image);
+    if (reduced.scaleDenominator == 1 || reading.status == PageReading::Status::Found ||
+        reading.status == PageReading::Status::Ambiguous) {
+        return reading;
+    }
+    imaging::ImageReadResult full;
+    try {
+        full = imaging::readImageForSize(path, reduced.fullSize);
+    } catch (const std::exception&) {
+        return reading;
+    }
+    if (full.failed || full.image.isNull()) {
+        return reading;
+    }
+    return read(full.image);
+}
+
+} // namespace barcode
