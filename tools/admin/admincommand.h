@@ -24,3 +24,5 @@ int runCreateIndex(const QStringList& arguments, const QString& programFolder);
 int runCopyIndex(const QStringList& arguments, const QString& programFolder);
 int runImageInfo(const QStringList& arguments, const QString& programFolder);
 int runImageConvert(const QStringList& arguments, const QString& programFolder);
+int runCheckExistence(const QStringList& arguments, const QString& programFolder);
+int runCheckRegistration(const QStringList& arguments, const QString& programFolder);

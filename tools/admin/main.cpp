@@ -28,6 +28,19 @@ const QList<AdminCommand>& commands() {
          QStringLiteral("load IN and save it as OUT in the format of OUT's extension\n      "
                         "(exit 1: the load or save failed, 2: a file cannot be opened or created)"),
          runImageConvert},
+        {QStringLiteral("check-existence"), QStringLiteral("FROM TO"),
+         QStringLiteral("print the file path of every row of patients FROM to TO whose file is "
+                        "missing\n      (a folder of that name counts as missing), one a line "
+                        "(exit 1: files are\n      missing, 2: the index cannot be opened, 3: "
+                        "reading its rows failed)"),
+         runCheckExistence},
+        {QStringLiteral("check-registration"), QStringLiteral("FOLDER"),
+         QStringLiteral("print every file below FOLDER that no row of the index holds, one "
+                        "full path a\n      line; FOLDER must lie inside the archive base "
+                        "folder of the settings file\n      (exit 1: files without a row, 2: "
+                        "the index cannot be opened or read, 3: FOLDER\n      is refused, 4: a "
+                        "folder cannot be listed, 5: the settings file cannot be read)"),
+         runCheckRegistration},
     };
     return list;
 }
