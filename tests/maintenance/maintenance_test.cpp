@@ -253,6 +253,19 @@ TEST_P(MaintenanceWindowTest, AFailedSearchEmptiesTheGrid) {
     EXPECT_TRUE(shownPatients().isEmpty());
 }
 
+TEST_P(MaintenanceWindowTest, AnEditOfARowDeletedMeanwhileIsReported) {
+    addRow(7, archivePath("a.pdf"), {"old", "", "", ""});
+    open();
+    search("7");
+    m_testbed->exec("DELETE FROM PeloraFileDB WHERE Pidno = 7"); // another workstation
+    typeIntoCell(0, IndexRowModel::Key1, "new");
+    clickTool(m_form->postAction());
+    EXPECT_EQ(panel(Panel::Message), texts::DatabaseFault);
+    EXPECT_EQ(m_form->grid()->model()->index(0, IndexRowModel::Key1).data().toString(), "old");
+    EXPECT_TRUE(registeredPaths().isEmpty()); // nothing was written in its place
+    EXPECT_FALSE(m_form->postAction()->isEnabled());
+}
+
 TEST_P(MaintenanceWindowTest, AfterAFailedInsertTheWindowStillOpensAndSearches) {
     addRow(6, archivePath("a.pdf"));
     refuseInserts();

@@ -176,8 +176,14 @@ void TDBMainteForm::setRows(std::unique_ptr<MaintenanceRowModel> rows) {
 }
 
 void TDBMainteForm::search() {
+    // A keyword typed but not posted is written before the rows are read again; when that
+    // fails the search waits, so that the message is seen (the edit is dropped).
     m_grid->commitOpenEditor();
-    post(); // a keyword typed but not posted is written before the rows are read again
+    if (m_rows && !m_rows->post(m_index)) {
+        m_status->setText(Panel::Message, texts::DatabaseFault);
+        updateNavigator();
+        return;
+    }
     m_status->setText(Panel::Message, QString());
     std::optional<int> pidno;
     if (!m_edit1->text().isEmpty()) {
