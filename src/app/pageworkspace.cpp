@@ -184,6 +184,29 @@ bool PageWorkspace::deleteSelected() {
     return true;
 }
 
+bool PageWorkspace::moveSelected(int step) {
+    const int selected = selectedIndex();
+    const int destination = selected + step;
+    if (isBusy() || selected < 0 || destination < 0 || destination >= m_pages.count()) {
+        return false;
+    }
+    // A drop lands just before its target item, or at the end on empty space.
+    std::optional<int> target = destination;
+    if (step > 0) {
+        target =
+            destination + 1 < m_pages.count() ? std::optional<int>(destination + 1) : std::nullopt;
+    }
+    const auto refreshed = m_pages.dragMove(selected, target);
+    if (!refreshed) {
+        return false;
+    }
+    for (int row = refreshed->first; row <= refreshed->second; ++row) {
+        refreshItem(row);
+    }
+    setSelectedIndex(destination);
+    return true;
+}
+
 void PageWorkspace::waitForThumbnails() {
     m_builder->waitForFinished();
 }

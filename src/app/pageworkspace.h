@@ -45,6 +45,9 @@ public:
     /// Deletes the page at the selected index; the index then designates the page after it,
     /// or none when the last page went.
     bool deleteSelected();
+    /// Moves the page at the selected index one place towards the start (\p step -1) or the
+    /// end (+1), keeping it selected; false when it is at that end already or none is selected.
+    bool moveSelected(int step);
     /// Blocks until every thumbnail has arrived.
     void waitForThumbnails();
 

@@ -1,8 +1,20 @@
 #include "app/pelorafileapplication.h"
 
+#include <QLibraryInfo>
 #include <exception>
 
-PeloraFileApplication::PeloraFileApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+PeloraFileApplication::PeloraFileApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // Japanese whatever the desktop's language: every text of the program is Japanese too.
+    auto* translation = new QTranslator(this);
+    if (translation->load(QStringLiteral("qtbase_ja"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(translation);
+        m_qtTranslation = translation;
+    } else {
+        delete translation;
+        qWarning("Qt's Japanese translation (qtbase_ja.qm) was not found");
+    }
+}
 
 void PeloraFileApplication::setErrorReport(std::function<void(const QString&)> report) {
     m_report = std::move(report);

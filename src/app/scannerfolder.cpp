@@ -131,33 +131,64 @@ namespace {
 
 } // namespace
 
-void importFiles(const QStringList& sources, const QString& folder) {
+QStringList importFiles(const QStringList& sources, const QString& folder) {
+    QStringList imported;
+    const QDir dir(folder);
     for (const auto& source : sources) {
-        const QString target = QDir(folder).filePath(QFileInfo(source).fileName());
-        const QString sourceFile = QFileInfo(source).canonicalFilePath();
-        if (!sourceFile.isEmpty() && sourceFile == QFileInfo(target).canonicalFilePath()) {
-            continue; // already in the scanner folder: copying it onto itself would empty it
+        const QFileInfo sourceInfo(source);
+        const QString target = dir.filePath(sourceInfo.fileName());
+        const QString sourceFile = sourceInfo.canonicalFilePath();
+        if (!sourceFile.isEmpty() &&
+            QFileInfo(sourceFile).absolutePath() == QFileInfo(folder).canonicalFilePath()) {
+            imported << target; // already in the scanner folder: copying it onto itself would
+            continue;           // empty it, and a second copy would be a second page
         }
         QFile in(source);
         if (!in.open(QIODevice::ReadOnly)) {
             importFailed(source, in.errorString());
         }
-        QSaveFile out(target);
-        if (!out.open(QIODevice::WriteOnly)) {
+        QFile out(dir.filePath(QStringLiteral(".import-%1.part")
+                                   .arg(QUuid::createUuid().toString(QUuid::WithoutBraces))));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             importFailed(target, out.errorString());
         }
+        auto discard = [&out](const QString& path, const QString& reason) {
+            out.remove();
+            importFailed(path, reason);
+        };
         while (!in.atEnd()) {
             const QByteArray chunk = in.read(1 << 20);
             if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-                out.cancelWriting();
-                importFailed(source, in.errorString());
+                discard(source, in.errorString());
             }
-            out.write(chunk);
+            if (out.write(chunk) != chunk.size()) {
+                discard(target, out.errorString());
+            }
         }
-        if (!out.commit()) {
-            importFailed(target, out.errorString());
+        if (!out.flush() || ::fsync(out.handle()) != 0) {
+            discard(target, out.errorString());
+        }
+        out.close();
+        const QString base = sourceInfo.completeBaseName();
+        const QString suffix =
+            sourceInfo.suffix().isEmpty() ? QString() : u'.' + sourceInfo.suffix();
+        for (int number = 1;; ++number) {
+            const QString name = number == 1
+                                     ? sourceInfo.fileName()
+                                     : QStringLiteral("%1_%2%3").arg(base).arg(number).arg(suffix);
+            QString error;
+            const ExclusiveRename renamed =
+                renameWithoutReplacing(out.fileName(), dir.filePath(name), &error);
+            if (renamed == ExclusiveRename::Renamed) {
+                imported << dir.filePath(name);
+                break;
+            }
+            if (renamed == ExclusiveRename::Failed || number >= 10000) {
+                discard(dir.filePath(name), error);
+            }
         }
     }
+    return imported;
 }
 
 ClearResult clear(const QString& folder,

@@ -44,11 +44,14 @@ QStringList listImageFiles(const QString& folder, const QStringList& masks);
 /// undecodable bytes replaced, sorted.
 QStringList unreachableImageFiles(const QString& folder, const QStringList& masks);
 
-/// Copies \p sources into \p folder under their own names. Each copy is written beside its
-/// target and renamed over it, so a failed copy never leaves half a page; a source that already
-/// is the target is skipped. Throws std::runtime_error naming the file and the reason at the
-/// first failure.
-void importFiles(const QStringList& sources, const QString& folder);
+/// Copies \p sources into \p folder. Each copy is written under a hidden name beside its target
+/// and then given its name in one step that never replaces a file, so a failed copy never leaves
+/// half a page and no file of the folder (an unsaved scan) is ever overwritten: when the name is
+/// taken the copy gets the first free name "name_2.ext", "name_3.ext", ... A source that already
+/// is a file of the folder is left as it is. Returns the paths in the folder of the sources, in
+/// their order. Throws std::runtime_error naming the file and the reason at the first failure;
+/// the files copied before it stay.
+QStringList importFiles(const QStringList& sources, const QString& folder);
 
 /// What to do after a file could not be deleted.
 enum class AfterFailure : quint8 { Next, Stop };

@@ -31,6 +31,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -112,6 +113,7 @@ void TMainForm::createWindows() {
     connectCommand(m_scannerIntake, [this] { scannerIntake(true); });
     connectCommand(m_addScannerIntake, [this] { scannerIntake(false); });
     connectCommand(m_folderIntake, [this] { folderIntake(true); });
+    m_folderIntake->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connectCommand(m_addFolderIntake, [this] { folderIntake(false); });
     connectCommand(m_fileImport, [this] { importFiles(); });
     connectCommand(m_scanSelect, [this] { selectScanSource(); });
@@ -123,6 +125,13 @@ void TMainForm::createWindows() {
     connect(m_workspace, &PageWorkspace::selectedIndexChanged, this,
             &TMainForm::updatePageDeletion);
     updatePageDeletion();
+    // Panel 0 follows every change of the list: intake, deletion, a drop, the emptying after a
+    // save.
+    connect(&m_workspace->pages(), &PageList::changed, this, [this] {
+        setStatusText(StatusPanel::PageCount, QString::number(m_workspace->pages().count()));
+    });
+    connect(m_listView, &TPageListView::filesDropped, this,
+            [this](const QStringList& files) { runCommand([&] { takeDroppedFiles(files); }); });
     connectCommand(m_readSettings, [this] { editReadSettings(); });
     connectCommand(m_saveSettings,
                    [this] { m_pdfOutSet->Execute(*m_settings, *m_services.prompts); });
@@ -192,6 +201,8 @@ void TMainForm::buildMenus() {
     m_fileMenu->addSeparator();
     m_fileImport = addCommand(m_fileMenu, QStringLiteral("ファイル　インポート"),
                               QStringLiteral("FileImport"));
+    m_openLastChart = addCommand(m_fileMenu, QStringLiteral("最後のカルテを開く"),
+                                 QStringLiteral("OpenLastChart"), [this] { openLastChart(); });
     m_fileMenu->addSeparator();
     m_quit = addCommand(m_fileMenu, QStringLiteral("プログラム終了"), QStringLiteral("Quit"),
                         [this] { close(); });
@@ -208,6 +219,13 @@ void TMainForm::buildMenus() {
     // A line edit that has the focus (a caption being edited, a keyword or number box) takes
     // Delete for itself through its shortcut override, so the key only deletes pages elsewhere.
     m_deletePage->setShortcut(QKeySequence(Qt::Key_Delete));
+    // Ctrl+Left and Ctrl+Right move the caret by words in a text box, which takes them first.
+    m_movePageLeft = addCommand(m_editMenu, QStringLiteral("ページを左へ移動"),
+                                QStringLiteral("MovePageLeft"), [this] { movePage(-1); });
+    m_movePageLeft->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Left));
+    m_movePageRight = addCommand(m_editMenu, QStringLiteral("ページを右へ移動"),
+                                 QStringLiteral("MovePageRight"), [this] { movePage(1); });
+    m_movePageRight->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Right));
     m_editMenu->addSeparator();
     m_paste = addCommand(m_editMenu, QStringLiteral("貼り付け"), QStringLiteral("Paste"),
                          [this] { paste(); });
@@ -215,6 +233,7 @@ void TMainForm::buildMenus() {
     m_viewMenu = bar->addMenu(QStringLiteral("表示"));
     m_redraw =
         addCommand(m_viewMenu, QStringLiteral("ページ確認の再描画"), QStringLiteral("Redraw"));
+    m_redraw->setShortcut(QKeySequence(Qt::Key_F5));
     m_viewMenu->addSeparator();
     m_showErrorLog =
         addCommand(m_viewMenu, QStringLiteral("エラーログの表示"), QStringLiteral("ShowErrorLog"));
@@ -258,6 +277,22 @@ void TMainForm::buildMenus() {
     for (QMenu* menu : {m_fileMenu, m_editMenu, m_viewMenu, m_inquiryMenu}) {
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { updateMenu(menu); });
     }
+
+    // Alt and a letter opens a menu. The captions stay as they are (no "(&F)" added), so the
+    // letters are shortcuts of the window that open the menus from the menu bar.
+    const std::pair<QMenu*, Qt::Key> menuKeys[] = {
+        {m_fileMenu, Qt::Key_F},     {m_editMenu, Qt::Key_E},    {m_viewMenu, Qt::Key_V},
+        {m_settingsMenu, Qt::Key_S}, {m_inquiryMenu, Qt::Key_Q}, {utilityMenu, Qt::Key_U},
+        {helpMenu, Qt::Key_H},       {infoMenu, Qt::Key_A},
+    };
+    for (const auto& [menu, key] : menuKeys) {
+        auto* opener = new QAction(this);
+        opener->setObjectName(QStringLiteral("MenuKey") + QChar(key));
+        opener->setShortcut(QKeySequence(Qt::ALT | key));
+        addAction(opener);
+        connect(opener, &QAction::triggered, this,
+                [bar, menu] { bar->setActiveAction(menu->menuAction()); });
+    }
 }
 
 void TMainForm::updateMenu(QMenu* menu) {
@@ -266,6 +301,7 @@ void TMainForm::updateMenu(QMenu* menu) {
         action->setEnabled(!m_unbuilt.contains(action) && rule);
     };
     if (menu == m_fileMenu) {
+        enable(m_openLastChart, !m_lastChart.isEmpty());
         enable(m_addScannerIntake, pageTabActive && !pageCommandsHeld());
         enable(m_addFolderIntake, pageTabActive && !pageCommandsHeld());
         enable(m_scanAcquire, m_scanSourceChosen);
@@ -273,6 +309,8 @@ void TMainForm::updateMenu(QMenu* menu) {
         const QMimeData* clip = QApplication::clipboard()->mimeData();
         enable(m_paste, clip && clip->hasText());
         enable(m_deletePage, pageDeletionAllowed());
+        enable(m_movePageLeft, pageDeletionAllowed());
+        enable(m_movePageRight, pageDeletionAllowed());
     } else if (menu == m_viewMenu) {
         enable(m_redraw, pageTabActive && !pageCommandsHeld());
     } else if (menu == m_inquiryMenu) {
@@ -320,6 +358,17 @@ void TMainForm::buildToolBar() {
     m_saveButton->setObjectName(QStringLiteral("SaveButton"));
     connect(m_saveButton, &QPushButton::clicked, this,
             [this] { runCommand([this] { saveChart(); }); });
+    // Ctrl+S anywhere in the window and Enter in the serial box save as the button does.
+    auto* saveKey = new QAction(this);
+    saveKey->setObjectName(QStringLiteral("SaveKey"));
+    saveKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    addAction(saveKey);
+    connect(saveKey, &QAction::triggered, m_saveButton, [this] {
+        if (m_saveButton->isEnabled()) {
+            m_saveButton->click();
+        }
+    });
+    connect(m_volNoEdit, &QLineEdit::returnPressed, saveKey, &QAction::trigger);
     layout->addWidget(m_saveButton);
     layout->addStretch(1);
     bar->addWidget(panel);
@@ -362,6 +411,9 @@ void TMainForm::buildStatusBar() {
     m_pageCountPanel = addPanel(StatusPanel::PageCount, 0);
     m_pageCountPanel->setMinimumWidth(80);
     m_messagePanel = addPanel(StatusPanel::Message, 1);
+    m_chartPathPanel = addPanel(StatusPanel::ChartPath, 0);
+    m_chartPathPanel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_chartPathPanel->setVisible(false);
     m_progress = new QProgressBar(bar);
     m_progress->setObjectName(QStringLiteral("Progress"));
     m_progress->setMaximumWidth(160);
@@ -389,6 +441,8 @@ QAction* TMainForm::command(Command which) const {
         return m_scanAcquire;
     case Command::FileImport:
         return m_fileImport;
+    case Command::OpenLastChart:
+        return m_openLastChart;
     case Command::Quit:
         return m_quit;
     case Command::ClearScannerFolder:
@@ -399,6 +453,10 @@ QAction* TMainForm::command(Command which) const {
         return m_clearErrorLog;
     case Command::DeletePage:
         return m_deletePage;
+    case Command::MovePageLeft:
+        return m_movePageLeft;
+    case Command::MovePageRight:
+        return m_movePageRight;
     case Command::Paste:
         return m_paste;
     case Command::Redraw:
@@ -432,7 +490,15 @@ QAction* TMainForm::command(Command which) const {
 }
 
 QLabel* TMainForm::statusPanel(StatusPanel panel) const {
-    return panel == StatusPanel::PageCount ? m_pageCountPanel : m_messagePanel;
+    switch (panel) {
+    case StatusPanel::PageCount:
+        return m_pageCountPanel;
+    case StatusPanel::ChartPath:
+        return m_chartPathPanel;
+    case StatusPanel::Message:
+        break;
+    }
+    return m_messagePanel;
 }
 
 QString TMainForm::statusText(StatusPanel panel) const {
@@ -441,6 +507,12 @@ QString TMainForm::statusText(StatusPanel panel) const {
 
 void TMainForm::setStatusText(StatusPanel panel, const QString& text) {
     statusPanel(panel)->setText(text);
+    if (panel == StatusPanel::Message) {
+        // The chart's path belongs to the message of its save and goes with it.
+        setStatusText(StatusPanel::ChartPath, QString());
+    } else if (panel == StatusPanel::ChartPath) {
+        m_chartPathPanel->setVisible(!text.isEmpty());
+    }
 }
 
 void TMainForm::reportError(const QString& text) {
@@ -601,6 +673,17 @@ void TMainForm::openHelp() {
         m_services.urlOpener->open(QUrl::fromLocalFile(helpFile));
     } else {
         openSupport();
+    }
+}
+
+void TMainForm::openLastChart() {
+    setStatusText(StatusPanel::Message, QString());
+    if (m_lastChart.isEmpty()) {
+        return;
+    }
+    if (!QFileInfo(m_lastChart).isFile() ||
+        !m_services.urlOpener->open(QUrl::fromLocalFile(m_lastChart))) {
+        setStatusText(StatusPanel::Message, QStringLiteral("ファイルを開くことができません。"));
     }
 }
 

@@ -87,12 +87,15 @@ public:
         ScanSelect,
         ScanAcquire,
         FileImport,
+        OpenLastChart,
         Quit,
         // "編集"
         ClearScannerFolder,
         ClearLog,
         ClearErrorLog,
         DeletePage,
+        MovePageLeft,
+        MovePageRight,
         Paste,
         // "表示"
         Redraw,
@@ -118,8 +121,8 @@ public:
     /// Re-evaluates the enabling rules of \p menu, as happens each time it opens.
     void updateMenu(QMenu* menu);
 
-    /// The two panels of the status bar, left to right.
-    enum class StatusPanel : quint8 { PageCount = 0, Message = 1 };
+    /// The panels of the status bar, left to right; the chart path shows only after a save.
+    enum class StatusPanel : quint8 { PageCount = 0, Message = 1, ChartPath = 2 };
     QString statusText(StatusPanel panel) const;
     void setStatusText(StatusPanel panel, const QString& text);
 
@@ -172,6 +175,9 @@ private:
     /// "ファイルの削除ができません。" for \p name; the answer says whether deleting goes on.
     scannerfolder::AfterFailure askAfterFailedDeletion(const QString& name);
     void deletePage();
+    void movePage(int step);
+    void takeDroppedFiles(const QStringList& files);
+    void openLastChart();
     /// The enabling rule of "ページの削除", for its menu entry and its Delete key alike.
     bool pageDeletionAllowed() const;
     /// Applies that rule again: the Delete key acts without the menu being opened first.
@@ -262,6 +268,8 @@ private:
     TKeywordPanel* m_keywords = nullptr;
     QLabel* m_pageCountPanel = nullptr;
     QLabel* m_messagePanel = nullptr;
+    QLabel* m_chartPathPanel = nullptr; // where the last chart went, beside its message
+    QString m_lastChart;
 
     QMenu* m_fileMenu = nullptr;
     QMenu* m_editMenu = nullptr;
@@ -277,6 +285,9 @@ private:
     QAction* m_scanSelect = nullptr;
     QAction* m_scanAcquire = nullptr;
     QAction* m_fileImport = nullptr;
+    QAction* m_openLastChart = nullptr;
+    QAction* m_movePageLeft = nullptr;
+    QAction* m_movePageRight = nullptr;
     QAction* m_quit = nullptr;
     QAction* m_clearScannerFolder = nullptr;
     QAction* m_clearLog = nullptr;

@@ -26,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <algorithm>
 
 namespace {
 
@@ -34,6 +35,7 @@ const QString filesCancelledMessage =
 const QString noFileMessage = QStringLiteral("ファイルの指定がされていません。");
 const QString folderCancelledMessage =
     QStringLiteral("読み込みフォルダーの指定はキャンセルされました。");
+const QString dropRefusedMessage = QStringLiteral("画像ファイル以外は取り込めません。");
 
 QString sameFolder(const QString& path) {
     return QDir::cleanPath(path);
@@ -116,8 +118,10 @@ void TMainForm::folderIntake(bool replace) {
     if (replace) {
         m_workspace->clearPages();
     }
+    // The file dialog lists the chosen files in the order they were picked: Sequence 0 takes
+    // them in that order, any other value in the reverse order.
     QStringList ordered = choice.files;
-    if (m_settings->Sequence == 0) {
+    if (m_settings->Sequence != 0) {
         std::reverse(ordered.begin(), ordered.end());
     }
     takePages(ordered, replace);
@@ -157,6 +161,35 @@ void TMainForm::importFiles() {
     }
     m_settings->FileOpenDir = QFileInfo(choice.files.first()).absolutePath();
     scannerfolder::importFiles(choice.files, m_settings->ScannerDir);
+    setStatusText(StatusPanel::Message, QStringLiteral("インポート完了"));
+}
+
+void TMainForm::takeDroppedFiles(const QStringList& files) {
+    setStatusText(StatusPanel::Message, QString());
+    if (pageCommandsHeld() || m_tabs->currentIndex() != static_cast<int>(Tab::PageCheck)) {
+        return;
+    }
+    // The types "ファイル　インポート" offers; a drop of anything else takes nothing at all.
+    static const QStringList imageSuffixes{QStringLiteral("jpg"),  QStringLiteral("jpeg"),
+                                           QStringLiteral("bmp"),  QStringLiteral("tif"),
+                                           QStringLiteral("tiff"), QStringLiteral("png"),
+                                           QStringLiteral("dcm")};
+    const bool allImages =
+        !files.isEmpty() && std::all_of(files.begin(), files.end(), [](const QString& file) {
+            const QFileInfo info(file);
+            return info.isFile() && imageSuffixes.contains(info.suffix().toLower());
+        });
+    if (!allImages) {
+        setStatusText(StatusPanel::Message, dropRefusedMessage);
+        return;
+    }
+    if (!QFileInfo(m_settings->ScannerDir).isDir()) {
+        setStatusText(StatusPanel::Message, messages::NoScannerFolder);
+        return;
+    }
+    const int selected = selectedPageIndex();
+    takePages(scannerfolder::importFiles(files, m_settings->ScannerDir), false);
+    m_workspace->setSelectedIndex(selected < 0 ? 0 : selected);
     setStatusText(StatusPanel::Message, QStringLiteral("インポート完了"));
 }
 
@@ -223,11 +256,21 @@ bool TMainForm::pageDeletionAllowed() const {
 }
 
 void TMainForm::updatePageDeletion() {
-    m_deletePage->setEnabled(!m_unbuilt.contains(m_deletePage) && pageDeletionAllowed());
+    // Moving a page one place follows the same rule as deleting it.
+    for (QAction* action : {m_deletePage, m_movePageLeft, m_movePageRight}) {
+        action->setEnabled(!m_unbuilt.contains(action) && pageDeletionAllowed());
+    }
+}
+
+void TMainForm::movePage(int step) {
+    if (pageDeletionAllowed()) {
+        m_workspace->moveSelected(step);
+    }
 }
 
 void TMainForm::redrawPageCheck() {
-    if (pageCommandsHeld()) {
+    // F5 reaches this without the menu's rule, which asks for the page check tab.
+    if (pageCommandsHeld() || m_tabs->currentIndex() != static_cast<int>(Tab::PageCheck)) {
         return;
     }
     setStatusText(StatusPanel::Message, QStringLiteral("少々お待ちください。"));

@@ -11,6 +11,7 @@
 #include "platform/userprompts.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -134,6 +135,9 @@ void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::W
             const ChartSaver saver(*m_settings, m_services.clock);
             saver.finish(plan, written, frontEnd, *m_creationLog, *m_index);
         });
+        // The file is written whatever the later steps said: the status bar tells where it went.
+        m_lastChart = plan.chartPath;
+        setStatusText(StatusPanel::ChartPath, QDir::toNativeSeparators(plan.chartPath));
         break;
     case SaveOutcome::OverwriteRefused: // another save took the name while this one wrote
         setStatusText(StatusPanel::Message, QString());

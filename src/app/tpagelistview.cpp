@@ -7,9 +7,40 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 
 namespace {
 const QString dragFormat = QStringLiteral("application/x-pelorafile-page");
+
+/// Paints each item with its page number above its caption.
+class PageItemDelegate final : public QStyledItemDelegate {
+public:
+    explicit PageItemDelegate(TPageListView* view) : QStyledItemDelegate(view), m_view(view) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = m_view->shownText(index.row());
+    }
+
+private:
+    TPageListView* m_view;
+};
+
+/// The local files a drop from outside carries; empty when it carries anything else too.
+QStringList droppedFiles(const QMimeData* mime) {
+    QStringList files;
+    if (!mime->hasUrls()) {
+        return files;
+    }
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile()) {
+            return {};
+        }
+        files << url.toLocalFile();
+    }
+    return files;
+}
 
 /// True for mouse events of the right button alone, which the list itself never sees.
 bool rightButtonOnly(const QMouseEvent* event) {
@@ -30,15 +61,41 @@ TPageListView::TPageListView(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragEnabled(true);
     setAcceptDrops(true);
+    // Drops land on the viewport, which a static movement has just told to refuse them.
+    viewport()->setAcceptDrops(true);
     setDropIndicatorShown(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setFrameShape(QFrame::StyledPanel);
+    setItemDelegate(new PageItemDelegate(this));
+    m_dragRunner = [](QDrag& drag) { return drag.exec(Qt::MoveAction); };
 }
 
 void TPageListView::setThumbnailSide(int side) {
     setIconSize(QSize(side, side));
-    setGridSize(QSize(side + 24, side + 40));
+    // Room under the thumbnail for the page number and a caption of two lines.
+    setGridSize(QSize(side + 24, side + 56));
+}
+
+QString TPageListView::shownText(int row) const {
+    const QListWidgetItem* entry = item(row);
+    if (!entry) {
+        return {};
+    }
+    const QString number = QString::number(row + 1);
+    return entry->text().isEmpty() ? number : number + u'\n' + entry->text();
+}
+
+void TPageListView::setDragRunner(DragRunner runner) {
+    m_dragRunner = std::move(runner);
+}
+
+bool TPageListView::isOwnDrag(const QMimeData* mime) const {
+    // The list's own drag names this view and the page; a drag of another window or program
+    // that happens to use the format is not one of ours.
+    return m_dragSource >= 0 && mime->hasFormat(dragFormat) &&
+           mime->data(dragFormat) == QByteArray::number(reinterpret_cast<quintptr>(this)) + ':' +
+                                         QByteArray::number(m_dragSource);
 }
 
 int TPageListView::rowAt(const QPoint& pos) const {
@@ -54,40 +111,49 @@ void TPageListView::startDrag(Qt::DropActions) {
     // The page being dragged is the one the drag started on.
     m_dragSource = row(item);
     auto* mime = new QMimeData;
-    mime->setData(dragFormat, QByteArray::number(m_dragSource));
+    mime->setData(dragFormat, QByteArray::number(reinterpret_cast<quintptr>(this)) + ':' +
+                                  QByteArray::number(m_dragSource));
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     drag->setPixmap(item->icon().pixmap(iconSize() / 2));
-    drag->exec(Qt::MoveAction); // the drop moves the page itself; nothing is removed here
+    m_dragRunner(*drag); // the drop moves the page itself; nothing is removed here
+    drag->deleteLater();
     m_dragSource = -1;
 }
 
 void TPageListView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->source() == this && event->mimeData()->hasFormat(dragFormat)) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
+    dragMoveEvent(event);
 }
 
 void TPageListView::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->source() == this && event->mimeData()->hasFormat(dragFormat)) {
+    if (isOwnDrag(event->mimeData())) {
         event->acceptProposedAction();
+    } else if (event->possibleActions().testFlag(Qt::CopyAction)) {
+        // Anything from outside may be dropped, so that a refusal can say why; it is only ever
+        // copied, never moved away from where it came from.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
     } else {
         event->ignore();
     }
 }
 
 void TPageListView::dropEvent(QDropEvent* event) {
-    if (event->source() != this || m_dragSource < 0) {
+    if (isOwnDrag(event->mimeData())) {
+        const int source = m_dragSource;
+        m_dragSource = -1;
+        event->setDropAction(Qt::CopyAction); // keeps the view from removing the dragged item
+        event->accept();
+        emit pageDropped(source, rowAt(event->position().toPoint()));
+        return;
+    }
+    if (!event->possibleActions().testFlag(Qt::CopyAction)) {
         event->ignore();
         return;
     }
-    const int source = m_dragSource;
-    m_dragSource = -1;
-    event->setDropAction(Qt::CopyAction); // keeps the view from removing the dragged item
+    event->setDropAction(Qt::CopyAction);
     event->accept();
-    emit pageDropped(source, rowAt(event->position().toPoint()));
+    emit filesDropped(droppedFiles(event->mimeData()));
 }
 
 void TPageListView::mousePressEvent(QMouseEvent* event) {

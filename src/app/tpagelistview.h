@@ -1,6 +1,11 @@
 #pragma once
 
 #include <QListWidget>
+#include <QUrl>
+#include <functional>
+
+class QDrag;
+class QMimeData;
 
 /// The list of page thumbnails: square icons with the bookmarks as captions. It reports what
 /// the operator does (drags, clicks, caption edits); PageWorkspace decides what follows.
@@ -18,6 +23,15 @@ public:
     /// Row of the item at \p pos in viewport coordinates, or -1 over empty space.
     int rowAt(const QPoint& pos) const;
 
+    /// What the item of \p row shows under its thumbnail: the page number on one line and the
+    /// caption below it. Editing the caption edits the caption alone.
+    QString shownText(int row) const;
+
+    /// Runs the drag of a page once it started; the default hands it to the platform. Tests put
+    /// a runner here that delivers the drag's events themselves.
+    using DragRunner = std::function<Qt::DropAction(QDrag&)>;
+    void setDragRunner(DragRunner runner);
+
 signals:
     /// Page \p source was dropped on the item at \p target, or on empty space (-1).
     void pageDropped(int source, int target);
@@ -30,6 +44,9 @@ signals:
     /// Enter on the current item or a double click on an item: the keyboard's and the left
     /// button's way to what the right button does.
     void openRequested(int row);
+    /// Something from outside the list was dropped on it: its local files, or no file at all
+    /// when the drop held anything else (text, a web link, a page of another list).
+    void filesDropped(const QStringList& files);
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
@@ -47,5 +64,8 @@ protected:
                                                          const QEvent* event) const override;
 
 private:
+    bool isOwnDrag(const QMimeData* mime) const;
+
     int m_dragSource = -1;
+    DragRunner m_dragRunner;
 };

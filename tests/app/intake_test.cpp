@@ -176,10 +176,10 @@ private slots:
     void folderIntake_data() {
         QTest::addColumn<int>("sequence");
         QTest::addColumn<QStringList>("order");
-        QTest::newRow("sequence 0 walks the list backwards")
-            << 0 << QStringList{"z.jpg", "y.jpg", "x.jpg"};
-        QTest::newRow("sequence 1 walks it forwards")
-            << 1 << QStringList{"x.jpg", "y.jpg", "z.jpg"};
+        // The dialog lists the files in the order they were picked.
+        QTest::newRow("sequence 0 follows the given order")
+            << 0 << QStringList{"x.jpg", "y.jpg", "z.jpg"};
+        QTest::newRow("sequence 1 reverses it") << 1 << QStringList{"z.jpg", "y.jpg", "x.jpg"};
     }
     void folderIntake() {
         QFETCH(int, sequence);
@@ -305,7 +305,8 @@ private slots:
         QCOMPARE(m_form->settings().FileOpenDir, source);
         QCOMPARE(QImage(scan("p1.jpg")).size(), QSize(50, 50));
         QCOMPARE(QImage(scan("p2.jpg")).size(),
-                 QSize(60, 60)); // replaced, and not emptied by itself
+                 QSize(70, 70)); // neither replaced nor emptied by itself
+        QCOMPARE(QImage(scan("p2_2.jpg")).size(), QSize(60, 60)); // the copy under a free name
         QVERIFY(m_form->workspace().pages().isEmpty());
         QVERIFY(m_prompts.fileDialogs.last().filter.startsWith("JPEG|*.jpg;*.jpeg;|BITMAP|"));
 
