@@ -6,9 +6,10 @@ repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_dir=${PELORA_BUILD_DIR:-$repo_root/build}
 
 # Build tools, libraries, Qt's Japanese translation (its dialogs and buttons), the Japanese UI
-# font, and the outside readers the tests use to check every PDF (qpdf, poppler-utils), plus the SANE test backend for the scanner tests. PostgreSQL
-# 15 and Qt's driver for it: the index tests start a private server of their own (initdb and
-# pg_ctl, run as the user nobody when the tests run as root) and run every case on it too.
+# font, and the outside readers the tests use to check every PDF (qpdf, poppler-utils), plus the
+# SANE test backend for the scanner tests. PostgreSQL 15 and Qt's driver for it: the index tests
+# start a private server of their own (initdb and pg_ctl, run as the user nobody when the tests
+# run as root) and run every case on it too.
 packages=(
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev qt6-translations-l10n
