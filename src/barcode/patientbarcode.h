@@ -67,8 +67,8 @@ public:
     PageReading read(const QImage& page) const;
 
     /// Decodes the page file reduced to about 150 dpi for A4 (DCT scaling for JPEG) and reads
-    /// it; when that finds no number and the file was reduced, reads it again at full size, so
-    /// a fine barcode on a 300 dpi scan is still read. Safe on a worker thread.
+    /// it; when that finds no number and the file was reduced, looks for linear codes again at
+    /// full size, so a fine bar code on a 300 dpi scan is still read. Safe on a worker thread.
     PageReading readFile(const QString& path) const;
 
     /// Width below which readFile() does not reduce a page.

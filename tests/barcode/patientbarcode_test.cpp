@@ -95,6 +95,27 @@ TEST_F(LabelPageTest, TwoLabelsOfDifferentNumbersAreRefusedAndOfOneNumberTaken) 
     EXPECT_EQ(same.patient, 1234567);
 }
 
+TEST_F(LabelPageTest, TwoCopiesOfOneLinearLabelAreOneNumber) {
+    // Two runs of rows of one code text: the library merges such results, and its build asserts
+    // on that merge when it is not kept apart.
+    const PatientBarcodeReader reader(barcode::allSymbologies(), barcode::defaultPattern);
+    const PageReading reading =
+        reader.readFile(writePage({{Symbology::Code128, QStringLiteral("2345678")},
+                                   {Symbology::Code128, QStringLiteral("2345678"), {110.0, 200.0}}},
+                                  300));
+    EXPECT_EQ(reading.status, Status::Found);
+    EXPECT_EQ(reading.patient, 2345678);
+}
+
+TEST_F(LabelPageTest, ALabelUpsideDownIsRead) {
+    const PatientBarcodeReader reader(barcode::allSymbologies(), barcode::defaultPattern);
+    for (const Symbology symbology : {Symbology::Code128, Symbology::QrCode}) {
+        const PageReading reading =
+            reader.readFile(writePage({{symbology, QStringLiteral("3456789")}}, 200, 178.0));
+        EXPECT_EQ(reading.patient, 3456789) << barcode::symbologyName(symbology).toStdString();
+    }
+}
+
 TEST_F(LabelPageTest, ABarcodeOutsideTheSettingsYieldsNoNumber) {
     const QString path = writePage({{Symbology::Code39, QStringLiteral("WARD7")},
                                     {Symbology::Code128, QStringLiteral("2345678"), {20.0, 120.0}}},
