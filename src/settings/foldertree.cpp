@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScrollBar>
+#include <algorithm>
 
 FolderTree::FolderTree(QWidget* parent) : QTreeView(parent), m_model(new QFileSystemModel(this)) {
     m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
@@ -25,12 +27,11 @@ FolderTree::FolderTree(QWidget* parent) : QTreeView(parent), m_model(new QFileSy
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);
 
-    // Folder contents arrive from the model's own thread; once the folder that holds the
-    // selection is listed, its rows exist and the selection can be scrolled into view.
+    // Folder contents arrive from the model's own thread; each listing of a folder on the way
+    // to the selection or to the home folder adds rows above it, so it is scrolled again.
     connect(m_model, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
-        if (!m_scrollPending.isEmpty() && QDir::cleanPath(loaded) == m_scrollPending) {
-            m_scrollPending.clear();
-            scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+        if (m_scrollPending.removeAll(QDir::cleanPath(loaded)) > 0) {
+            scrollToSelection();
         }
     });
 }
@@ -52,18 +53,48 @@ void FolderTree::selectFolder(const QString& path) {
     }
     const QModelIndex index = m_model->index(folder);
     m_selecting = true;
+    m_scrollPending.clear();
     if (index.isValid()) {
         for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) {
             expand(up);
         }
         setCurrentIndex(index);
-        scrollTo(index, QAbstractItemView::PositionAtCenter);
-        m_scrollPending = QDir::cleanPath(m_model->filePath(index.parent()));
+        scrollToSelection();
+        for (const QModelIndex& start : {index.parent(), home}) {
+            for (QModelIndex up = start; up.isValid(); up = up.parent()) {
+                m_scrollPending << QDir::cleanPath(m_model->filePath(up));
+            }
+        }
     } else {
         clearSelection();
         setCurrentIndex(QModelIndex());
     }
     m_selecting = false;
+}
+
+void FolderTree::showEvent(QShowEvent* event) {
+    QTreeView::showEvent(event);
+    // A tree filled before its dialog showed had no size to scroll in.
+    scrollToSelection();
+}
+
+void FolderTree::scrollToSelection() {
+    const QModelIndex index = currentIndex();
+    if (!index.isValid()) {
+        return;
+    }
+    scrollTo(index, QAbstractItemView::PositionAtCenter);
+    // scrollTo also scrolls sideways to show as much of the row as it can, which hides the
+    // tree and often the name's start. Stay at the left edge while the name's start shows
+    // there; else bring the start of the name near the left.
+    executeDelayedItemsLayout();
+    QScrollBar* sideways = horizontalScrollBar();
+    const int nameStart = visualRect(index).left() + sideways->value();
+    const int room = viewport()->width();
+    const int wanted = nameStart + std::min(visualRect(index).width(), room / 2) <= room
+                           ? 0
+                           : nameStart - indentation();
+    sideways->setValue(std::max(0, wanted));
 }
 
 void FolderTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

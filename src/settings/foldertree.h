@@ -5,6 +5,7 @@
 /// home folder, the root and the mounted drives (under /media, /mnt, /run/media) are reachable.
 
 #include <QString>
+#include <QStringList>
 #include <QTreeView>
 
 class QFileSystemModel;
@@ -33,10 +34,17 @@ signals:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    /// Scrolls the selected folder into the middle of the view, with the start of its name in
+    /// sight and the tree only as far to the side as that needs.
+    void scrollToSelection();
+
     QFileSystemModel* m_model;
     QString m_path;
-    QString m_scrollPending; // folder whose listing the selection waits for
+    // Folders whose listings can still move the selection: its own and each folder above it
+    // and above the home folder, whose rows arrive later and push the selection down.
+    QStringList m_scrollPending;
     bool m_selecting = false;
 };

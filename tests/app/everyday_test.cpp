@@ -7,6 +7,7 @@
 #include "app/tmainform.h"
 #include "app/tpagelistview.h"
 #include "index/chartindexschema.h"
+#include "settings/foldertree.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
@@ -22,6 +23,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -405,10 +407,40 @@ private slots:
     }
 };
 
+class FolderTreeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void opensScrolledToTheSelectedFolder() {
+        QTemporaryDir dir;
+        QString deep = dir.path();
+        for (int level = 1; level <= 14; ++level) {
+            deep += QStringLiteral("/フォルダー%1").arg(level, 2, 10, QChar(u'0'));
+        }
+        QVERIFY(QDir().mkpath(deep));
+        FolderTree tree;
+        tree.resize(220, 160);
+        tree.selectFolder(deep); // filled before it shows, as the dialogs do
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        QCOMPARE(tree.selectedPath(), deep);
+        const QRect room = tree.viewport()->rect();
+        auto nameShows = [&] {
+            const QRect row = tree.visualRect(tree.currentIndex());
+            return room.contains(QPoint(row.left() + 1, row.center().y()));
+        };
+        QTRY_VERIFY(nameShows()); // the selected folder's row, with the start of its name
+        // A shallow folder leaves the tree at its left edge.
+        tree.selectFolder(dir.path());
+        QTRY_VERIFY(nameShows());
+        QCOMPARE(tree.horizontalScrollBar()->value(), 0);
+    }
+};
+
 int main(int argc, char** argv) {
     PeloraFileApplication app(argc, argv);
     EverydayTest test;
-    return QTest::qExec(&test, argc, argv);
+    FolderTreeTest tree;
+    return QTest::qExec(&test, argc, argv) | QTest::qExec(&tree, argc, argv);
 }
 
 #include "everyday_test.moc"
