@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <QRectF>
 #include <QWidget>
+#include <optional>
 
 class QLabel;
 
@@ -15,14 +17,25 @@ public:
     QLabel* leftArea() const { return m_left; }
     QLabel* rightArea() const { return m_right; }
 
-    void showLeft(const QImage& image);
-    void showRight(const QImage& image);
+    /// Shows \p image; \p kept, in fractions of the image, is marked as the part a cropped
+    /// save keeps (the rest is shaded), and a notice says so.
+    void showLeft(const QImage& image, const std::optional<QRectF>& kept = std::nullopt);
+    void showRight(const QImage& image, const std::optional<QRectF>& kept = std::nullopt);
     void setRightVisible(bool visible);
+
+    /// The marked part of the left (0) or right (1) page, if any.
+    std::optional<QRectF> keptArea(int side) const { return m_kept[side == 0 ? 0 : 1]; }
+    QLabel* cropNotice() const { return m_notice; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void show(int side, const QImage& image, const std::optional<QRectF>& kept);
+    void updateNotice();
+
     QLabel* m_left;
     QLabel* m_right;
+    QLabel* m_notice;
+    std::optional<QRectF> m_kept[2];
 };

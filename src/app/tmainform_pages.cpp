@@ -37,6 +37,9 @@ const QString folderCancelledMessage =
     QStringLiteral("読み込みフォルダーの指定はキャンセルされました。");
 const QString dropRefusedMessage = QStringLiteral("画像ファイル以外は取り込めません。");
 
+/// The margin of a chart page around its image area, in dots.
+constexpr int chartPageMargin = 33;
+
 QString sameFolder(const QString& path) {
     return QDir::cleanPath(path);
 }
@@ -291,6 +294,19 @@ void TMainForm::showPatientCheck() {
         return;
     }
     const QSize area = m_patientCheck->leftArea()->size().expandedTo(QSize(200, 280));
+    // Without stretch a chart page keeps only the top-left corner of the image that fits its
+    // image area (the page less its margins on both sides). Scans far larger than that lose
+    // most of the page, so the patient check marks what is kept.
+    auto croppedPart = [this](QSize full) -> std::optional<QRectF> {
+        const qint64 width = m_settings->PdfPageWidth - 2 * chartPageMargin;
+        const qint64 height = m_settings->PdfPageHeight - 2 * chartPageMargin;
+        if (m_settings->Stretch || width <= 0 || height <= 0 || full.isEmpty() ||
+            qint64(full.width()) * full.height() <= 2 * width * height) {
+            return std::nullopt;
+        }
+        return QRectF(0, 0, std::min(1.0, double(width) / full.width()),
+                      std::min(1.0, double(height) / full.height()));
+    };
     for (int page = 0; page < std::min(2, pages.count()); ++page) {
         imaging::ImageReadResult loaded;
         try {
@@ -304,11 +320,12 @@ void TMainForm::showPatientCheck() {
                           QStringLiteral("サポートしていないファイル形式があります。"));
             return;
         }
+        const auto kept = croppedPart(loaded.fullSize);
         if (page == 0) {
-            m_patientCheck->showLeft(loaded.image);
+            m_patientCheck->showLeft(loaded.image, kept);
         } else {
             m_patientCheck->setRightVisible(true);
-            m_patientCheck->showRight(loaded.image);
+            m_patientCheck->showRight(loaded.image, kept);
         }
     }
     if (pages.count() < 2) {

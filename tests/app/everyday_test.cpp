@@ -3,6 +3,7 @@
 // manager and the drag of a page inside the list.
 
 #include "app/pageworkspace.h"
+#include "app/patientcheckview.h"
 #include "app/pelorafileapplication.h"
 #include "app/tmainform.h"
 #include "app/tpagelistview.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -281,6 +283,37 @@ private slots:
         QCOMPARE(m_opener.opened.size(), 1);
         QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
                  QStringLiteral("ファイルを開くことができません。"));
+    }
+
+    void patientCheckMarksWhatACroppedSaveKeeps() {
+        writePage(scan("1.jpg"), 2000, 3000); // a scan far larger than the 634 x 934 image area
+        writePage(scan("2.jpg"), 600, 900);   // fits: nothing is lost
+        m_form->command(TMainForm::Command::ScannerIntake)->trigger();
+        m_form->workspace().waitForThumbnails();
+        PatientCheckView* check = m_form->patientCheck();
+        QTabBar* tabs = m_form->pageControl()->tabBar();
+        auto clickTab = [&](TMainForm::Tab tab) {
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(int(tab)).center());
+            QCOMPARE(m_form->pageControl()->currentIndex(), int(tab));
+        };
+        clickTab(TMainForm::Tab::PatientCheck);
+        QVERIFY(check->keptArea(0));
+        QCOMPARE(*check->keptArea(0), QRectF(0, 0, 634.0 / 2000, 934.0 / 3000));
+        QVERIFY(!check->keptArea(1));
+        QVERIFY(check->cropNotice()->isVisible());
+        // The left page shows shaded outside the kept corner.
+        const QImage shown = check->leftArea()->pixmap().toImage();
+        const QColor inside = shown.pixelColor(shown.width() / 10, shown.height() / 10);
+        const QColor outside = shown.pixelColor(shown.width() * 9 / 10, shown.height() * 9 / 10);
+        QVERIFY2(outside.lightness() < inside.lightness(),
+                 qPrintable(QString("%1 %2").arg(inside.name(), outside.name())));
+
+        // With stretch the whole page is kept: nothing is marked.
+        clickTab(TMainForm::Tab::PageCheck);
+        m_form->settings().Stretch = true;
+        clickTab(TMainForm::Tab::PatientCheck);
+        QVERIFY(!check->keptArea(0));
+        QVERIFY(!check->cropNotice()->isVisible());
     }
 
     void imageFilesDroppedFromOutsideAreImported() {
