@@ -28,6 +28,34 @@ const QList<AdminCommand>& commands() {
          QStringLiteral("load IN and save it as OUT in the format of OUT's extension\n      "
                         "(exit 1: the load or save failed, 2: a file cannot be opened or created)"),
          runImageConvert},
+        {QStringLiteral("search"),
+         QStringLiteral("[--key1 TEXT] [--key2 TEXT] [--key3 TEXT] [--key4 TEXT]"),
+         QStringLiteral("print the rows whose keywords contain every given text (% and _ are "
+                        "wildcards),\n      one tab-separated line a row: patient, serial, "
+                        "created, file, key 1 to 4;\n      a tab, line break or backslash in a "
+                        "field is written \\t, \\n, \\r or \\\\\n      (exit 1: no "
+                        "match, 2: the index cannot be opened, 3: the search failed,\n      64: "
+                        "no text given)"),
+         runSearch},
+        {QStringLiteral("lookup"), QStringLiteral("PATIENT"),
+         QStringLiteral("print the files in the archive folder of patient number PATIENT, one "
+                        "full path\n      a line, sorted by name; the archive layout comes from "
+                        "the settings file\n      (exit 1: not a patient number of 1..99999999, "
+                        "2: the patient folder does\n      not exist, 3: the settings file "
+                        "cannot be read)"),
+         runLookup},
+        {QStringLiteral("verify"), QStringLiteral("[FROM TO]"),
+         QStringLiteral("read every chart of patients FROM to TO (all when not given) again and "
+                        "compare\n      its SHA-256 with the one stored when it was filed; one "
+                        "line per chart:\n      missing, unreadable, changed or not hashed, a tab, "
+                        "its path (exit 1: such\n      charts were found, 2: the index cannot be "
+                        "opened, 3: reading it failed)"),
+         runVerify},
+        {QStringLiteral("audit"), QStringLiteral("[PATIENT]"),
+         QStringLiteral("print the audit trail, oldest first: time, workstation, user, action, "
+                        "patient,\n      file, old keys 1 to 4, new keys 1 to 4, tab-separated "
+                        "(exit 2: the index\n      cannot be opened, 3: reading it failed)"),
+         runAudit},
         {QStringLiteral("check-existence"), QStringLiteral("FROM TO"),
          QStringLiteral("print the file path of every row of patients FROM to TO whose file is "
                         "missing\n      (a folder of that name counts as missing), one a line "
