@@ -34,14 +34,14 @@ PatientCheckView::PatientCheckView(QWidget* parent)
 }
 
 void PatientCheckView::showLeft(const QImage& image, const std::optional<QRectF>& kept) {
-    show(0, image, kept);
+    showPage(0, image, kept);
 }
 
 void PatientCheckView::showRight(const QImage& image, const std::optional<QRectF>& kept) {
-    show(1, image, kept);
+    showPage(1, image, kept);
 }
 
-void PatientCheckView::show(int side, const QImage& image, const std::optional<QRectF>& kept) {
+void PatientCheckView::showPage(int side, const QImage& image, const std::optional<QRectF>& kept) {
     m_kept[side] = kept;
     QLabel* area = side == 0 ? m_left : m_right;
     if (!kept || image.isNull()) {

@@ -31,7 +31,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void show(int side, const QImage& image, const std::optional<QRectF>& kept);
+    void showPage(int side, const QImage& image, const std::optional<QRectF>& kept);
     void updateNotice();
 
     QLabel* m_left;
