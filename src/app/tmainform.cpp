@@ -671,9 +671,21 @@ void TMainForm::openHelp() {
     const QString helpFile = QDir(m_services.programFolder).filePath(product::helpFileName);
     if (QFile::exists(helpFile)) {
         m_services.urlOpener->open(QUrl::fromLocalFile(helpFile));
-    } else {
-        openSupport();
+        return;
     }
+    // The operator's manual: beside the program in a copied program folder, or where an
+    // installation puts it.
+    const QString manual = QStringLiteral("manual/index.html");
+    for (const QString& candidate :
+         {QDir(m_services.programFolder).filePath(manual),
+          QDir(QCoreApplication::applicationDirPath())
+              .filePath(QStringLiteral("../share/pelorafile/") + manual)}) {
+        if (QFileInfo(candidate).isFile()) {
+            m_services.urlOpener->open(QUrl::fromLocalFile(QDir::cleanPath(candidate)));
+            return;
+        }
+    }
+    openSupport();
 }
 
 void TMainForm::openLastChart() {

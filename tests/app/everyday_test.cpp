@@ -316,6 +316,30 @@ private slots:
         QVERIFY(!check->cropNotice()->isVisible());
     }
 
+    void helpOpensTheManualWhenTheHelpFileIsAbsent() {
+        QAction* help = m_form->command(TMainForm::Command::Help);
+        help->trigger();
+        QCOMPARE(m_opener.opened.last().scheme(), QStringLiteral("https")); // no manual either
+        QVERIFY(QDir(m_dir->path()).mkpath("manual"));
+        const QString manual = m_dir->filePath("manual/index.html");
+        QFile source(QStringLiteral(PELORA_SOURCE_DIR "/docs/manual/index.html"));
+        QVERIFY(source.copy(manual));
+        help->trigger();
+        QCOMPARE(m_opener.opened.last(), QUrl::fromLocalFile(manual));
+        QFile shipped(manual);
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(shipped.readAll());
+        for (const char* part :
+             {"はじめての起動", "画像の取込み", "保存", "設定", "付属コマンド"}) {
+            QVERIFY2(text.contains(QString::fromUtf8(part)), part);
+        }
+        QFile helpFile(m_dir->filePath("PeloraFileBasic.chm")); // the help file comes first
+        QVERIFY(helpFile.open(QIODevice::WriteOnly));
+        helpFile.close();
+        help->trigger();
+        QCOMPARE(m_opener.opened.last(), QUrl::fromLocalFile(helpFile.fileName()));
+    }
+
     void imageFilesDroppedFromOutsideAreImported() {
         intake(2);
         const QString camera = m_dir->filePath("camera");
