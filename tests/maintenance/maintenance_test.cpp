@@ -269,7 +269,7 @@ TEST_P(MaintenanceWindowTest, AnEditOfARowDeletedMeanwhileIsReported) {
 TEST_P(MaintenanceWindowTest, AfterAFailedInsertTheWindowStillOpensAndSearches) {
     addRow(6, archivePath("a.pdf"));
     refuseInserts();
-    ASSERT_FALSE(m_index.insertChart({6, 1, archivePath("b.pdf"), {}}));
+    ASSERT_FALSE(m_index.insertChart(chartRow(6, archivePath("b.pdf"))));
     open();
     EXPECT_TRUE(panel(Panel::Count).isEmpty()); // the total cannot be read now
     search("6");

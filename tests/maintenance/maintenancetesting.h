@@ -48,8 +48,16 @@ protected:
 
     /// A row for \p path, as a save adds it.
     void addRow(int pidno, const QString& path, const chartindex::Keywords& keys = {}) {
-        ASSERT_TRUE(m_index.insertChart({pidno, 0, path, keys}))
+        ASSERT_TRUE(m_index.insertChart(chartRow(pidno, path, keys)))
             << m_index.lastError().toStdString();
+    }
+    static chartindex::ChartRow chartRow(int pidno, const QString& path,
+                                         const chartindex::Keywords& keys = {}) {
+        chartindex::ChartRow row;
+        row.pidno = pidno;
+        row.filePath = path;
+        row.keys = keys;
+        return row;
     }
 
     /// \p count rows at once, for patient \p pidno, whose paths \p pathOf gives.

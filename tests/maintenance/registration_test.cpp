@@ -1,5 +1,6 @@
 // The chart registration check window, driven with clicks and keys on both index backends.
 
+#include "index/chartverification.h"
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/statuspanels.h"
 #include "index/maintenance/tdbregchkform.h"
@@ -201,6 +202,12 @@ TEST_P(RegistrationCheckTest, ListsAndRegistersFilesWithoutARow) {
     EXPECT_EQ(added->subNo, 1);
     EXPECT_EQ(added->keys[0], "胃潰瘍");
     EXPECT_EQ(added->keys[1], QString(25, QChar(u'あ')));
+    // Its hash is kept: a verification finds the registered file as it was.
+    QStringList unverified;
+    ASSERT_TRUE(chartverification::verifyCharts(
+        m_index, std::pair{12, 12}, 1,
+        [&](const chartverification::Finding& finding) { unverified << finding.filePath; }));
+    EXPECT_EQ(unverified, QStringList{archivePath("00/00/00/12/HP_12_0.pdf")}); // added unhashed
 
     // "次へ" enables "登録" again, and is disabled at the last candidate.
     while (m_form->nextButton()->isEnabled()) {
@@ -252,7 +259,7 @@ TEST_P(RegistrationCheckTest, InterruptAndCloseEndAWalkKeepingWhatItListed) {
         ASSERT_TRUE(m_form->isWalking());
         EXPECT_FALSE(m_form->exploreButton()->isEnabled());
         EXPECT_TRUE(m_form->interruptButton()->isEnabled());
-        QTest::qWaitFor([&] { return m_form->log()->lineCount() > 0; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_form->log()->lineCount() > 0; }));
         if (byClose) {
             m_form->close();
         } else {

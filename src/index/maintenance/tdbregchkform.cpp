@@ -4,6 +4,7 @@
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/registrationwalk.h"
 #include "index/maintenance/statuspanels.h"
+#include "platform/sha256.h"
 #include "platform/userprompts.h"
 #include "settings/foldertree.h"
 #include "settings/integertext.h"
@@ -392,11 +393,20 @@ void TDBRegChkForm::registerCurrentFile() {
         m_status->setText(Panel::Message, texts::PathError);
         return;
     }
-    chartindex::Keywords keys;
-    for (size_t n = 0; n < keys.size(); ++n) {
-        keys[n] = blankControls(m_keyBoxes[n]->currentText());
+    chartindex::ChartRow row;
+    row.pidno = *pidno;
+    row.subNo = *subNo;
+    row.filePath = m_currentFile;
+    for (size_t n = 0; n < row.keys.size(); ++n) {
+        row.keys[n] = blankControls(m_keyBoxes[n]->currentText());
     }
-    if (!m_index.insertChart({*pidno, *subNo, m_currentFile, keys})) {
+    // The hash lets a later verification tell whether the file is still the one registered;
+    // a file that cannot be read now is registered without one, as a file of any kind is.
+    QString unread;
+    if (auto hash = Sha256::ofFile(m_currentFile, &unread)) {
+        row.sha256 = *hash;
+    }
+    if (!m_index.insertChart(row)) {
         m_status->setText(Panel::Message, texts::DatabaseFault);
         return;
     }
