@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace {
 const QString dragFormat = QStringLiteral("application/x-pelorafile-page");
@@ -20,7 +21,18 @@ public:
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->text = m_view->shownText(index.row());
+        // The text layout breaks lines only at line separators, as the delegate's own display
+        // text has them.
+        option->text = m_view->shownText(index.row()).replace(u'\n', QChar::LineSeparator);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        // The view sizes every item like the first, which may have no caption: each item keeps
+        // room for the number and a caption of two lines.
+        const QSize hint = QStyledItemDelegate::sizeHint(option, index);
+        const int lines = 3 * option.fontMetrics.lineSpacing();
+        return QSize(std::max(hint.width(), m_view->gridSize().width() - 4),
+                     std::max(hint.height(), m_view->iconSize().height() + lines + 8));
     }
 
 private:
@@ -74,7 +86,7 @@ TPageListView::TPageListView(QWidget* parent) : QListWidget(parent) {
 void TPageListView::setThumbnailSide(int side) {
     setIconSize(QSize(side, side));
     // Room under the thumbnail for the page number and a caption of two lines.
-    setGridSize(QSize(side + 24, side + 56));
+    setGridSize(QSize(side + 24, side + 24 + 3 * fontMetrics().lineSpacing()));
 }
 
 QString TPageListView::shownText(int row) const {

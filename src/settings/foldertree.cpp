@@ -27,13 +27,16 @@ FolderTree::FolderTree(QWidget* parent) : QTreeView(parent), m_model(new QFileSy
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);
 
-    // Folder contents arrive from the model's own thread; each listing of a folder on the way
-    // to the selection or to the home folder adds rows above it, so it is scrolled again.
-    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
-        if (m_scrollPending.removeAll(QDir::cleanPath(loaded)) > 0) {
+    // Folder contents arrive from the model's own thread and are sorted later still; each
+    // listing of a folder above the selection adds rows above it.
+    auto follow = [this] {
+        if (m_follow) {
             scrollToSelection();
         }
-    });
+    };
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, follow);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, follow, Qt::QueuedConnection);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, follow, Qt::QueuedConnection);
 }
 
 bool FolderTree::isExistingFolder(const QString& path) {
@@ -53,18 +56,14 @@ void FolderTree::selectFolder(const QString& path) {
     }
     const QModelIndex index = m_model->index(folder);
     m_selecting = true;
-    m_scrollPending.clear();
+    m_follow = false;
     if (index.isValid()) {
         for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) {
             expand(up);
         }
         setCurrentIndex(index);
+        m_follow = true;
         scrollToSelection();
-        for (const QModelIndex& start : {index.parent(), home}) {
-            for (QModelIndex up = start; up.isValid(); up = up.parent()) {
-                m_scrollPending << QDir::cleanPath(m_model->filePath(up));
-            }
-        }
     } else {
         clearSelection();
         setCurrentIndex(QModelIndex());
@@ -76,6 +75,21 @@ void FolderTree::showEvent(QShowEvent* event) {
     QTreeView::showEvent(event);
     // A tree filled before its dialog showed had no size to scroll in.
     scrollToSelection();
+}
+
+void FolderTree::mousePressEvent(QMouseEvent* event) {
+    m_follow = false;
+    QTreeView::mousePressEvent(event);
+}
+
+void FolderTree::wheelEvent(QWheelEvent* event) {
+    m_follow = false;
+    QTreeView::wheelEvent(event);
+}
+
+void FolderTree::keyPressEvent(QKeyEvent* event) {
+    m_follow = false;
+    QTreeView::keyPressEvent(event);
 }
 
 void FolderTree::scrollToSelection() {

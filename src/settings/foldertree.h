@@ -5,7 +5,6 @@
 /// home folder, the root and the mounted drives (under /media, /mnt, /run/media) are reachable.
 
 #include <QString>
-#include <QStringList>
 #include <QTreeView>
 
 class QFileSystemModel;
@@ -35,6 +34,9 @@ signals:
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     /// Scrolls the selected folder into the middle of the view, with the start of its name in
@@ -43,8 +45,8 @@ private:
 
     QFileSystemModel* m_model;
     QString m_path;
-    // Folders whose listings can still move the selection: its own and each folder above it
-    // and above the home folder, whose rows arrive later and push the selection down.
-    QStringList m_scrollPending;
+    // Folder listings arrive and are sorted after the selection was made, each pushing it
+    // down: the view follows the selection until the operator uses the tree.
+    bool m_follow = false;
     bool m_selecting = false;
 };

@@ -232,6 +232,10 @@ private slots:
         QCOMPARE(view->shownText(0), QStringLiteral("1"));
         QCOMPARE(view->shownText(1), QStringLiteral("2\n胸部"));
         QCOMPARE(view->item(1)->text(), QStringLiteral("胸部")); // the caption alone is edited
+        // Every item has room for the number and the caption under its thumbnail, also when the
+        // first page has no caption.
+        const int lines = 2 * view->fontMetrics().lineSpacing();
+        QVERIFY(view->visualItemRect(view->item(1)).height() >= view->iconSize().height() + lines);
 
         m_form->workspace().setSelectedIndex(0);
         QTest::keyClick(view, Qt::Key_Delete);
@@ -469,7 +473,11 @@ class FolderTreeTest : public QObject {
 private slots:
     void opensScrolledToTheSelectedFolder() {
         QTemporaryDir dir;
-        QString deep = dir.path();
+        // Many folders sort before the selected one, so their late listing pushes it down.
+        for (int sibling = 0; sibling < 80; ++sibling) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("a%1").arg(sibling, 2, 10, QChar(u'0'))));
+        }
+        QString deep = dir.path() + "/z";
         for (int level = 1; level <= 14; ++level) {
             deep += QStringLiteral("/フォルダー%1").arg(level, 2, 10, QChar(u'0'));
         }
@@ -486,6 +494,8 @@ private slots:
             return room.contains(QPoint(row.left() + 1, row.center().y()));
         };
         QTRY_VERIFY(nameShows()); // the selected folder's row, with the start of its name
+        QTest::qWait(500);        // every listing and sort has arrived
+        QVERIFY(nameShows());
         // A shallow folder leaves the tree at its left edge.
         tree.selectFolder(dir.path());
         QTRY_VERIFY(nameShows());
