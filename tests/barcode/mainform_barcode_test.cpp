@@ -270,6 +270,46 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_form->idEdit()->text(), QString("7777"), 20000);
     }
 
+    void dialogRefusesReadingWithoutASymbology() {
+        TBarcodeSet dialog;
+        BarcodeSettings settings;
+        settings.Enabled = true;
+        settings.Symbologies = {"EAN"};
+        settings.Pattern = "^2(\\d{8})\\d{3}$";
+        QString refusal;
+        m_prompts.dialogAnswers.enqueue([&](QDialog& shown) {
+            shown.show();
+            QCoreApplication::processEvents();
+            QTest::mouseClick(shown.findChild<QCheckBox*>("EANCheck"), Qt::LeftButton);
+            QTest::mouseClick(shown.findChild<QPushButton*>("SetButton"), Qt::LeftButton);
+            refusal = dialog.statusText();
+            if (shown.result() == QDialog::Accepted) {
+                return int(QDialog::Accepted);
+            }
+            // "規定値" puts back every symbology and the default pattern.
+            QTest::mouseClick(shown.findChild<QPushButton*>("DefaultsButton"), Qt::LeftButton);
+            QTest::mouseClick(shown.findChild<QPushButton*>("SetButton"), Qt::LeftButton);
+            return shown.result();
+        });
+        QVERIFY(dialog.Execute(settings, m_prompts));
+        QCOMPARE(refusal, TBarcodeSet::NoSymbologyText);
+        QVERIFY(settings.Enabled);
+        QCOMPARE(settings.Symbologies, BarcodeSettings::AllSymbologies);
+        QCOMPARE(settings.Pattern, BarcodeSettings::DefaultPattern);
+
+        // "キャンセル" leaves the settings as they were.
+        const BarcodeSettings before = settings;
+        m_prompts.dialogAnswers.enqueue([](QDialog& shown) {
+            shown.show();
+            QCoreApplication::processEvents();
+            QTest::mouseClick(shown.findChild<QCheckBox*>("EnabledCheck"), Qt::LeftButton);
+            QTest::mouseClick(shown.findChild<QPushButton*>("CancelButton"), Qt::LeftButton);
+            return shown.result();
+        });
+        QVERIFY(!dialog.Execute(settings, m_prompts));
+        QCOMPARE(settings, before);
+    }
+
     void storedValuesAreReadOneByOne() {
         RegistryFile registry;
         const QString key = BarcodeSettings::KeyPath;
