@@ -207,6 +207,8 @@ void measure(const QString& name, const QString& programFolder, const QString& a
     registration.prepareToShow();
     registration.show();
     auto* model = qobject_cast<QFileSystemModel*>(registration.folderTree()->model());
+    // The tree opens at the archive; choosing it means moving onto it, as a click does.
+    registration.folderTree()->setCurrentIndex(model->index(QFileInfo(archive).path()));
     registration.folderTree()->setCurrentIndex(model->index(archive));
     if (registration.chosenFolder() != archive) {
         out << "  the archive could not be chosen in the folder tree\n";
