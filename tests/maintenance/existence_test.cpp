@@ -5,8 +5,10 @@
 #include "index/maintenance/tpeloraexistform.h"
 #include "maintenancetesting.h"
 #include "platform/rtfwriter.h"
+#include "platform/sha256.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -90,6 +92,44 @@ TEST_P(ExistenceCheckTest, ListsRowsWithoutTheirFile) {
     run("4", "100");
     EXPECT_EQ(panel(Panel::Message), texts::NoRowsInRange);
     EXPECT_EQ(m_form->resultMemo()->lineCount(), 0);
+}
+
+TEST_P(ExistenceCheckTest, CheckingContentsListsChangedChartsUnderTheirOwnHeading) {
+    // Charts larger than a slice reads, so that a chart is read across several slices.
+    const QByteArray body = QByteArray("%PDF-1.4 scan ").repeated(300000);
+    auto filed = [&](const QString& relative, bool hashed) {
+        const QString path = makeFile(relative, body);
+        chartindex::ChartRow row = chartRow(1, path);
+        if (hashed) {
+            Sha256 hash;
+            hash.add(body.constData(), std::size_t(body.size()));
+            row.sha256 = hash.hexDigest();
+        }
+        EXPECT_TRUE(m_index.insertChart(row)) << m_index.lastError().toStdString();
+        return path;
+    };
+    filed("00/00/00/01/same.pdf", true);
+    const QString changed = filed("00/00/00/01/changed.pdf", true);
+    const QString copiedIn = filed("00/00/00/01/copied.pdf", false);
+    const QString gone = filed("00/00/00/01/gone.pdf", true);
+    QFile::remove(gone);
+    {
+        QFile file(changed);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(body.size() - 3);
+        file.write("!");
+    }
+    run("1", "1"); // without the box only the missing chart is listed
+    EXPECT_EQ(m_form->resultMemo()->lines(), QStringList{gone});
+
+    QTest::mouseClick(m_form->contentCheck(), Qt::LeftButton);
+    ASSERT_TRUE(m_form->contentCheck()->isChecked());
+    m_form->setSliceLength(std::chrono::milliseconds(1));
+    run("1", "1");
+    EXPECT_EQ(m_form->resultMemo()->lines(), (QStringList{gone, "", texts::ChangedCharts, changed,
+                                                          "", texts::UnhashedCharts, copiedIn}));
+    EXPECT_EQ(panel(Panel::Count), "3");
+    EXPECT_EQ(panel(Panel::Message), texts::Done);
 }
 
 TEST_P(ExistenceCheckTest, EveryFilePresentListsNothing) {

@@ -7,9 +7,12 @@
 
 #include "index/chartindex.h"
 
+#include "index/chartverification.h"
+
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <memory>
 #include <optional>
 
 namespace maintenance {
@@ -39,12 +42,25 @@ public:
     /// Examines the rows of patients \p from to \p to among those of \p rows, in the order
     /// the cursor yields them.
     ExistenceCheck(IndexCursor rows, int from, int to);
+    ~ExistenceCheck();
+
+    /// Also reads every chart that is there and compares its SHA-256 with the one \p index
+    /// stored when it was filed. Files are read a piece at a time within the slices, so that
+    /// a large chart never holds a window.
+    void checkContents(ChartIndex& index) { m_contents = &index; }
+
+    /// A chart whose bytes are not the ones filed, or that cannot be told.
+    struct ContentFinding {
+        QString filePath;
+        chartverification::ChartState state;
+    };
 
     /// Examines rows until there are none left or \p budget has passed, appending the path of
     /// each row without its file to \p missing. A slice that has done some work ends before
     /// the cursor reads its next page, so that a page's read starts a slice of its own and no
     /// slice lasts much longer than the budget or one page.
-    State step(std::chrono::milliseconds budget, QStringList* missing);
+    State step(std::chrono::milliseconds budget, QStringList* missing,
+               std::vector<ContentFinding>* contents = nullptr);
 
     /// Rows examined so far.
     qint64 examined() const { return m_examined; }
@@ -57,6 +73,13 @@ private:
     qint64 m_read = 0;     // rows the cursor handed out
     qint64 m_examined = 0; // of those, rows of the range
     State m_state = State::Running;
+    ChartIndex* m_contents = nullptr;
+    struct Hashing;
+    std::unique_ptr<Hashing> m_hashing; // the chart being read, across slices
+    /// Reads on in the chart being hashed until it is done or \p deadline has passed; true
+    /// when it is done.
+    bool hashOn(std::chrono::steady_clock::time_point deadline,
+                std::vector<ContentFinding>* contents);
 };
 
 } // namespace maintenance

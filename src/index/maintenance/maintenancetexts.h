@@ -17,6 +17,9 @@ inline const QString RangeError = QStringLiteral("範囲エラー");
 inline const QString NoRowsInRange = QStringLiteral("選択範囲内には、確認するデータがありません。");
 inline const QString Done = QStringLiteral("完了");
 inline const QString MissingFileJob = QStringLiteral("Missing File");
+inline const QString ChangedCharts = QStringLiteral("【内容が変わったカルテ】");
+inline const QString UnreadableCharts = QStringLiteral("【読み取れないカルテ】");
+inline const QString UnhashedCharts = QStringLiteral("【ハッシュの記録がないカルテ】");
 
 // The registration check.
 inline const QString FolderRefused = QStringLiteral("指定したフォルダーでは、検索できません");

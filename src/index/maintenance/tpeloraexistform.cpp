@@ -7,6 +7,7 @@
 #include "platform/userprompts.h"
 #include "settings/integertext.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,6 +37,7 @@ TPeloraExistForm::TPeloraExistForm(ChartIndex& index, UserPrompts& prompts, QWid
     : QDialog(parent), m_index(index), m_prompts(prompts), m_fromEdit(new QLineEdit(this)),
       m_toEdit(new QLineEdit(this)), m_runButton(new QPushButton(QStringLiteral("実行"), this)),
       m_stopButton(new QPushButton(QStringLiteral("停止"), this)),
+      m_contentCheck(new QCheckBox(QStringLiteral("内容も確認する"), this)),
       m_resultMemo(new ResultList(this)), m_status(new StatusPanels(this)),
       m_slices(new QTimer(this)) {
     setObjectName(QStringLiteral("PeloraExistForm"));
@@ -83,6 +85,10 @@ TPeloraExistForm::TPeloraExistForm(ChartIndex& index, UserPrompts& prompts, QWid
     m_stopButton->setAutoDefault(false);
     bar->addWidget(m_runButton);
     bar->addWidget(m_stopButton);
+    m_contentCheck->setObjectName(QStringLiteral("ContentCheck"));
+    m_contentCheck->setToolTip(
+        QStringLiteral("カルテを読み直し、保存したときのハッシュと比べます（時間がかかります）"));
+    bar->addWidget(m_contentCheck);
     bar->addStretch(1);
     layout->addWidget(top);
 
@@ -137,6 +143,10 @@ void TPeloraExistForm::startRun() {
     m_rowsToCheck = *count;
     m_check = std::make_unique<ExistenceCheck>(
         maintenance::rowsToCheck(m_index, *from, *to, *count), *from, *to);
+    m_contentFindings.clear();
+    if (m_contentCheck->isChecked()) {
+        m_check->checkContents(m_index);
+    }
     m_stopRequested = false;
     m_runButton->setEnabled(false);
     m_status->showProgress(0, m_rowsToCheck);
@@ -153,7 +163,7 @@ void TPeloraExistForm::runSlice() {
         return;
     }
     QStringList missing;
-    const auto state = m_check->step(m_slice, &missing);
+    const auto state = m_check->step(m_slice, &missing, &m_contentFindings);
     m_resultMemo->appendLines(missing);
     m_status->showProgress(m_check->examined(), m_rowsToCheck);
     if (state == ExistenceCheck::State::Failed) {
@@ -168,10 +178,34 @@ void TPeloraExistForm::runSlice() {
 
 void TPeloraExistForm::finishRun() {
     m_slices->stop();
+    const bool contentsChecked = m_check && m_contentCheck->isChecked();
     m_check.reset();
     m_status->hideProgress();
     m_runButton->setEnabled(true);
-    m_status->setText(StatusPanels::Panel::Count, QString::number(m_resultMemo->lineCount()));
+    qint64 found = m_resultMemo->lineCount();
+    if (contentsChecked) {
+        // The charts whose bytes are not the ones filed follow the missing ones, each kind
+        // under its heading.
+        using chartverification::ChartState;
+        const std::pair<ChartState, QString> kinds[] = {
+            {ChartState::Changed, texts::ChangedCharts},
+            {ChartState::Unreadable, texts::UnreadableCharts},
+            {ChartState::NotHashed, texts::UnhashedCharts},
+        };
+        for (const auto& [state, heading] : kinds) {
+            QStringList paths;
+            for (const auto& finding : m_contentFindings) {
+                if (finding.state == state) {
+                    paths << finding.filePath;
+                }
+            }
+            if (!paths.isEmpty()) {
+                m_resultMemo->appendLines(QStringList{QString(), heading} + paths);
+                found += paths.size();
+            }
+        }
+    }
+    m_status->setText(StatusPanels::Panel::Count, QString::number(found));
     m_status->setText(StatusPanels::Panel::Message, texts::Done);
 }
 

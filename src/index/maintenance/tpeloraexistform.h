@@ -6,14 +6,17 @@
 /// printed and copied. A run works in short slices with the window's events in between, so
 /// "停止" and closing the window act at once.
 
+#include "index/maintenance/existencecheck.h"
 #include "index/maintenance/resultlist.h"
 
 #include <QDialog>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 class ChartIndex;
 class QAction;
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -36,6 +39,7 @@ public:
     QLineEdit* toEdit() const { return m_toEdit; }
     QPushButton* runButton() const { return m_runButton; }
     QPushButton* stopButton() const { return m_stopButton; }
+    QCheckBox* contentCheck() const { return m_contentCheck; }
     ResultList* resultMemo() const { return m_resultMemo; }
     StatusPanels* status() const { return m_status; }
     QAction* saveAction() const { return m_save; }
@@ -68,6 +72,8 @@ private:
     QLineEdit* m_toEdit;
     QPushButton* m_runButton;
     QPushButton* m_stopButton;
+    QCheckBox* m_contentCheck;
+    std::vector<maintenance::ExistenceCheck::ContentFinding> m_contentFindings;
     ResultList* m_resultMemo;
     StatusPanels* m_status;
     QAction* m_save = nullptr;
