@@ -128,8 +128,8 @@ void TPageListView::startDrag(Qt::DropActions) {
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     drag->setPixmap(item->icon().pixmap(iconSize() / 2));
-    m_dragRunner(*drag); // the drop moves the page itself; nothing is removed here
-    drag->deleteLater();
+    // The drop moves the page itself; nothing is removed here. Qt deletes the drag once done.
+    m_dragRunner(*drag);
     m_dragSource = -1;
 }
 
