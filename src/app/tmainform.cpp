@@ -469,6 +469,8 @@ QAction* TMainForm::command(Command which) const {
         return m_saveSettings;
     case Command::KeyLabelSettings:
         return m_keyLabelSettings;
+    case Command::BarcodeSettings:
+        return m_barcodeSettings;
     case Command::PatientLookup:
         return m_patientLookup;
     case Command::KeywordSearch:

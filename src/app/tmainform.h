@@ -104,6 +104,7 @@ public:
         ReadSettings,
         SaveSettings,
         KeyLabelSettings,
+        BarcodeSettings,
         // "照会"
         PatientLookup,
         KeywordSearch,
@@ -299,6 +300,7 @@ private:
     QAction* m_readSettings = nullptr;
     QAction* m_saveSettings = nullptr;
     QAction* m_keyLabelSettings = nullptr;
+    QAction* m_barcodeSettings = nullptr; // added by createBarcodeReading
     QAction* m_patientLookup = nullptr;
     QAction* m_keywordSearch = nullptr;
     QAction* m_existenceCheck = nullptr;

@@ -137,6 +137,7 @@ void TMainForm::createBarcodeReading() {
 
     state.action = m_settingsMenu->addAction(QStringLiteral("バーコード設定"));
     state.action->setObjectName(QStringLiteral("BarcodeSettings"));
+    m_barcodeSettings = state.action;
     connectCommand(state.action, [this, start] {
         BarcodeReading& state = *m_barcode;
         BarcodeSettings edited = state.settings;

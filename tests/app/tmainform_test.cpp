@@ -350,6 +350,7 @@ private slots:
             {C::ReadSettings, "読込設定", "ReadSettings"},
             {C::SaveSettings, "保存設定", "SaveSettings"},
             {C::KeyLabelSettings, "検索キーラベル設定", "KeyLabelSettings"},
+            {C::BarcodeSettings, "バーコード設定", "BarcodeSettings"},
             {C::PatientLookup, "患者番号照会", "PatientLookup"},
             {C::KeywordSearch, "検索", "KeywordSearch"},
             {C::ExistenceCheck, "カルテ存在確認", "ExistenceCheck"},
