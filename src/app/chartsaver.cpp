@@ -269,6 +269,11 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
     if (configure) {
         configure(composer);
     }
+    // The save runs on a pooled thread in the window: what the hash left for it goes with it,
+    // after the hash itself.
+    struct ReleasedAtReturn {
+        ~ReleasedAtReturn() { Sha256::releaseThreadState(); }
+    } const releaseHashState;
     Sha256 hash;
     composer.PReport1().SetWrittenBytes(
         [&hash](const char* data, std::size_t size) { hash.add(data, size); });

@@ -89,7 +89,9 @@ std::optional<Summary> verifyCharts(ChartIndex& index, std::optional<std::pair<i
         job->size = QFileInfo(row->filePath).size();
         Pending* target = job.get();
         job->state = QtConcurrent::run(&pool, [target, hash = *stored] {
-            return checkChart(target->finding.filePath, hash, &target->detail);
+            const ChartState state = checkChart(target->finding.filePath, hash, &target->detail);
+            Sha256::releaseThreadState();
+            return state;
         });
         pending.push_back(std::move(job));
         while (pending.size() >= inFlight) {

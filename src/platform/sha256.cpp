@@ -1,6 +1,7 @@
 #include "platform/sha256.h"
 
 #include <QFile>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <vector>
 
@@ -48,4 +49,8 @@ std::optional<QByteArray> Sha256::ofFile(const QString& path, QString* error) {
         hash.add(buffer.data(), std::size_t(got));
     }
     return hash.hexDigest();
+}
+
+void Sha256::releaseThreadState() {
+    OPENSSL_thread_stop();
 }

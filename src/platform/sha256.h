@@ -24,6 +24,11 @@ public:
     /// cannot be read to its end.
     static std::optional<QByteArray> ofFile(const QString& path, QString* error);
 
+    /// Frees what the crypto library keeps for the calling thread. A pooled thread that hashed
+    /// calls it when its task is done: the library frees it only when the thread ends, and a
+    /// thread that ends while the process exits leaves it behind.
+    static void releaseThreadState();
+
 private:
     struct Context;
     std::unique_ptr<Context> m_context;
