@@ -4,8 +4,11 @@
 /// One sub-command of pelorafile-admin. Each command prints its result on standard output and
 /// its errors on standard error, and returns the process exit code.
 
+#include "index/chartindex.h"
+
 #include <QString>
 #include <QStringList>
+#include <QTextStream>
 
 struct AdminCommand {
     QString name;
@@ -30,3 +33,13 @@ int runVerify(const QStringList& arguments, const QString& programFolder);
 int runAudit(const QStringList& arguments, const QString& programFolder);
 int runCheckExistence(const QStringList& arguments, const QString& programFolder);
 int runCheckRegistration(const QStringList& arguments, const QString& programFolder);
+
+/// Opens the chart index of \p programFolder; false, with the reason written to \p err, when
+/// it cannot be opened.
+inline bool openIndex(ChartIndex& index, const QString& programFolder, QTextStream& err) {
+    if (index.open(programFolder)) {
+        return true;
+    }
+    err << "cannot open the chart index of " << programFolder << ": " << index.lastError() << '\n';
+    return false;
+}

@@ -53,9 +53,7 @@ int runCheckExistence(const QStringList& arguments, const QString& programFolder
         return ExitUsage;
     }
     ChartIndex index;
-    if (!index.open(programFolder)) {
-        err << "cannot open the chart index of " << programFolder << ": " << index.lastError()
-            << '\n';
+    if (!openIndex(index, programFolder, err)) {
         return ExitIndexUnavailable;
     }
     IndexCursor range = index.patientRange(*from, *to);
@@ -114,9 +112,7 @@ int runCheckRegistration(const QStringList& arguments, const QString& programFol
         return ExitFolderRefused;
     }
     ChartIndex index;
-    if (!index.open(programFolder)) {
-        err << "cannot open the chart index of " << programFolder << ": " << index.lastError()
-            << '\n';
+    if (!openIndex(index, programFolder, err)) {
         return ExitIndexClosed;
     }
     maintenance::RegistrationWalk walk(index, folder);

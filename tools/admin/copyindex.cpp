@@ -29,9 +29,7 @@ int runCopyIndex(const QStringList& arguments, const QString&) {
     ChartIndex source;
     ChartIndex target;
     for (auto [index, folder] : {std::pair{&source, arguments.at(0)}, {&target, arguments.at(1)}}) {
-        if (!index->open(folder)) {
-            err << "cannot open the chart index of " << folder << ": " << index->lastError()
-                << '\n';
+        if (!openIndex(*index, folder, err)) {
             return ExitCannotOpen;
         }
     }

@@ -50,9 +50,7 @@ int runSearch(const QStringList& arguments, const QString& programFolder) {
         return ExitUsage;
     }
     ChartIndex index;
-    if (!index.open(programFolder)) {
-        err << "cannot open the chart index of " << programFolder << ": " << index.lastError()
-            << '\n';
+    if (!openIndex(index, programFolder, err)) {
         return ExitIndexUnavailable;
     }
     IndexCursor rows = index.searchKeywords(typed);

@@ -46,9 +46,7 @@ int runVerify(const QStringList& arguments, const QString& programFolder) {
         return ExitUsage;
     }
     ChartIndex index;
-    if (!index.open(programFolder)) {
-        err << "cannot open the chart index of " << programFolder << ": " << index.lastError()
-            << '\n';
+    if (!openIndex(index, programFolder, err)) {
         return ExitIndexUnavailable;
     }
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
@@ -104,9 +102,7 @@ int runAudit(const QStringList& arguments, const QString& programFolder) {
         return ExitUsage;
     }
     ChartIndex index;
-    if (!index.open(programFolder)) {
-        err << "cannot open the chart index of " << programFolder << ": " << index.lastError()
-            << '\n';
+    if (!openIndex(index, programFolder, err)) {
         return ExitIndexUnavailable;
     }
     const bool read = index.forEachAuditRow(pidno, [&](const ChartIndex::AuditRow& row) {

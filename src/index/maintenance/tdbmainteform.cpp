@@ -4,6 +4,7 @@
 #include "index/maintenance/maintenancerowmodel.h"
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/statuspanels.h"
+#include "index/windows/recordnavigator.h"
 #include "platform/userprompts.h"
 #include "settings/integertext.h"
 
@@ -58,24 +59,15 @@ TDBMainteForm::TDBMainteForm(ChartIndex& index, UserPrompts& prompts, QWidget* p
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("Navigator"));
     bar->setIconSize(QSize(20, 20));
-    auto addTool = [&](QStyle::StandardPixmap icon, const QString& hint, const QString& name) {
-        QAction* action = bar->addAction(style()->standardIcon(icon), hint);
-        action->setObjectName(name);
-        action->setToolTip(hint);
-        return action;
-    };
-    m_first = addTool(QStyle::SP_MediaSkipBackward, QStringLiteral("最初のレコード"),
-                      QStringLiteral("First"));
-    m_prior = addTool(QStyle::SP_MediaSeekBackward, QStringLiteral("前のレコード"),
-                      QStringLiteral("Prior"));
-    m_next = addTool(QStyle::SP_MediaSeekForward, QStringLiteral("次のレコード"),
-                     QStringLiteral("Next"));
-    m_last = addTool(QStyle::SP_MediaSkipForward, QStringLiteral("最後のレコード"),
-                     QStringLiteral("Last"));
-    m_delete = addTool(QStyle::SP_DialogDiscardButton, QStringLiteral("レコードの削除"),
-                       QStringLiteral("Delete"));
-    m_post = addTool(QStyle::SP_DialogApplyButton, QStringLiteral("レコードの登録"),
-                     QStringLiteral("Post"));
+    const RecordNavigator navigator = addRecordNavigator(bar);
+    m_first = navigator.first;
+    m_prior = navigator.prior;
+    m_next = navigator.next;
+    m_last = navigator.last;
+    m_delete = addHintedTool(bar, QStyle::SP_DialogDiscardButton, QStringLiteral("レコードの削除"),
+                             QStringLiteral("Delete"));
+    m_post = addHintedTool(bar, QStyle::SP_DialogApplyButton, QStringLiteral("レコードの登録"),
+                           QStringLiteral("Post"));
     bar->addSeparator();
     m_edit1->setObjectName(QStringLiteral("Edit1"));
     m_edit1->setToolTip(QStringLiteral("患者番号"));
@@ -86,8 +78,8 @@ TDBMainteForm::TDBMainteForm(ChartIndex& index, UserPrompts& prompts, QWidget* p
     m_edit1->setFixedWidth(150);
     bar->addWidget(m_edit1);
     bar->addSeparator();
-    m_search = addTool(QStyle::SP_FileDialogContentsView, QStringLiteral("検索"),
-                       QStringLiteral("Search"));
+    m_search = addHintedTool(bar, QStyle::SP_FileDialogContentsView, QStringLiteral("検索"),
+                             QStringLiteral("Search"));
     layout->addWidget(bar);
 
     m_grid->setObjectName(QStringLiteral("Grid"));

@@ -2,6 +2,7 @@
 
 #include "index/windows/indexmessages.h"
 #include "index/windows/indexrowmodel.h"
+#include "index/windows/recordnavigator.h"
 #include "platform/urlopener.h"
 
 #include <QAction>
@@ -28,23 +29,14 @@ TSrchResultForm::TSrchResultForm(UrlOpener& opener, QWidget* parent)
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("ToolBar"));
     bar->setIconSize(QSize(20, 20));
-    auto addTool = [&](QStyle::StandardPixmap icon, const QString& hint, const QString& name) {
-        QAction* action = bar->addAction(style()->standardIcon(icon), hint);
-        action->setObjectName(name);
-        action->setToolTip(hint);
-        return action;
-    };
-    m_first = addTool(QStyle::SP_MediaSkipBackward, QStringLiteral("最初のレコード"),
-                      QStringLiteral("NavFirst"));
-    m_prior = addTool(QStyle::SP_MediaSeekBackward, QStringLiteral("前のレコード"),
-                      QStringLiteral("NavPrior"));
-    m_next = addTool(QStyle::SP_MediaSeekForward, QStringLiteral("次のレコード"),
-                     QStringLiteral("NavNext"));
-    m_last = addTool(QStyle::SP_MediaSkipForward, QStringLiteral("最後のレコード"),
-                     QStringLiteral("NavLast"));
+    const RecordNavigator navigator = addRecordNavigator(bar);
+    m_first = navigator.first;
+    m_prior = navigator.prior;
+    m_next = navigator.next;
+    m_last = navigator.last;
     bar->addSeparator();
-    m_show = addTool(QStyle::SP_FileDialogContentsView, QStringLiteral("表示"),
-                     QStringLiteral("ShowChart"));
+    m_show = addHintedTool(bar, QStyle::SP_FileDialogContentsView, QStringLiteral("表示"),
+                           QStringLiteral("ShowChart"));
     connect(m_first, &QAction::triggered, this, [this] { moveTo(0); });
     connect(m_prior, &QAction::triggered, this, [this] { moveTo(currentRow() - 1); });
     connect(m_next, &QAction::triggered, this, [this] { moveTo(currentRow() + 1); });
