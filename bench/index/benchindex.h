@@ -68,7 +68,8 @@ inline bool fill(ChartIndex& index, qint64 rows, int patients) {
     RowMaker maker(patients);
     QElapsedTimer timer;
     timer.start();
-    IndexTransaction transaction(index);
+    index.setStatementLimitMs(0);
+    ChartIndex::BulkImport transaction(index);
     if (!transaction.active()) {
         return false;
     }
@@ -76,7 +77,7 @@ inline bool fill(ChartIndex& index, qint64 rows, int patients) {
     for (qint64 n = 0; n < rows; ++n) {
         batch.push_back(maker.make(n));
         if (batch.size() == 1000 || n + 1 == rows) {
-            if (!index.appendRows(batch)) {
+            if (!transaction.add(batch)) {
                 return false;
             }
             batch.clear();

@@ -38,7 +38,6 @@ void measure(ChartIndex& index, const QString& folder, qint64, int) {
         {"no match (zzzzzz)", {"", "", "zzzzzz"}},
     };
     NoOpener opener;
-    QThreadPool pool;
     {
         // The program shows its main window before any search: the first window of the run
         // pays for fonts and styles, and that is not the search's time.
@@ -56,11 +55,7 @@ void measure(ChartIndex& index, const QString& folder, qint64, int) {
         double firstRows = msSince(timer);
         double counted = firstRows;
         if (found.rows) {
-            QFuture<std::optional<qint64>> counting;
-            if (!found.recordCount) {
-                counting = countKeywordMatches(folder, search.typed, pool);
-            }
-            window.setRows(std::move(found.rows), found.recordCount, counting);
+            window.setRows(std::move(found.rows), found.recordCount);
             window.show();
             QCoreApplication::processEvents();
             firstRows = msSince(timer);

@@ -84,7 +84,8 @@ bool makeArchive(const QString& archive, qint64 charts) {
 }
 
 bool fill(ChartIndex& index, const QString& archive, qint64 charts) {
-    IndexTransaction transaction(index);
+    index.setStatementLimitMs(0);
+    ChartIndex::BulkImport transaction(index);
     if (!transaction.active()) {
         return false;
     }
@@ -100,7 +101,7 @@ bool fill(ChartIndex& index, const QString& archive, qint64 charts) {
             batch.push_back(row);
         }
         if (batch.size() == 1000 || n + 1 == charts) {
-            if (!index.appendRows(batch)) {
+            if (!transaction.add(batch)) {
                 return false;
             }
             batch.clear();

@@ -20,6 +20,7 @@ packages=(
   fonts-ipafont-gothic fonts-urw-base35
   qpdf poppler-utils
   postgresql-15 libqt6sql6-psql
+  libsqlite3-dev libpq-dev
 )
 
 install_missing_packages() {

@@ -369,7 +369,7 @@ SaveOutcome ChartSaver::finish(const Plan& plan, const Written& written, SaveFro
     row.keys = plan.keywords;
     row.sha256 = written.sha256;
     const bool inserted =
-        index.insertChart(row, [&frontEnd] { frontEnd.showWaiting(IndexBusyText); });
+        index.insertChart(row, [&frontEnd] { frontEnd.showWaiting(IndexBusyText); }).done();
     plan.releaseLock();
     if (!inserted) {
         frontEnd.addErrorLogLine(index.lastError());

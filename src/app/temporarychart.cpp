@@ -1,10 +1,10 @@
 #include "app/temporarychart.h"
 
 #include "platform/filelock.h"
+#include "platform/programfiles.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QUuid>
 
 namespace temporarychart {
@@ -12,11 +12,6 @@ namespace temporarychart {
 namespace {
 
 constexpr qsizetype NameMax = 255;
-
-const QRegularExpression& temporaryPattern() {
-    static const QRegularExpression pattern(QStringLiteral("^\\..*\\.[0-9a-f]{32}\\.tmp$"));
-    return pattern;
-}
 
 /// The longest start of \p text whose encoded name has at most \p bytes bytes.
 QString leadingBytes(const QString& text, qsizetype bytes) {
@@ -30,7 +25,7 @@ QString leadingBytes(const QString& text, qsizetype bytes) {
 } // namespace
 
 QString lockFileName() {
-    return QStringLiteral(".pelorafile.lock");
+    return programfiles::FolderLockName;
 }
 
 QString freshName(const QString& chartName) {
@@ -40,7 +35,7 @@ QString freshName(const QString& chartName) {
 }
 
 bool isTemporaryName(const QString& fileName) {
-    return temporaryPattern().match(fileName).hasMatch();
+    return programfiles::isTemporaryChartName(fileName);
 }
 
 int removeStale(const QString& folder) {

@@ -12,14 +12,12 @@
 #include "platform/userprompts.h"
 #include "settings/tregistory.h"
 
-#include <QThreadPool>
 
 struct TMainForm::InquiryWindows {
     TDBSearchForm* search = nullptr;
     TSrchResultForm* results = nullptr;
     TView* chartList = nullptr;
     TPdfViewerForm* lookup = nullptr;
-    QThreadPool counting; // counts long search results while their first rows show
 };
 
 void TMainForm::InquiryWindowsDeleter::operator()(InquiryWindows* windows) const {
@@ -50,12 +48,7 @@ void TMainForm::keywordSearch() {
         setStatusText(StatusPanel::Message, found.message);
         return;
     }
-    QFuture<std::optional<qint64>> counting;
-    if (!found.recordCount) {
-        counting =
-            countKeywordMatches(m_services.programFolder, dialog.texts(), m_inquiry->counting);
-    }
-    m_inquiry->results->setRows(std::move(found.rows), found.recordCount, counting);
+    m_inquiry->results->setRows(std::move(found.rows), found.recordCount);
     m_services.prompts->exec(*m_inquiry->results);
     m_inquiry->results->releaseRows();
 }

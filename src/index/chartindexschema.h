@@ -27,6 +27,13 @@ inline const QString identityColumn = QStringLiteral("rowid");
 inline const QString hashTableName = QStringLiteral("ChartHash");
 inline const QString auditTableName = QStringLiteral("ChartAudit");
 
+/// The index's own facts, by name: the version of its schema among them.
+inline const QString metaTableName = QStringLiteral("PeloraFileMeta");
+inline const QString schemaVersionName = QStringLiteral("SchemaVersion");
+/// The schema this program writes. 1: the chart table with its hash and audit tables; 2: an
+/// identity never handed out again, and an audit trail whose lines are chained by their hashes.
+constexpr int currentSchemaVersion = 2;
+
 /// The kind of a field as the index layer checks it.
 enum class FieldKind : quint8 { Integer, Timestamp, Text };
 

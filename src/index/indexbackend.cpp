@@ -1,9 +1,39 @@
 #include "index/indexbackend.h"
 
+#include "index/chartindexschema.h"
 #include "index/postgresbackend.h"
 #include "index/sqlitebackend.h"
 
 namespace chartindex {
+
+bool IndexBackend::readFields(QSqlDatabase& db, QHash<QString, QString>* fields,
+                              QString* error) const {
+    return readColumns(db, tableName, fields, error);
+}
+
+QStringList IndexBackend::metaStatements(int version) const {
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Name TEXT PRIMARY KEY NOT NULL, "
+                       "Value TEXT NOT NULL)")
+            .arg(metaTableName),
+        QStringLiteral("DELETE FROM %1 WHERE Name = '%2'").arg(metaTableName, schemaVersionName),
+        QStringLiteral("INSERT INTO %1 (Name, Value) VALUES ('%2', '%3')")
+            .arg(metaTableName, schemaVersionName)
+            .arg(version),
+    };
+}
+
+const QList<std::pair<QString, QString>>& auditChainColumns() {
+    // Empty in the lines written before the trail was chained.
+    static const QList<std::pair<QString, QString>> columns{
+        {QStringLiteral("RowRef"), QStringLiteral("BIGINT")},
+        {QStringLiteral("SubNo"), QStringLiteral("INTEGER")},
+        {QStringLiteral("Sha256"), QStringLiteral("TEXT")},
+        {QStringLiteral("PrevSha256"), QStringLiteral("TEXT")},
+        {QStringLiteral("LineSha256"), QStringLiteral("TEXT")},
+    };
+    return columns;
+}
 
 QString auditTableColumns(const QString& identity, const QString& timestamp) {
     QStringList columns;
@@ -18,6 +48,9 @@ QString auditTableColumns(const QString& identity, const QString& timestamp) {
         for (int key = 1; key <= 4; ++key) {
             columns << QStringLiteral("%1Key%2 TEXT NOT NULL DEFAULT ''").arg(side).arg(key);
         }
+    }
+    for (const auto& [name, type] : auditChainColumns()) {
+        columns << QStringLiteral("%1 %2").arg(name, type);
     }
     return columns.join(QStringLiteral(", "));
 }

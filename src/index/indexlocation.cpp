@@ -18,6 +18,8 @@ const QString DriverName = QStringLiteral("postgresql");
 const QStringList RequiredKeys{QStringLiteral("driver"), QStringLiteral("host"),
                                QStringLiteral("port"), QStringLiteral("database"),
                                QStringLiteral("user")};
+/// How long, in seconds, one statement may wait for the server before it is abandoned.
+const QString StatementTimeoutKey = QStringLiteral("statement_timeout");
 
 } // namespace
 
@@ -74,7 +76,7 @@ std::optional<ServerAddress> parseConf(const QString& text, const QString& sourc
                       .arg(where);
             return std::nullopt;
         }
-        if (!RequiredKeys.contains(key)) {
+        if (!RequiredKeys.contains(key) && key != StatementTimeoutKey) {
             why = QStringLiteral("%1: unknown key %2").arg(where, key);
             return std::nullopt;
         }
@@ -110,9 +112,19 @@ std::optional<ServerAddress> parseConf(const QString& text, const QString& sourc
                   .arg(source, values.value(QStringLiteral("port")));
         return std::nullopt;
     }
-    return ServerAddress{values.value(QStringLiteral("host")), port,
-                         values.value(QStringLiteral("database")),
-                         values.value(QStringLiteral("user"))};
+    ServerAddress address{values.value(QStringLiteral("host")), port,
+                          values.value(QStringLiteral("database")),
+                          values.value(QStringLiteral("user"))};
+    if (values.contains(StatementTimeoutKey)) {
+        const int seconds = values.value(StatementTimeoutKey).toInt(&isNumber);
+        if (!isNumber || seconds < 1 || seconds > 3600) {
+            why = QStringLiteral("%1: %2 must be a number of seconds from 1 to 3600")
+                      .arg(source, StatementTimeoutKey);
+            return std::nullopt;
+        }
+        address.statementTimeoutSeconds = seconds;
+    }
+    return address;
 }
 
 std::optional<IndexLocation> locateIndex(const QString& programFolder, QString* error) {

@@ -19,6 +19,9 @@ struct ServerAddress {
     int port = 0;
     QString database;
     QString user;
+    /// How long one statement may wait for the server (the conf file's statement_timeout);
+    /// none: the program's own default.
+    std::optional<int> statementTimeoutSeconds;
 
     /// "database pelorafile on 127.0.0.1:5432 as pelorafile", for messages.
     QString describe() const;

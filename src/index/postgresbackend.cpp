@@ -2,8 +2,11 @@
 
 #include "index/chartindexschema.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
+#include <libpq-fe.h>
+#include <sys/socket.h>
 
 namespace chartindex {
 
@@ -20,7 +23,15 @@ QString asciiFolded(const QString& column) {
 }
 
 /// How long the server may take to answer a new connection.
-constexpr int ConnectTimeoutSeconds = 10;
+constexpr int ConnectTimeoutSeconds = 5;
+
+/// TCP keepalives find a server whose machine went away while a statement waits for it.
+constexpr int KeepaliveIdleSeconds = 10;
+constexpr int KeepaliveIntervalSeconds = 3;
+constexpr int KeepaliveCount = 3;
+
+/// The key of the lock that makes writers append to the audit trail one at a time.
+constexpr int TrailLockKey = 0x50465452;
 
 } // namespace
 
@@ -30,15 +41,24 @@ void PostgresBackend::configure(QSqlDatabase& db, int, bool) const {
     db.setDatabaseName(m_address.database);
     db.setUserName(m_address.user);
     // No password here: libpq reads its password file or PGPASSWORD itself.
-    db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=pelorafile")
-                             .arg(ConnectTimeoutSeconds));
+    db.setConnectOptions(
+        QStringLiteral("connect_timeout=%1;application_name=pelorafile;keepalives=1;"
+                       "keepalives_idle=%2;keepalives_interval=%3;keepalives_count=%4")
+            .arg(ConnectTimeoutSeconds)
+            .arg(KeepaliveIdleSeconds)
+            .arg(KeepaliveIntervalSeconds)
+            .arg(KeepaliveCount));
 }
 
-bool PostgresBackend::startSession(QSqlDatabase& db, int lockWaitMs, QString* error) const {
+bool PostgresBackend::startSession(QSqlDatabase& db, int lockWaitMs, int statementLimitMs,
+                                   QString* error) const {
     QSqlQuery session(db);
     // A statement that waits longer for a lock fails as busy, and the caller decides whether
-    // to try again; the server itself would wait for ever.
+    // to try again; the server itself would wait for ever. The server also ends a statement
+    // that runs past the session's limit, which frees it at once; one that stopped answering
+    // altogether is abandoned by the session's own watchdog.
     if (!session.exec(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMs)) ||
+        !session.exec(QStringLiteral("SET statement_timeout = %1").arg(statementLimitMs)) ||
         !session.exec(QStringLiteral("SET client_encoding = 'UTF8'"))) {
         *error = session.lastError().text();
         return false;
@@ -46,42 +66,103 @@ bool PostgresBackend::startSession(QSqlDatabase& db, int lockWaitMs, QString* er
     return true;
 }
 
-bool PostgresBackend::readFields(QSqlDatabase& db, QHash<QString, QString>* fields,
-                                 QString* error) const {
+std::function<void()> PostgresBackend::interrupter(const QSqlDatabase& db) const {
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0) {
+        return {};
+    }
+    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    const int socket = PQsocket(connection);
+    if (socket < 0) {
+        return {};
+    }
+    // A cancel request would need an answer from the server, which may be the one that stopped
+    // answering: shutting the socket down ends the wait at once, whatever the server does. The
+    // connection is lost with it and made again for the next statement.
+    return [socket] { ::shutdown(socket, SHUT_RDWR); };
+}
+
+bool PostgresBackend::readColumns(QSqlDatabase& db, const QString& table,
+                                  QHash<QString, QString>* columns, QString* error) const {
     QSqlQuery info(db);
     info.prepare(QStringLiteral("SELECT column_name, data_type FROM information_schema.columns "
                                 "WHERE table_schema = current_schema() AND table_name = ?"));
     // Unquoted names fold to lower case on this server: the table was created as peloradb.
-    info.addBindValue(tableName.toLower());
+    info.addBindValue(table.toLower());
     if (!info.exec()) {
         *error = info.lastError().text();
         return false;
     }
     while (info.next()) {
-        fields->insert(info.value(0).toString().toLower(), info.value(1).toString().toUpper());
+        columns->insert(info.value(0).toString().toLower(), info.value(1).toString().toUpper());
     }
     return true;
 }
 
-bool PostgresBackend::checkWritable(QSqlDatabase& db, QString* error) const {
-    QSqlQuery probe(db);
-    probe.prepare(QStringLiteral(
-        "SELECT has_table_privilege(?, 'INSERT') AND has_table_privilege(?, 'UPDATE') AND "
-        "has_table_privilege(?, 'DELETE'), current_setting('transaction_read_only') = 'on' OR "
-        "pg_is_in_recovery()"));
-    for (int n = 0; n < 3; ++n) {
-        probe.addBindValue(tableName.toLower());
+QString PostgresBackend::rowAsSeenCondition() const {
+    QStringList same;
+    for (const QString& column : {QStringLiteral("Pidno"), QStringLiteral("SubNo"),
+                                  QStringLiteral("FilePath"), QStringLiteral("Key1"),
+                                  QStringLiteral("Key2"), QStringLiteral("Key3"),
+                                  QStringLiteral("Key4")}) {
+        same << QStringLiteral("%1 IS NOT DISTINCT FROM ?").arg(column);
     }
-    if (!probe.exec() || !probe.next()) {
+    return same.join(QStringLiteral(" AND "));
+}
+
+QStringList PostgresBackend::identityCatchUpStatements() const {
+    return {QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), "
+                           "(SELECT COALESCE(max(%2), 0) + 1 FROM %1), false)")
+                .arg(tableName.toLower(), identityColumn)};
+}
+
+QString PostgresBackend::bytePathIndexStatement() {
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1C ON %2 (FilePath COLLATE \"C\")")
+        .arg(pathIndexName, tableName);
+}
+
+QStringList PostgresBackend::upgradeStatements() const {
+    return QStringList{bytePathIndexStatement()} + grantStatements();
+}
+
+QString PostgresBackend::trailLockStatement() const {
+    // Held to the end of the transaction: the next writer reads the line this one appends.
+    return QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(TrailLockKey);
+}
+
+bool PostgresBackend::checkWritable(QSqlDatabase& db, QString* error) const {
+    // Every table a change writes, with what it does there: a save that found out only at its
+    // row that it may not write the trail would leave a chart without a row.
+    const QList<std::pair<QString, QStringList>> needed{
+        {tableName, {"SELECT", "INSERT", "UPDATE", "DELETE"}},
+        {hashTableName, {"SELECT", "INSERT", "UPDATE"}},
+        {auditTableName, {"SELECT", "INSERT"}},
+    };
+    for (const auto& [table, privileges] : needed) {
+        for (const QString& privilege : privileges) {
+            QSqlQuery granted(db);
+            granted.prepare(QStringLiteral("SELECT has_table_privilege(?, ?)"));
+            granted.addBindValue(table.toLower());
+            granted.addBindValue(privilege);
+            if (!granted.exec() || !granted.next()) {
+                *error = granted.lastError().text();
+                return false;
+            }
+            if (!granted.value(0).toBool()) {
+                *error = QStringLiteral("the user %1 lacks the right %2 on the table %3")
+                             .arg(m_address.user, privilege, table);
+                return false;
+            }
+        }
+    }
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT current_setting('transaction_read_only') = 'on' OR "
+                                   "pg_is_in_recovery()")) ||
+        !probe.next()) {
         *error = probe.lastError().text();
         return false;
     }
-    if (!probe.value(0).toBool()) {
-        *error = QStringLiteral("the user %1 may not add, change and delete rows of the table %2")
-                     .arg(m_address.user, tableName);
-        return false;
-    }
-    if (probe.value(1).toBool()) {
+    if (probe.value(0).toBool()) {
         *error = QStringLiteral("the server accepts no writes (read-only or a standby)");
         return false;
     }
@@ -115,12 +196,24 @@ QStringList PostgresBackend::schemaStatements() const {
         QStringLiteral("CREATE TABLE %1 (%2)").arg(tableName, columns.join(QStringLiteral(", "))),
         QStringLiteral("CREATE INDEX %1 ON %2 (FilePath)").arg(pathIndexName, tableName),
         QStringLiteral("CREATE INDEX %1 ON %2 (Pidno)").arg(patientIndexName, tableName),
+        bytePathIndexStatement(),
     };
     for (const QString& key : keyFieldNames()) {
         statements << QStringLiteral("CREATE INDEX %1TRGM ON %2 USING gin (%3 gin_trgm_ops)")
                           .arg(key.toUpper(), tableName, asciiFolded(key));
     }
-    return statements + trailStatements();
+    return statements + trailStatements() + metaStatements(currentSchemaVersion) +
+           grantStatements();
+}
+
+QStringList PostgresBackend::grantStatements() {
+    // The role that runs create-index owns the tables; the workstations connect as another and
+    // get through PUBLIC exactly what a save, the windows and the companions do: nothing that
+    // deletes or changes an audit line or disables its guard, which only the owner could.
+    return {
+        QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON %1 TO PUBLIC").arg(tableName),
+        QStringLiteral("GRANT SELECT ON %1 TO PUBLIC").arg(metaTableName),
+    };
 }
 
 QStringList PostgresBackend::trailStatements() const {

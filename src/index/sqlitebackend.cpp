@@ -4,8 +4,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QUrl>
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace chartindex {
@@ -28,21 +30,77 @@ void SqliteBackend::configure(QSqlDatabase& db, int lockWaitMs, bool createNew) 
         QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(lockWaitMs));
 }
 
-bool SqliteBackend::startSession(QSqlDatabase&, int, QString*) const {
+bool SqliteBackend::startSession(QSqlDatabase&, int, int, QString*) const {
+    // A file has no server to time statements: the session's watchdog interrupts them.
     return true;
 }
 
-bool SqliteBackend::readFields(QSqlDatabase& db, QHash<QString, QString>* fields,
-                               QString* error) const {
+std::function<void()> SqliteBackend::interrupter(const QSqlDatabase& db) const {
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        return {};
+    }
+    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    // sqlite3_interrupt may be called from any thread while the connection is open.
+    return [connection] { sqlite3_interrupt(connection); };
+}
+
+bool SqliteBackend::readColumns(QSqlDatabase& db, const QString& table,
+                                QHash<QString, QString>* columns, QString* error) const {
     QSqlQuery info(db);
-    if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(tableName))) {
+    if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
         *error = info.lastError().text();
         return false;
     }
     while (info.next()) {
-        fields->insert(info.value(1).toString().toLower(), info.value(2).toString().toUpper());
+        columns->insert(info.value(1).toString().toLower(), info.value(2).toString().toUpper());
     }
     return true;
+}
+
+QStringList SqliteBackend::lastingIdentityStatements(QSqlDatabase& db) const {
+    QSqlQuery definition(db);
+    definition.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND "
+                                      "name = ? COLLATE NOCASE"));
+    definition.addBindValue(tableName);
+    if (!definition.exec() || !definition.next() ||
+        definition.value(0).toString().contains(QLatin1String("AUTOINCREMENT"),
+                                                Qt::CaseInsensitive)) {
+        return {};
+    }
+    // Without AUTOINCREMENT SQLite hands the highest identity out again once its row is
+    // deleted, and a window that still shows the deleted row would address the new one. The
+    // table is built again with an identity column that never goes back, every column as it
+    // was declared (a column of another tool's included) and every row keeping its identity.
+    QSqlQuery info(db);
+    if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(tableName))) {
+        return {};
+    }
+    QStringList declared{QStringLiteral("RowId INTEGER PRIMARY KEY AUTOINCREMENT")};
+    QStringList names;
+    while (info.next()) {
+        const QString name = info.value(1).toString();
+        QString column = QStringLiteral("\"%1\" %2").arg(name, info.value(2).toString());
+        if (info.value(3).toInt() != 0) {
+            column += QStringLiteral(" NOT NULL");
+        }
+        if (!info.value(4).isNull()) {
+            column += QStringLiteral(" DEFAULT %1").arg(info.value(4).toString());
+        }
+        declared << column;
+        names << QStringLiteral("\"%1\"").arg(name);
+    }
+    const QString rebuilt = tableName + QStringLiteral("_lasting");
+    const QString columnList = names.join(QStringLiteral(", "));
+    return {
+        QStringLiteral("CREATE TABLE %1 (%2)").arg(rebuilt, declared.join(QStringLiteral(", "))),
+        QStringLiteral("INSERT INTO %1 (RowId, %2) SELECT rowid, %2 FROM %3 ORDER BY rowid")
+            .arg(rebuilt, columnList, tableName),
+        QStringLiteral("DROP TABLE %1").arg(tableName),
+        QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(rebuilt, tableName),
+        QStringLiteral("CREATE INDEX %1 ON %2 (FilePath)").arg(pathIndexName, tableName),
+        QStringLiteral("CREATE INDEX %1 ON %2 (Pidno)").arg(patientIndexName, tableName),
+    };
 }
 
 bool SqliteBackend::checkWritable(QSqlDatabase& db, QString* error) const {
@@ -99,15 +157,17 @@ QStringList SqliteBackend::schemaStatements() const {
             break;
         }
     }
-    // No primary key: a chart saved again under the same patient and serial number (allowed
-    // when overwriting is on) gets a row of its own, as does a re-registered file. The rowid
-    // is the identity of a row.
+    // No key on the fields: a chart saved again under the same patient and serial number
+    // (allowed when overwriting is on) gets a row of its own, as does a re-registered file.
+    // The identity of a row is never handed out again, not even after the highest row was
+    // deleted, so an identity held by a window can never name another chart's row.
+    columns.prepend(QStringLiteral("RowId INTEGER PRIMARY KEY AUTOINCREMENT"));
     QStringList statements{
         QStringLiteral("CREATE TABLE %1 (%2)").arg(tableName, columns.join(QStringLiteral(", "))),
         QStringLiteral("CREATE INDEX %1 ON %2 (FilePath)").arg(pathIndexName, tableName),
         QStringLiteral("CREATE INDEX %1 ON %2 (Pidno)").arg(patientIndexName, tableName),
     };
-    return statements + trailStatements();
+    return statements + trailStatements() + metaStatements(currentSchemaVersion);
 }
 
 QStringList SqliteBackend::trailStatements() const {
@@ -125,6 +185,12 @@ QStringList SqliteBackend::trailStatements() const {
         QStringLiteral("CREATE TRIGGER IF NOT EXISTS ChartAuditNoDelete BEFORE DELETE ON %1 %2")
             .arg(auditTableName, refusal),
     };
+}
+
+QString SqliteBackend::rowAsSeenCondition() const {
+    // IS compares like =, and also holds between two NULLs, which another tool may have left.
+    return QStringLiteral("Pidno IS ? AND SubNo IS ? AND FilePath IS ? AND Key1 IS ? AND "
+                          "Key2 IS ? AND Key3 IS ? AND Key4 IS ?");
 }
 
 QStringList SqliteBackend::pathLookupStatements() const {

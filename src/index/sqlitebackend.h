@@ -12,9 +12,17 @@ public:
     QString describe() const override { return m_path; }
     QString driverName() const override { return QStringLiteral("QSQLITE"); }
     void configure(QSqlDatabase& db, int lockWaitMs, bool createNew) const override;
-    bool startSession(QSqlDatabase& db, int lockWaitMs, QString* error) const override;
-    bool readFields(QSqlDatabase& db, QHash<QString, QString>* fields,
-                    QString* error) const override;
+    bool startSession(QSqlDatabase& db, int lockWaitMs, int statementLimitMs,
+                      QString* error) const override;
+    std::function<void()> interrupter(const QSqlDatabase& db) const override;
+    bool readColumns(QSqlDatabase& db, const QString& table, QHash<QString, QString>* columns,
+                     QString* error) const override;
+    QStringList lastingIdentityStatements(QSqlDatabase& db) const override;
+    QString rowAsSeenCondition() const override;
+    QString pathRangeCondition() const override {
+        // SQLite compares text by its bytes unless told otherwise, as the path index sorts it.
+        return QStringLiteral("FilePath >= ? AND FilePath < ?");
+    }
     bool checkWritable(QSqlDatabase& db, QString* error) const override;
     QStringList schemaStatements() const override;
     QStringList trailStatements() const override;

@@ -3,12 +3,14 @@
 
 #include "index/chartindex.h"
 #include "index/chartindexschema.h"
+#include "platform/filelock.h"
 #include "platform/registryfile.h"
 #include "privateserver.h"
 #include "settings/tregistory.h"
 #include "support/testimages.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -20,6 +22,7 @@ class SharedIndexTest : public QObject {
     std::unique_ptr<PrivateServer> m_server;
     QString m_serverProblem;
     std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_lastDatabase; // of the last server folder made
 
     QString path(const QString& name) const { return m_dir->filePath(name); }
 
@@ -64,6 +67,7 @@ class SharedIndexTest : public QObject {
     QString serverFolder(const QString& name) {
         QString error;
         const QString database = m_server->createDatabase(&error);
+        m_lastDatabase = database;
         if (database.isEmpty()) {
             qWarning() << error;
             return {};
@@ -166,6 +170,84 @@ private slots:
         QVERIFY2(refused.err.contains("holds 3 rows already"), qPrintable(refused.err));
         QCOMPARE(to.rowCount(), 3);
         QCOMPARE(admin({"copy-index", path("old")}).exitCode, 64);
+    }
+
+    void aSavedIndexCopiedToTheServerKeepsItsHashesAndTrail() {
+        // Save → copy-index → verify, as a clinic moving to a server does it.
+        QDir().mkpath(path("old"));
+        QCOMPARE(admin({"create-index", path("old")}).exitCode, 0);
+        QDir().mkpath(path("scanner"));
+        QVERIFY(writeSettings(path("config"), path("scanner")));
+        for (int patient : {42, 43}) {
+            for (const char* page : {"1.jpg", "2.jpg"}) {
+                QVERIFY(testimages::save(testimages::page(120, 160), path("scanner/") + page));
+            }
+            QProcess save;
+            start(save, "pelorafile-save",
+                  {"--patient", QString::number(patient), "--program-folder", path("old")},
+                  path("config"));
+            const Run saved = finished(save);
+            QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+        }
+        const QString shared = serverFolder("shared");
+        QVERIFY(!shared.isEmpty());
+        QCOMPARE(admin({"create-index", shared}).exitCode, 0);
+        const Run copied = admin({"copy-index", path("old"), shared});
+        QVERIFY2(copied.exitCode == 0, qPrintable(copied.err));
+
+        const Run verified = admin({"--program-folder", shared, "verify"});
+        QVERIFY2(verified.exitCode == 0, qPrintable(verified.out + verified.err));
+        QVERIFY2(!verified.out.contains("not hashed"), qPrintable(verified.out));
+        const Run trail = admin({"--program-folder", shared, "audit"});
+        QCOMPARE(trail.exitCode, 0);
+        QCOMPARE(trail.out.count("\tinsert\t"), 2);
+        const Run checked = admin({"--program-folder", shared, "audit", "--check"});
+        QVERIFY2(checked.exitCode == 0, qPrintable(checked.out + checked.err));
+        // The copied trail still proves the rows: a row changed behind the program's back shows.
+        QVERIFY(m_server->exec(m_lastDatabase, "UPDATE PeloraFileDB SET Key1 = 'x' WHERE "
+                                               "Pidno = 43"));
+        QCOMPARE(admin({"--program-folder", shared, "audit", "--check"}).exitCode, 1);
+    }
+
+    void aServerThatStopsAnsweringMidSaveEndsItWithTheChartKept() {
+        const QString shared = serverFolder("hanging");
+        QVERIFY(!shared.isEmpty());
+        QCOMPARE(admin({"create-index", shared}).exitCode, 0);
+        {
+            // Statements wait two seconds for this server before they are abandoned.
+            QFile conf(shared + "/" + chartindex::confFileName);
+            QVERIFY(conf.open(QIODevice::Append));
+            conf.write("statement_timeout=2\n");
+        }
+        QDir().mkpath(path("scanner"));
+        QVERIFY(writeSettings(path("config"), path("scanner")));
+        for (const char* page : {"1.jpg", "2.jpg"}) {
+            QVERIFY(testimages::save(testimages::page(120, 160), path("scanner/") + page));
+        }
+        // The patient folder's lock held here keeps the save waiting after it opened the index;
+        // the server stops answering meanwhile.
+        const QString folder = path("archive/00/00/00/42");
+        QVERIFY(QDir().mkpath(folder));
+        QString error;
+        auto lock = FileLock::acquire(folder + "/.pelorafile.lock", std::chrono::seconds(5), {},
+                                      &error);
+        QVERIFY2(lock, qPrintable(error));
+        QProcess save;
+        start(save, "pelorafile-save", {"--patient", "42", "--program-folder", shared},
+              path("config"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return save.readAllStandardError().contains("待っています"); }, 30000));
+        QVERIFY(m_server->pause());
+        QElapsedTimer timer;
+        timer.start();
+        lock->release();
+        const Run ended = finished(save);
+        const qint64 took = timer.elapsed();
+        m_server->resume();
+        QCOMPARE(ended.exitCode, 9); // the chart is written, its row is not
+        QVERIFY2(took < 30000, qPrintable(QString::number(took)));
+        QVERIFY2(ended.err.contains("HP77_42_0.pdf"), qPrintable(ended.err));
+        QVERIFY(QFile::exists(folder + "/HP77_42_0.pdf"));
     }
 
     void eightSavesAtOnceFileEveryRow() {

@@ -100,7 +100,7 @@ TEST_P(IndexQueriesTest, KeywordEditAndDeletionTouchOnlyTheirRow) {
     const auto second = cursor.next();
     ASSERT_TRUE(first && second);
 
-    ASSERT_TRUE(m_index.updateKeywords(second->id, {QString(60, QChar(0x80F8)), "", "x", ""}))
+    ASSERT_TRUE(m_index.editKeywords(*second, {QString(60, QChar(0x80F8)), "", "x", ""}))
         << m_index.lastError().toStdString();
     IndexCursor after = m_index.patientRows(7);
     EXPECT_EQ(after.next(), first);
@@ -109,12 +109,35 @@ TEST_P(IndexQueriesTest, KeywordEditAndDeletionTouchOnlyTheirRow) {
     EXPECT_EQ(edited->keys, (ChartIndex::Keywords{QString(25, QChar(0x80F8)), "", "x", ""}));
     EXPECT_EQ(edited->createdAt, second->createdAt);
 
-    ASSERT_TRUE(m_index.deleteRow(first->id)) << m_index.lastError().toStdString();
+    ASSERT_TRUE(m_index.deleteChart(*first)) << m_index.lastError().toStdString();
     EXPECT_EQ(paths(m_index.allRows()), QStringList{"/b"});
-    EXPECT_FALSE(m_index.deleteRow(first->id));
-    EXPECT_TRUE(m_index.lastError().contains("no such row")) << m_index.lastError().toStdString();
-    EXPECT_FALSE(m_index.updateKeywords(first->id, {}));
+    // A window that still shows the deleted row hears that it is gone, and nothing is written.
+    const auto again = m_index.deleteChart(*first);
+    EXPECT_EQ(again.status, chartindex::ChangeStatus::Conflict);
+    EXPECT_FALSE(again.row);
+    EXPECT_EQ(m_index.editKeywords(*first, {}).status, chartindex::ChangeStatus::Conflict);
+    // One that shows the edited row as it was before the edit hears the row as it is now.
+    const auto stale = m_index.deleteChart(*second);
+    EXPECT_EQ(stale.status, chartindex::ChangeStatus::Conflict);
+    ASSERT_TRUE(stale.row);
+    EXPECT_EQ(stale.row->keys, edited->keys);
     EXPECT_EQ(m_index.rowCount(), 1);
+}
+
+TEST_P(IndexQueriesTest, AnIdentityIsNeverHandedOutAgain) {
+    insert(65, "/65");
+    insert(66, "/66");
+    IndexCursor cursor = m_index.patientRows(66);
+    const auto highest = cursor.next();
+    ASSERT_TRUE(highest);
+    ASSERT_TRUE(m_index.deleteChart(*highest));
+    insert(77, "/77");
+    const auto newer = m_index.patientRows(77).next();
+    ASSERT_TRUE(newer);
+    EXPECT_GT(newer->id, highest->id);
+    // A window still showing patient 66's row deletes nothing of patient 77.
+    EXPECT_EQ(m_index.deleteChart(*highest).status, chartindex::ChangeStatus::Conflict);
+    EXPECT_EQ(paths(m_index.allRows()), (QStringList{"/65", "/77"}));
 }
 
 TEST_P(IndexQueriesTest, CursorReadsEveryRowOnceAcrossPages) {
@@ -128,7 +151,8 @@ TEST_P(IndexQueriesTest, CursorReadsEveryRowOnceAcrossPages) {
         row.createdAt = QDateTime(QDate(2020, 1, 1), QTime(0, 0)).addMSecs(n);
         rows.push_back(row);
     }
-    ASSERT_TRUE(m_index.appendRows(rows)) << m_index.lastError().toStdString();
+    ChartIndex::BulkImport import(m_index);
+    ASSERT_TRUE(import.add(rows) && import.commit()) << m_index.lastError().toStdString();
     IndexCursor cursor = m_index.allRows();
     int n = 0;
     qint64 lastId = 0;
@@ -145,28 +169,23 @@ TEST_P(IndexQueriesTest, CursorReadsEveryRowOnceAcrossPages) {
     EXPECT_EQ(paths(m_index.patientRows(12)).size(), size_t(count / 13));
 }
 
-TEST_P(IndexQueriesTest, TransactionRollsBackUnlessCommitted) {
+TEST_P(IndexQueriesTest, ABulkImportKeepsNothingUnlessCommitted) {
     insert(1, "/kept");
-    const auto kept = m_index.patientRows(1).next();
-    ASSERT_TRUE(kept);
+    const ChartIndex::StoredRow added{0, 2, 0, QDateTime(QDate(2024, 1, 1), QTime(8, 0)), "/new", {}};
     {
-        IndexTransaction transaction(m_index);
-        ASSERT_TRUE(transaction.active()) << m_index.lastError().toStdString();
-        IndexTransaction nested(m_index);
+        ChartIndex::BulkImport import(m_index);
+        ASSERT_TRUE(import.active()) << m_index.lastError().toStdString();
+        ChartIndex::BulkImport nested(m_index);
         EXPECT_FALSE(nested.active());
-        ASSERT_TRUE(m_index.appendRows({ChartIndex::StoredRow{
-            0, 2, 0, QDateTime(QDate(2024, 1, 1), QTime(8, 0)), "/new", {}}}));
-        ASSERT_TRUE(m_index.deleteRow(kept->id));
+        ASSERT_TRUE(import.add({added}));
     } // not committed
     EXPECT_EQ(paths(m_index.allRows()), QStringList{"/kept"});
     {
-        IndexTransaction transaction(m_index);
-        ASSERT_TRUE(m_index.appendRows({ChartIndex::StoredRow{
-            0, 2, 0, QDateTime(QDate(2024, 1, 1), QTime(8, 0)), "/new", {}}}));
-        ASSERT_TRUE(m_index.deleteRow(kept->id));
-        EXPECT_TRUE(transaction.commit()) << m_index.lastError().toStdString();
+        ChartIndex::BulkImport import(m_index);
+        ASSERT_TRUE(import.add({added}));
+        EXPECT_TRUE(import.commit()) << m_index.lastError().toStdString();
     }
-    EXPECT_EQ(paths(m_index.allRows()), QStringList{"/new"});
+    EXPECT_EQ(paths(m_index.allRows()), (QStringList{"/kept", "/new"}));
 }
 
 TEST(ClosedIndex, EveryOperationFailsWithAReasonBeforeTheFirstOpen) {
@@ -176,13 +195,13 @@ TEST(ClosedIndex, EveryOperationFailsWithAReasonBeforeTheFirstOpen) {
     EXPECT_TRUE(search.failed());
     IndexCursor all = index.allRows();
     EXPECT_FALSE(all.next());
-    EXPECT_TRUE(all.error().contains("not connected")) << all.error().toStdString();
-    EXPECT_FALSE(index.updateKeywords(1, {}));
-    EXPECT_FALSE(index.deleteRow(1));
-    EXPECT_FALSE(index.appendRows({ChartIndex::StoredRow{}}));
-    IndexTransaction transaction(index);
-    EXPECT_FALSE(transaction.active());
-    EXPECT_FALSE(transaction.commit());
+    EXPECT_TRUE(all.error().contains("not open")) << all.error().toStdString();
+    EXPECT_EQ(index.editKeywords({}, {}).status, chartindex::ChangeStatus::Failed);
+    EXPECT_EQ(index.deleteChart({}).status, chartindex::ChangeStatus::Failed);
+    ChartIndex::BulkImport import(index);
+    EXPECT_FALSE(import.active());
+    EXPECT_FALSE(import.add({ChartIndex::StoredRow{}}));
+    EXPECT_FALSE(import.commit());
     EXPECT_FALSE(index.lastError().isEmpty());
 }
 

@@ -51,7 +51,15 @@ QString IndexTestbed::insertStatement(int pidno, const QString& path) {
         .arg(path);
 }
 
-IndexTestbed::Peer::Peer(const IndexTestbed& testbed)
+void IndexTestbed::connectAs(const QString& role) {
+    auto address = m_server->address(m_database);
+    address.user = role;
+    QFile conf(QDir(folder()).filePath(chartindex::confFileName));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    conf.write(PrivateServer::confText(address));
+}
+
+IndexTestbed::Peer::Peer(const IndexTestbed& testbed, const QString& role)
     : m_name(QStringLiteral("peer-%1").arg(QUuid::createUuid().toString())) {
     if (testbed.backend() == Backend::Sqlite) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
@@ -59,12 +67,12 @@ IndexTestbed::Peer::Peer(const IndexTestbed& testbed)
         EXPECT_TRUE(db.open());
         return;
     }
-    const auto address = *testbed.location().server;
+    const auto address = testbed.server()->address(testbed.database());
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     db.setHostName(address.host);
     db.setPort(address.port);
     db.setDatabaseName(address.database);
-    db.setUserName(address.user);
+    db.setUserName(role.isEmpty() ? address.user : role);
     EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
 }
 

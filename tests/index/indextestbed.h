@@ -43,10 +43,15 @@ public:
     /// Creates the empty index; false with the reason in \p error.
     bool create(QString* error);
 
-    /// A connection of its own to the same index, playing another workstation.
+    /// Points the program folder's conf file at the server as \p role, a role of the
+    /// workstations that does not own the tables (PostgreSQL only).
+    void connectAs(const QString& role);
+
+    /// A connection of its own to the same index, playing another workstation; on the server
+    /// as \p role (the tables' owner when empty).
     class Peer {
     public:
-        explicit Peer(const IndexTestbed& testbed);
+        explicit Peer(const IndexTestbed& testbed, const QString& role = {});
         ~Peer();
         Peer(const Peer&) = delete;
         Peer& operator=(const Peer&) = delete;

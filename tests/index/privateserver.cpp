@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -75,26 +76,95 @@ std::unique_ptr<PrivateServer> PrivateServer::start(QString* reason) {
         *reason = QStringLiteral("initdb failed: ") + output;
         return nullptr;
     }
-    const QString options = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 "
-                                           "-c fsync=off -c max_connections=60")
-                                .arg(server->m_port)
-                                .arg(server->m_dir.path());
-    if (!server->run({ServerBin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), data,
-                      QStringLiteral("-l"), server->m_dir.filePath(QStringLiteral("server.log")),
-                      QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
-                      QStringLiteral("-o"), options, QStringLiteral("start")},
-                     &output)) {
-        QFile log(server->m_dir.filePath(QStringLiteral("server.log")));
-        log.open(QIODevice::ReadOnly);
-        *reason = QStringLiteral("the server did not start: %1 %2")
-                      .arg(output, QString::fromUtf8(log.readAll().right(2000)));
+    if (!server->launch(reason)) {
         server->m_port = 0; // nothing to stop
         return nullptr;
     }
     return server;
 }
 
+bool PrivateServer::launch(QString* reason) {
+    const QString data = m_dir.filePath(QStringLiteral("data"));
+    // Every statement that fails is in the log, so a test can tell that a save made none.
+    const QString options = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 "
+                                           "-c fsync=off -c max_connections=60 "
+                                           "-c log_min_error_statement=error")
+                                .arg(m_port)
+                                .arg(m_dir.path());
+    QString output;
+    if (!run({ServerBin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), data,
+              QStringLiteral("-l"), m_dir.filePath(QStringLiteral("server.log")),
+              QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
+              QStringLiteral("-o"), options, QStringLiteral("start")},
+             &output)) {
+        *reason = QStringLiteral("the server did not start: %1 %2")
+                      .arg(output, log().right(2000));
+        return false;
+    }
+    return true;
+}
+
+QString PrivateServer::log() const {
+    QFile file(m_dir.filePath(QStringLiteral("server.log")));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
+std::vector<pid_t> PrivateServer::processes() const {
+    QFile pidFile(m_dir.filePath(QStringLiteral("data/postmaster.pid")));
+    if (!pidFile.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const pid_t postmaster = pid_t(QString::fromLatin1(pidFile.readLine()).trimmed().toInt());
+    std::vector<pid_t> found{postmaster};
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const pid_t pid = pid_t(entry.toInt(&numeric));
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!numeric || !stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // "pid (name) state ppid ...": the name may hold spaces, the last ")" ends it.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toInt() == postmaster) {
+            found.push_back(pid);
+        }
+    }
+    return found;
+}
+
+bool PrivateServer::pause() {
+    const auto pids = processes();
+    for (pid_t pid : pids) {
+        ::kill(pid, SIGSTOP);
+    }
+    return !pids.empty();
+}
+
+bool PrivateServer::resume() {
+    const auto pids = processes();
+    for (pid_t pid : pids) {
+        ::kill(pid, SIGCONT);
+    }
+    return !pids.empty();
+}
+
+bool PrivateServer::shutDown() {
+    QString ignored;
+    return run({ServerBin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"),
+                m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
+                QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")},
+               &ignored);
+}
+
+bool PrivateServer::startAgain() {
+    QString reason;
+    return launch(&reason);
+}
+
 PrivateServer::~PrivateServer() {
+    resume(); // a paused server could not stop
     if (m_port != 0) {
         QString ignored;
         run({ServerBin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"),

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <sys/types.h>
+#include <vector>
 
 class PrivateServer {
 public:
@@ -33,7 +35,21 @@ public:
     /// The text of a conf file that names \p address.
     static QByteArray confText(const chartindex::ServerAddress& address);
 
+    /// What the server has logged so far.
+    QString log() const;
+    /// Stops every process of the server without ending it (SIGSTOP): it accepts connections
+    /// and answers nothing, as a server that hangs. resume() lets it go on.
+    bool pause();
+    bool resume();
+    /// Shuts the server down, as an outage does; start() brings it back on the same port.
+    bool shutDown();
+    bool startAgain();
+
 private:
+    /// The server's processes: the postmaster and its children.
+    std::vector<pid_t> processes() const;
+    bool launch(QString* reason);
+
     PrivateServer() = default;
     bool run(const QStringList& arguments, QString* output) const;
 

@@ -60,8 +60,9 @@ TEST_P(TrailTest, EveryChangeOfARowLeavesALineAndNoLineCanBeChanged) {
     IndexCursor rows = m_index.patientRows(7);
     const auto stored = rows.next();
     ASSERT_TRUE(stored);
-    ASSERT_TRUE(m_index.updateKeywords(stored->id, {"腹部", "Dr1", "", ""}));
-    ASSERT_TRUE(m_index.deleteRow(stored->id));
+    const auto edited = m_index.editKeywords(*stored, {"腹部", "Dr1", "", ""});
+    ASSERT_TRUE(edited && edited.row);
+    ASSERT_TRUE(m_index.deleteChart(*edited.row));
     file("b.pdf", "%PDF-b", 8);
 
     const auto seven = trail(7);
@@ -93,7 +94,7 @@ TEST_P(TrailTest, EveryChangeOfARowLeavesALineAndNoLineCanBeChanged) {
     EXPECT_EQ(trail().size(), 4u);
 
     // A failed change leaves no line.
-    EXPECT_FALSE(m_index.updateKeywords(999999, {"x", "", "", ""}));
+    EXPECT_FALSE(m_index.editKeywords(*stored, {"x", "", "", ""}));
     EXPECT_EQ(trail().size(), 4u);
 }
 
@@ -138,7 +139,7 @@ TEST_P(TrailTest, VerificationFindsEveryKindOfDamage) {
     }
     std::map<QString, ChartState> found;
     const auto summary =
-        chartverification::verifyCharts(m_index, std::pair{1, int(cases.size())}, 3,
+        chartverification::verifyCharts(m_testbed->folder(), std::pair{1, int(cases.size())}, 3,
                                         [&](const chartverification::Finding& finding) {
                                             found[finding.filePath] = finding.state;
                                         });

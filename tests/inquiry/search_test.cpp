@@ -235,9 +235,8 @@ TEST_P(SearchWindowTest, AHundredThousandRowsOpenAtOnceAndScrollToTheEnd) {
                         {"定期", "", "", ""}});
     }
     {
-        IndexTransaction transaction(m_index);
-        ASSERT_TRUE(m_index.appendRows(rows)) << m_index.lastError().toStdString();
-        ASSERT_TRUE(transaction.commit());
+        ChartIndex::BulkImport import(m_index);
+        ASSERT_TRUE(import.add(rows) && import.commit()) << m_index.lastError().toStdString();
     }
     startWindow();
     m_prompts.dialogAnswers.enqueue([](QDialog& d) { return typeAndSearch(d, {"定期"}); });

@@ -95,7 +95,7 @@ TEST_P(ExistenceCheckTest, ListsRowsWithoutTheirFile) {
 }
 
 TEST_P(ExistenceCheckTest, CheckingContentsListsChangedChartsUnderTheirOwnHeading) {
-    // Charts larger than a slice reads, so that a chart is read across several slices.
+    // Charts of several pieces of reading each.
     const QByteArray body = QByteArray("%PDF-1.4 scan ").repeated(300000);
     auto filed = [&](const QString& relative, bool hashed) {
         const QString path = makeFile(relative, body);
@@ -124,7 +124,6 @@ TEST_P(ExistenceCheckTest, CheckingContentsListsChangedChartsUnderTheirOwnHeadin
 
     QTest::mouseClick(m_form->contentCheck(), Qt::LeftButton);
     ASSERT_TRUE(m_form->contentCheck()->isChecked());
-    m_form->setSliceLength(std::chrono::milliseconds(1));
     run("1", "1");
     EXPECT_EQ(m_form->resultMemo()->lines(), (QStringList{gone, "", texts::ChangedCharts, changed,
                                                           "", texts::UnhashedCharts, copiedIn}));
@@ -140,9 +139,9 @@ TEST_P(ExistenceCheckTest, EveryFilePresentListsNothing) {
     EXPECT_EQ(panel(Panel::Message), texts::Done);
 }
 
-TEST_P(ExistenceCheckTest, StopAndCloseEndARunKeepingWhatItFound) {
-    constexpr int Rows = 2000;
-    m_form->setSliceLength(std::chrono::milliseconds(0)); // a few dozen rows a slice
+TEST_P(ExistenceCheckTest, StopAndCloseEndARunAtOnceMarkingWhatItFoundAsStopped) {
+    constexpr int Rows = 5000;
+    m_form->setBatchLength(std::chrono::milliseconds(0)); // a few dozen rows a batch
     addRows(Rows, 9, [&](int n) { return archivePath(QString("gone/%1.pdf").arg(n)); });
     for (bool byClose : {false, true}) {
         SCOPED_TRACE(byClose ? "closing the window" : "停止");
@@ -150,20 +149,24 @@ TEST_P(ExistenceCheckTest, StopAndCloseEndARunKeepingWhatItFound) {
         ASSERT_TRUE(m_form->isRunning());
         EXPECT_FALSE(m_form->runButton()->isEnabled()) << "実行 stays enabled during a run";
         QTest::mouseClick(m_form->runButton(), Qt::LeftButton); // ignored: runs never overlap
-        QCoreApplication::processEvents();                      // the first slice
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_form->resultMemo()->lineCount() > 0; }));
         if (byClose) {
             m_form->close();
         } else {
             QTest::mouseClick(m_form->stopButton(), Qt::LeftButton);
         }
-        waitForRun();
+        EXPECT_FALSE(m_form->isRunning()) << "the run did not end at once";
         const qsizetype found = m_form->resultMemo()->lineCount();
         EXPECT_GT(found, 0);
         EXPECT_LT(found, Rows);
+        // Never shown as a finished result: it says it was stopped, with the count so far.
         EXPECT_EQ(panel(Panel::Count), QString::number(found));
-        EXPECT_EQ(panel(Panel::Message), texts::Done);
+        EXPECT_EQ(panel(Panel::Message), texts::Stopped);
         EXPECT_TRUE(m_form->runButton()->isEnabled());
+        QTest::qWait(200); // what the job found after the stop never reaches the list
+        EXPECT_EQ(m_form->resultMemo()->lineCount(), found);
         m_form->show();
+        EXPECT_EQ(panel(Panel::Message), texts::Stopped) << "reopened, it still says so";
     }
 }
 

@@ -8,6 +8,7 @@
 #include "maintenancetesting.h"
 
 #include <QHeaderView>
+#include <QProcess>
 #include <QLineEdit>
 #include <QTableView>
 #include <QToolBar>
@@ -63,8 +64,8 @@ protected:
         return grid->visualRect(grid->model()->index(row, column));
     }
 
-    /// Double-clicks the cell and types \p text, ending with Enter.
-    void typeIntoCell(int row, int column, const QString& text) {
+    /// Double-clicks the cell and types \p text, ending with Enter unless \p leaveOpen.
+    void typeIntoCell(int row, int column, const QString& text, bool leaveOpen = false) {
         QTableView* grid = m_form->grid();
         const QPoint centre = cell(row, column).center();
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
@@ -74,9 +75,17 @@ protected:
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(editor, Qt::Key_Delete);
         typeText(editor, text);
+        if (leaveOpen) {
+            return;
+        }
         QTest::keyClick(editor, Qt::Key_Return);
         // The delegate commits the text on the next turn of the event loop.
         ASSERT_TRUE(QTest::qWaitFor([&] { return !openEditor(); }));
+    }
+
+    /// Waits until the count panel shows a number (counts of long results come from a job).
+    void waitForCount() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !panel(Panel::Count).isEmpty(); }, 30000));
     }
 
     QString panel(Panel which) const { return m_form->status()->text(which); }
@@ -89,6 +98,14 @@ protected:
             }
         }
         return nullptr;
+    }
+
+    /// Runs index-peer, another workstation in a process of its own, on this index.
+    void peer(const QStringList& arguments) {
+        QProcess process;
+        process.start(QStringLiteral(INDEX_PEER), QStringList{m_testbed->folder()} + arguments);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     }
 
     std::unique_ptr<TDBMainteForm> m_form;
@@ -167,12 +184,29 @@ TEST_P(MaintenanceWindowTest, OnlyKeywordsAreEditedAndEachEditIsItsRowsAlone) {
     EXPECT_EQ(second.next()->keys[0], "peer");
 
     // Moving to another row posts the edit of the row left.
-    typeIntoCell(1, IndexRowModel::Key4, "移動");
+    typeIntoCell(0, IndexRowModel::Key4, "移動");
+    QTest::keyClick(grid, Qt::Key_Down);
+    IndexCursor moved = m_index.patientRows(1);
+    EXPECT_EQ(moved.next()->keys[3], "移動");
+
+    // An edit of the row another workstation changed is not written: the grid shows the row as
+    // it is now and says why.
+    typeIntoCell(1, IndexRowModel::Key4, "上書き");
     QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_EQ(panel(Panel::Message), texts::ChangedElsewhere);
     IndexCursor again = m_index.patientRows(2);
     const auto two = again.next();
-    EXPECT_EQ(two->keys[3], "移動");
-    EXPECT_EQ(two->keys[0], "peer"); // the row as stored, not as the grid first read it
+    EXPECT_EQ(two->keys[3], "");
+    EXPECT_EQ(two->keys[0], "peer");
+    EXPECT_EQ(grid->model()->index(1, IndexRowModel::Key1).data().toString(), "peer");
+    EXPECT_EQ(grid->model()->index(1, IndexRowModel::Key4).data().toString(), "");
+
+    // "レコードの登録" posts what is still being typed in its cell.
+    typeIntoCell(0, IndexRowModel::Key1, "登録", true);
+    ASSERT_TRUE(openEditor());
+    clickTool(m_form->postAction());
+    IndexCursor posted = m_index.patientRows(1);
+    EXPECT_EQ(posted.next()->keys[0], "登録");
 
     // Typed but not posted: closing the window writes it.
     typeIntoCell(0, IndexRowModel::Key3, "閉");
@@ -216,6 +250,7 @@ TEST_P(MaintenanceWindowTest, TheNavigatorMovesThroughRowsReadAsItGoes) {
     addRows(Rows, 8, [&](int n) { return archivePath(QString("%1.pdf").arg(n)); });
     open();
     search("8");
+    waitForCount();
     EXPECT_EQ(panel(Panel::Count), QString::number(Rows));
     MaintenanceRowModel* rows = m_form->rows();
     ASSERT_TRUE(rows);
@@ -230,7 +265,7 @@ TEST_P(MaintenanceWindowTest, TheNavigatorMovesThroughRowsReadAsItGoes) {
     clickTool(m_form->priorAction());
     EXPECT_EQ(current(), 1);
     clickTool(m_form->lastAction());
-    EXPECT_EQ(current(), Rows - 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return current() == Rows - 1; }, 30000));
     EXPECT_EQ(rows->rowCount(), Rows);
     EXPECT_FALSE(m_form->nextAction()->isEnabled());
     EXPECT_FALSE(m_form->lastAction()->isEnabled());
@@ -240,6 +275,11 @@ TEST_P(MaintenanceWindowTest, TheNavigatorMovesThroughRowsReadAsItGoes) {
     EXPECT_EQ(rows->rowCount(), Rows);
     clickTool(m_form->firstAction());
     EXPECT_EQ(current(), 0);
+    // Ctrl+End goes to the last row too, not only to the last row read so far.
+    search("8");
+    waitForCount();
+    QTest::keyClick(m_form->grid(), Qt::Key_End, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return current() == Rows - 1; }, 30000));
 }
 
 TEST_P(MaintenanceWindowTest, AFailedSearchEmptiesTheGrid) {
@@ -260,8 +300,8 @@ TEST_P(MaintenanceWindowTest, AnEditOfARowDeletedMeanwhileIsReported) {
     m_testbed->exec("DELETE FROM PeloraFileDB WHERE Pidno = 7"); // another workstation
     typeIntoCell(0, IndexRowModel::Key1, "new");
     clickTool(m_form->postAction());
-    EXPECT_EQ(panel(Panel::Message), texts::DatabaseFault);
-    EXPECT_EQ(m_form->grid()->model()->index(0, IndexRowModel::Key1).data().toString(), "old");
+    EXPECT_EQ(panel(Panel::Message), texts::DeletedElsewhere);
+    EXPECT_TRUE(shownPatients().isEmpty()); // the row left the grid
     EXPECT_TRUE(registeredPaths().isEmpty()); // nothing was written in its place
     EXPECT_FALSE(m_form->postAction()->isEnabled());
 }
@@ -271,9 +311,58 @@ TEST_P(MaintenanceWindowTest, AfterAFailedInsertTheWindowStillOpensAndSearches) 
     refuseInserts();
     ASSERT_FALSE(m_index.insertChart(chartRow(6, archivePath("b.pdf"))));
     open();
-    EXPECT_TRUE(panel(Panel::Count).isEmpty()); // the total cannot be read now
+    waitForCount(); // reading is not closed by a failed insert
+    EXPECT_EQ(panel(Panel::Count), "1");
     search("6");
     EXPECT_EQ(shownPatients(), QStringList{"6"});
+    EXPECT_EQ(panel(Panel::Count), "1");
+}
+
+TEST_P(MaintenanceWindowTest, AStaleWindowNeverChangesOrDeletesAnotherChartsRow) {
+    for (const bool deleting : {true, false}) {
+        SCOPED_TRACE(deleting ? "deletion" : "keyword edit");
+        const QString a = archivePath(deleting ? "a.pdf" : "a2.pdf");
+        const QString b = archivePath(deleting ? "b.pdf" : "b2.pdf");
+        const QString c = archivePath(deleting ? "c.pdf" : "c2.pdf");
+        addRow(65, a);
+        addRow(66, b); // the highest identity, which an engine may hand out again
+        open();
+        search(deleting ? "66" : "");
+        const int row = deleting ? 0 : shownPatients().indexOf("66");
+        ASSERT_GE(row, 0);
+        // Meanwhile another workstation deletes patient 66's row, and a save adds patient
+        // 77's, each in a process of its own.
+        peer({"delete", "66"});
+        peer({"insert", "77", c});
+        if (deleting) {
+            QTest::mouseClick(m_form->grid()->viewport(), Qt::LeftButton, {},
+                              cell(row, IndexRowModel::Key1).center());
+            m_prompts.questionAnswers.enqueue(QMessageBox::Ok);
+            clickTool(m_form->deleteAction());
+        } else {
+            typeIntoCell(row, IndexRowModel::Key1, "stale");
+            clickTool(m_form->postAction());
+        }
+        EXPECT_EQ(panel(Panel::Message), texts::DeletedElsewhere);
+        EXPECT_TRUE(registeredPaths().contains(c)) << "patient 77's row is gone";
+        IndexCursor seventySeven = m_index.patientRows(77);
+        const auto kept = seventySeven.next();
+        ASSERT_TRUE(kept);
+        EXPECT_EQ(kept->keys[0], "");
+        peer({"delete", "65"});
+        peer({"delete", "77"});
+    }
+}
+
+TEST_P(MaintenanceWindowTest, TheCountFollowsDeletions) {
+    addRow(4, archivePath("a.pdf"));
+    addRow(5, archivePath("b.pdf"));
+    open();
+    waitForCount();
+    EXPECT_EQ(panel(Panel::Count), "2");
+    search("");
+    m_prompts.questionAnswers.enqueue(QMessageBox::Ok);
+    clickTool(m_form->deleteAction());
     EXPECT_EQ(panel(Panel::Count), "1");
 }
 

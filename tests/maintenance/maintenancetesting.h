@@ -71,10 +71,10 @@ protected:
             row.filePath = pathOf(n);
             rows.push_back(row);
         }
-        IndexTransaction transaction(m_index);
-        ASSERT_TRUE(transaction.active()) << m_index.lastError().toStdString();
-        ASSERT_TRUE(m_index.appendRows(rows)) << m_index.lastError().toStdString();
-        ASSERT_TRUE(transaction.commit()) << m_index.lastError().toStdString();
+        ChartIndex::BulkImport import(m_index);
+        ASSERT_TRUE(import.active()) << m_index.lastError().toStdString();
+        ASSERT_TRUE(import.add(rows)) << m_index.lastError().toStdString();
+        ASSERT_TRUE(import.commit()) << m_index.lastError().toStdString();
     }
 
     /// Every row's path, in the order of the index.

@@ -24,6 +24,7 @@ enum AdminExit : int {
 };
 
 int runCreateIndex(const QStringList& arguments, const QString& programFolder);
+int runUpgradeIndex(const QStringList& arguments, const QString& programFolder);
 int runCopyIndex(const QStringList& arguments, const QString& programFolder);
 int runImageInfo(const QStringList& arguments, const QString& programFolder);
 int runImageConvert(const QStringList& arguments, const QString& programFolder);

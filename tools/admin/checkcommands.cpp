@@ -1,4 +1,5 @@
 #include "admincommand.h"
+#include "columntext.h"
 
 #include "index/chartindex.h"
 #include "index/maintenance/existencecheck.h"
@@ -69,7 +70,7 @@ int runCheckExistence(const QStringList& arguments, const QString& programFolder
         QStringList missing;
         const auto state = check.step(Slice, &missing);
         for (const QString& path : missing) {
-            out << path << '\n';
+            out << columnText(path) << '\n';
         }
         out.flush();
         missingCount += missing.size();
@@ -105,9 +106,16 @@ int runCheckRegistration(const QStringList& arguments, const QString& programFol
         err << '\n';
         return ExitSettingsMissing;
     }
-    const QString folder = QDir::cleanPath(QFileInfo(arguments.at(0)).absoluteFilePath());
-    if (!QFileInfo(folder).isDir() || !maintenance::isInsideFolder(folder, settings.Target)) {
-        err << folder << " is not a folder inside the archive base folder " << settings.Target
+    const QString given = QDir::cleanPath(QFileInfo(arguments.at(0)).absoluteFilePath());
+    // The folder as the file system resolves it: a link inside the archive that leads out of it
+    // must not take the walk elsewhere. The archive is resolved alike, so a base folder reached
+    // through a link of its own still holds its folders.
+    const QString folder = QFileInfo(given).canonicalFilePath();
+    const QString base = QFileInfo(settings.Target).canonicalFilePath();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir() || base.isEmpty() ||
+        !maintenance::isInsideFolder(given, settings.Target) ||
+        !maintenance::isInsideFolder(folder, base)) {
+        err << given << " is not a folder inside the archive base folder " << settings.Target
             << '\n';
         return ExitFolderRefused;
     }
@@ -115,13 +123,13 @@ int runCheckRegistration(const QStringList& arguments, const QString& programFol
     if (!openIndex(index, programFolder, err)) {
         return ExitIndexClosed;
     }
-    maintenance::RegistrationWalk walk(index, folder);
+    maintenance::RegistrationWalk walk(index, given);
     qint64 unregistered = 0;
     for (;;) {
         std::vector<maintenance::RegistrationWalk::Unregistered> found;
         const auto state = walk.step(Slice, &found);
         for (const auto& file : found) {
-            out << file.path << '\n';
+            out << columnText(file.path) << '\n';
             if (!file.reachable) {
                 err << "the name of " << file.path
                     << " is not valid in the file system's encoding\n";

@@ -12,14 +12,12 @@ enum CopyExit : int {
     ExitCopyFailed = 3,     ///< reading, writing or the count check failed; the target is unchanged
 };
 
-/// Rows written per statement batch.
-constexpr size_t CopyBatchRows = 1000;
-
 } // namespace
 
-/// copy-index FROM TO: every row of the index of program folder FROM into the empty index of
-/// program folder TO (typically an SQLite file into a new server database), in one transaction,
-/// with their time stamps; the counts are compared before the copy is committed.
+/// copy-index FROM TO: every row, hash and audit line of the index of program folder FROM into
+/// the empty index of program folder TO (typically an SQLite file into a new server database),
+/// in one transaction: rows keep their identities and time stamps, the trail its chain; the
+/// counts of all three are compared before the copy is committed.
 int runCopyIndex(const QStringList& arguments, const QString&) {
     QTextStream err(stderr);
     if (arguments.size() != 2) {
@@ -28,73 +26,19 @@ int runCopyIndex(const QStringList& arguments, const QString&) {
     }
     ChartIndex source;
     ChartIndex target;
+    // A copy runs long statements on purpose.
+    source.setStatementLimitMs(0);
+    target.setStatementLimitMs(0);
     for (auto [index, folder] : {std::pair{&source, arguments.at(0)}, {&target, arguments.at(1)}}) {
         if (!openIndex(*index, folder, err)) {
             return ExitCannotOpen;
         }
     }
-    const auto targetRows = target.rowCount();
-    if (!targetRows) {
-        err << "cannot count the rows of " << target.location() << ": " << target.lastError()
-            << '\n';
-        return ExitCopyFailed;
-    }
-    if (*targetRows != 0) {
-        err << target.location() << " holds " << *targetRows
-            << " rows already; the copy goes only into an empty index\n";
-        return ExitTargetNotEmpty;
-    }
-    const auto sourceRows = source.rowCount();
-    if (!sourceRows) {
-        err << "cannot count the rows of " << source.location() << ": " << source.lastError()
-            << '\n';
-        return ExitCopyFailed;
-    }
-    IndexTransaction transaction(target);
-    if (!transaction.active()) {
-        err << "cannot begin the copy into " << target.location() << ": " << target.lastError()
-            << '\n';
-        return ExitCopyFailed;
-    }
-    IndexCursor rows = source.allRows();
-    std::vector<ChartIndex::StoredRow> batch;
+    bool targetNotEmpty = false;
     qint64 copied = 0;
-    auto flush = [&] {
-        if (batch.empty()) {
-            return true;
-        }
-        const bool written = target.appendRows(batch);
-        copied += qint64(batch.size());
-        batch.clear();
-        return written;
-    };
-    while (auto row = rows.next()) {
-        batch.push_back(std::move(*row));
-        if (batch.size() == CopyBatchRows && !flush()) {
-            err << "the copy into " << target.location() << " failed: " << target.lastError()
-                << '\n';
-            return ExitCopyFailed;
-        }
-    }
-    if (rows.failed()) {
-        err << "reading " << source.location() << " failed: " << rows.error() << '\n';
-        return ExitCopyFailed;
-    }
-    if (!flush()) {
-        err << "the copy into " << target.location() << " failed: " << target.lastError() << '\n';
-        return ExitCopyFailed;
-    }
-    const auto written = target.rowCount();
-    if (!written || *written != *sourceRows || copied != *sourceRows) {
-        err << "the counts differ: " << *sourceRows << " rows in " << source.location() << ", "
-            << copied << " read, " << (written ? QString::number(*written) : target.lastError())
-            << " in " << target.location() << "; nothing was copied\n";
-        return ExitCopyFailed;
-    }
-    if (!transaction.commit()) {
-        err << "the copy into " << target.location()
-            << " could not be committed: " << target.lastError() << '\n';
-        return ExitCopyFailed;
+    if (!target.copyFrom(source, [&copied](qint64 done) { copied = done; }, &targetNotEmpty)) {
+        err << target.lastError() << '\n';
+        return targetNotEmpty ? ExitTargetNotEmpty : ExitCopyFailed;
     }
     QTextStream(stdout) << "copied " << copied << " rows from " << source.location() << " to "
                         << target.location() << '\n';

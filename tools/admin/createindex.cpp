@@ -1,5 +1,6 @@
 #include "admincommand.h"
 
+#include "index/chartindex.h"
 #include "index/chartindexschema.h"
 #include "index/indexlocation.h"
 
@@ -33,5 +34,22 @@ int runCreateIndex(const QStringList& arguments, const QString&) {
     QTextStream(stdout) << "created "
                         << (location->server ? location->server->describe() : location->sqliteFile)
                         << '\n';
+    return ExitOk;
+}
+
+/// upgrade-index: opens the index of the program folder for changes, which brings an index made
+/// by an earlier version up to date.
+int runUpgradeIndex(const QStringList& arguments, const QString& programFolder) {
+    QTextStream err(stderr);
+    if (!arguments.isEmpty()) {
+        err << "usage: pelorafile-admin upgrade-index\n";
+        return ExitUsage;
+    }
+    ChartIndex index;
+    index.setStatementLimitMs(0); // an upgrade writes a line for every row
+    if (!openIndex(index, programFolder, err)) {
+        return 2;
+    }
+    QTextStream(stdout) << index.location() << " is up to date\n";
     return ExitOk;
 }

@@ -2,6 +2,7 @@
 #include "columntext.h"
 
 #include "index/chartindex.h"
+#include "platform/programfiles.h"
 #include "settings/settingsfile.h"
 #include "settings/tpathstring.h"
 #include "settings/tregistory.h"
@@ -113,7 +114,9 @@ int runLookup(const QStringList& arguments, const QString&) {
     const QFileInfoList files =
         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QFileInfo& file : files) {
-        out << file.absoluteFilePath() << '\n';
+        if (!programfiles::isProgramFileName(file.fileName())) {
+            out << file.absoluteFilePath() << '\n';
+        }
     }
     return ExitOk;
 }

@@ -15,10 +15,17 @@ const QList<AdminCommand>& commands() {
                         "never touches an\n      existing one (exit 1: it exists already, 2: it "
                         "cannot be created)"),
          runCreateIndex},
+        {QStringLiteral("upgrade-index"), QString(),
+         QStringLiteral("bring an index made by an earlier version up to date (on a server, run "
+                        "it as the\n      owner of the tables); an index that is up to date is "
+                        "left as it is\n      (exit 2: the index cannot be opened or brought up "
+                        "to date)"),
+         runUpgradeIndex},
         {QStringLiteral("copy-index"), QStringLiteral("FROM TO"),
-         QStringLiteral("copy every row of the index of program folder FROM into the empty index "
-                        "of\n      program folder TO, all or nothing (exit 1: TO holds rows, 2: an "
-                        "index cannot\n      be opened, 3: the copy or its count check failed)"),
+         QStringLiteral("copy every row, hash and audit line of the index of program folder FROM "
+                        "into the\n      empty index of program folder TO, all or nothing (exit "
+                        "1: TO holds rows or\n      audit lines, 2: an index cannot be opened, 3: "
+                        "the copy or its count check\n      failed)"),
          runCopyIndex},
         {QStringLiteral("image-info"), QStringLiteral("FILE"),
          QStringLiteral("print the size, bits per pixel, resolution and TIFF compression a load "
@@ -51,10 +58,13 @@ const QList<AdminCommand>& commands() {
                         "its path (exit 1: such\n      charts were found, 2: the index cannot be "
                         "opened, 3: reading it failed)"),
          runVerify},
-        {QStringLiteral("audit"), QStringLiteral("[PATIENT]"),
+        {QStringLiteral("audit"), QStringLiteral("[--check] [PATIENT]"),
          QStringLiteral("print the audit trail, oldest first: time, workstation, user, action, "
-                        "patient,\n      file, old keys 1 to 4, new keys 1 to 4, tab-separated "
-                        "(exit 2: the index\n      cannot be opened, 3: reading it failed)"),
+                        "patient,\n      file, old keys 1 to 4, new keys 1 to 4, tab-separated; "
+                        "with --check, print\n      instead every break of the trail's chain and "
+                        "every row or hash that differs\n      from what the trail recorded "
+                        "(exit 1: --check found such, 2: the index\n      cannot be opened, 3: "
+                        "reading it failed)"),
          runAudit},
         {QStringLiteral("check-existence"), QStringLiteral("FROM TO"),
          QStringLiteral("print the file path of every row of patients FROM to TO whose file is "

@@ -55,8 +55,9 @@ int runVerify(const QStringList& arguments, const QString& programFolder) {
         total = (range ? index.patientRange(range->first, range->second) : index.allRows()).count();
     }
     const int threads = std::clamp(QThread::idealThreadCount(), 1, 4);
+    QString readError;
     const auto summary = chartverification::verifyCharts(
-        index, range, threads,
+        programFolder, range, threads,
         [&](const chartverification::Finding& finding) {
             out << chartverification::stateName(finding.state) << '\t'
                 << columnText(finding.filePath);
@@ -72,25 +73,42 @@ int runVerify(const QStringList& arguments, const QString& programFolder) {
                     << " charts checked";
                 err.flush();
             }
-        });
+        },
+        &readError);
     if (terminal) {
         err << '\n';
     }
     if (!summary) {
-        err << "reading the index failed: " << index.lastError() << '\n';
+        err << "reading the index failed: " << readError << '\n';
         return ExitReadFailed;
     }
     err << summary->charts << " charts checked, " << summary->problems << " with a problem, "
         << summary->bytes / (1024 * 1024) << " MiB read\n";
-    return summary->problems == 0 ? ExitOk : ExitProblems;
+    // A chart and its stored hash rewritten together match each other: only the trail tells.
+    qint64 trailProblems = 0;
+    const bool trailRead = index.checkTrail([&](const ChartIndex::TrailFinding& finding) {
+        out << "trail\t" << columnText(finding.what) << '\n';
+        ++trailProblems;
+    });
+    if (!trailRead) {
+        err << "reading the audit trail failed: " << index.lastError() << '\n';
+        return ExitReadFailed;
+    }
+    if (trailProblems > 0) {
+        err << trailProblems << " problems found in the audit trail\n";
+    }
+    return summary->problems == 0 && trailProblems == 0 ? ExitOk : ExitProblems;
 }
 
-/// audit [PATIENT]: the lines of the audit trail, oldest first, of one patient or of all.
-int runAudit(const QStringList& arguments, const QString& programFolder) {
+/// audit [--check] [PATIENT]: the lines of the audit trail, oldest first, of one patient or of
+/// all; with --check, what is wrong with the trail instead.
+int runAudit(const QStringList& given, const QString& programFolder) {
     QTextStream out(stdout);
     QTextStream err(stderr);
+    QStringList arguments = given;
+    const bool check = arguments.removeAll(QStringLiteral("--check")) > 0;
     std::optional<int> pidno;
-    if (arguments.size() == 1) {
+    if (arguments.size() == 1 && !check) {
         bool ok = false;
         pidno = arguments.at(0).toInt(&ok);
         if (!ok) {
@@ -98,12 +116,28 @@ int runAudit(const QStringList& arguments, const QString& programFolder) {
             return ExitUsage;
         }
     } else if (!arguments.isEmpty()) {
-        err << "usage: pelorafile-admin audit [PATIENT]\n";
+        err << "usage: pelorafile-admin audit [--check] [PATIENT]\n";
         return ExitUsage;
     }
     ChartIndex index;
+    index.setStatementLimitMs(0); // the whole trail is read in one statement
     if (!openIndex(index, programFolder, err)) {
         return ExitIndexUnavailable;
+    }
+    if (check) {
+        qint64 problems = 0;
+        const bool read = index.checkTrail([&](const ChartIndex::TrailFinding& finding) {
+            out << columnText(finding.what) << '\n';
+            ++problems;
+        });
+        if (!read) {
+            err << "reading the audit trail failed: " << index.lastError() << '\n';
+            return ExitReadFailed;
+        }
+        err << (problems == 0 ? QStringLiteral("the audit trail is unbroken and matches the index")
+                              : QStringLiteral("%1 problems found").arg(problems))
+            << '\n';
+        return problems == 0 ? ExitOk : ExitProblems;
     }
     const bool read = index.forEachAuditRow(pidno, [&](const ChartIndex::AuditRow& row) {
         QStringList columns{ChartIndex::timestampText(row.at),

@@ -2,8 +2,9 @@
 
 /// \file
 /// The chart existence check without a window: the rows of a range of patients whose chart
-/// file is not where the row says. It works in slices of a given length, so that a window can
-/// let its events through between slices and a command can run it to the end at once.
+/// file is not where the row says. It works in slices of a given length, so that a background
+/// job can send what a slice found and look whether it was stopped, and a command can run it
+/// to the end at once.
 
 #include "index/chartindex.h"
 
@@ -12,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -45,9 +47,11 @@ public:
     ~ExistenceCheck();
 
     /// Also reads every chart that is there and compares its SHA-256 with the one \p index
-    /// stored when it was filed. Files are read a piece at a time within the slices, so that
-    /// a large chart never holds a window.
-    void checkContents(ChartIndex& index) { m_contents = &index; }
+    /// stored when it was filed; \p stopRequested ends the reading of a large chart early.
+    void checkContents(ChartIndex& index, std::function<bool()> stopRequested = {}) {
+        m_contents = &index;
+        m_stopRequested = std::move(stopRequested);
+    }
 
     /// A chart whose bytes are not the ones filed, or that cannot be told.
     struct ContentFinding {
@@ -74,12 +78,7 @@ private:
     qint64 m_examined = 0; // of those, rows of the range
     State m_state = State::Running;
     ChartIndex* m_contents = nullptr;
-    struct Hashing;
-    std::unique_ptr<Hashing> m_hashing; // the chart being read, across slices
-    /// Reads on in the chart being hashed until it is done or \p deadline has passed; true
-    /// when it is done.
-    bool hashOn(std::chrono::steady_clock::time_point deadline,
-                std::vector<ContentFinding>* contents);
+    std::function<bool()> m_stopRequested;
 };
 
 } // namespace maintenance

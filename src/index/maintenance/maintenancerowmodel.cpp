@@ -54,9 +54,9 @@ std::optional<int> MaintenanceRowModel::pendingRow() const {
     return m_pending ? std::optional<int>(m_pending->row) : std::nullopt;
 }
 
-bool MaintenanceRowModel::post(ChartIndex& index) {
+MaintenanceRowModel::ChangeOutcome MaintenanceRowModel::post(ChartIndex& index) {
     if (!m_pending) {
-        return true;
+        return ChangeOutcome::Unchanged;
     }
     const Pending pending = *m_pending;
     m_pending.reset();
@@ -66,33 +66,42 @@ bool MaintenanceRowModel::post(ChartIndex& index) {
         changed |= pending.typed.at(key) && pending.keys.at(key) != shown.keys.at(key);
     }
     if (!changed) {
-        return true; // nothing changed: no statement
+        return ChangeOutcome::Unchanged; // nothing changed: no statement
     }
-    // The row as stored now: another workstation may have changed the keys this edit left
-    // alone since the grid read it, and those changes stay.
-    std::optional<ChartIndex::StoredRow> stored;
-    IndexCursor rows = index.patientRows(shown.pidno);
-    while (auto row = rows.next()) {
-        if (row->id == shown.id) {
-            stored = std::move(row);
-            break;
-        }
-    }
-    if (!stored) {
-        emit dataChanged(this->index(pending.row, Key1), this->index(pending.row, Key4));
-        return false; // deleted meanwhile, or the rows could not be read
-    }
+    // Written only when the row still holds what the grid shows: a row another workstation
+    // changed or deleted meanwhile is read again instead, and nothing is written.
+    ChartIndex::Keywords keys = shown.keys;
     for (size_t key = 0; key < pending.keys.size(); ++key) {
         if (pending.typed.at(key)) {
-            stored->keys.at(key) = pending.keys.at(key);
+            keys.at(key) = pending.keys.at(key);
         }
     }
-    if (!index.updateKeywords(stored->id, stored->keys)) {
-        emit dataChanged(this->index(pending.row, Key1), this->index(pending.row, Key4));
-        return false;
+    const ChartIndex::ChangeResult result = index.editKeywords(shown, keys);
+    return settle(pending.row, result);
+}
+
+MaintenanceRowModel::ChangeOutcome
+MaintenanceRowModel::settle(int row, const ChartIndex::ChangeResult& result) {
+    switch (result.status) {
+    case chartindex::ChangeStatus::Done:
+        if (result.row) {
+            replaceRow(row, *result.row);
+        } else {
+            dropRow(row);
+        }
+        return ChangeOutcome::Written;
+    case chartindex::ChangeStatus::Conflict:
+        if (result.row) {
+            replaceRow(row, *result.row);
+        } else {
+            dropRow(row);
+        }
+        return result.row ? ChangeOutcome::ChangedElsewhere : ChangeOutcome::DeletedElsewhere;
+    case chartindex::ChangeStatus::Failed:
+        break;
     }
-    replaceRow(pending.row, std::move(*stored));
-    return true;
+    emit dataChanged(index(row, Key1), index(row, Key4));
+    return ChangeOutcome::Failed;
 }
 
 void MaintenanceRowModel::cancel() {
@@ -104,21 +113,20 @@ void MaintenanceRowModel::cancel() {
     emit dataChanged(index(row, Key1), index(row, Key4));
 }
 
-bool MaintenanceRowModel::deleteRow(ChartIndex& index, int row) {
+MaintenanceRowModel::ChangeOutcome MaintenanceRowModel::deleteRow(ChartIndex& index, int row) {
     if (row < 0 || row >= rowCount()) {
-        return false;
+        return ChangeOutcome::Unchanged;
     }
     if (m_pending && m_pending->row == row) {
         m_pending.reset();
     }
-    if (!index.deleteRow(rowAt(row).id)) {
-        return false;
-    }
-    if (m_pending && m_pending->row > row) {
+    const ChartIndex::ChangeResult result = index.deleteChart(rowAt(row));
+    const bool dropped = result.status != chartindex::ChangeStatus::Failed && !result.row;
+    const ChangeOutcome outcome = settle(row, result);
+    if (dropped && m_pending && m_pending->row > row) {
         --m_pending->row;
     }
-    dropRow(row);
-    return true;
+    return outcome;
 }
 
 int MaintenanceRowModel::maintenanceWidth(int column) {

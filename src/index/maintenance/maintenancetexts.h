@@ -16,6 +16,7 @@ inline const QString DatabaseFault = QStringLiteral("データベースで障害
 inline const QString RangeError = QStringLiteral("範囲エラー");
 inline const QString NoRowsInRange = QStringLiteral("選択範囲内には、確認するデータがありません。");
 inline const QString Done = QStringLiteral("完了");
+inline const QString Stopped = QStringLiteral("中断しました");
 inline const QString MissingFileJob = QStringLiteral("Missing File");
 inline const QString ChangedCharts = QStringLiteral("【内容が変わったカルテ】");
 inline const QString UnreadableCharts = QStringLiteral("【読み取れないカルテ】");
@@ -33,5 +34,8 @@ inline const QString RegistrationJob = QStringLiteral("カルテのＤＢ登録�
 // The maintenance window.
 inline const QString NoMatch = QStringLiteral("該当なし。");
 inline const QString DeleteQuestion = QStringLiteral("レコードを削除してもよいですか？");
+inline const QString ChangedElsewhere =
+    QStringLiteral("他の端末がこのレコードを変更しました。読み直した内容を表示しています。");
+inline const QString DeletedElsewhere = QStringLiteral("他の端末がこのレコードを削除しました。");
 
 } // namespace maintenance::texts

@@ -1,6 +1,7 @@
 #include "index/maintenance/registrationwalk.h"
 
 #include "index/maintenance/existencecheck.h"
+#include "platform/programfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,44 +93,32 @@ RegistrationWalk::State RegistrationWalk::step(std::chrono::milliseconds budget,
     return m_state;
 }
 
-void RegistrationWalk::readSome(std::chrono::steady_clock::time_point deadline) {
-    if (!m_rows) {
-        m_rows.emplace(m_index.allRows());
-        // Counting first lets the set take its full size at once instead of growing (and
-        // rehashing, a long pause at a million rows) as the rows come.
-        if (const auto rows = m_rows->count()) {
-            m_registered.reserve(*rows);
+void RegistrationWalk::readSome(std::chrono::steady_clock::time_point) {
+    // The registered paths below the folder, a range of the path index: a patient folder of a
+    // million-row index is read at once. A stop ends the reading between rows.
+    constexpr int RowsBetweenStopChecks = 1024;
+    bool stopped = false;
+    const bool read = m_index.forEachPathBelow(m_folder, [&](const QString& path) {
+        m_registered.add(path);
+        if (++m_rowsRead % RowsBetweenStopChecks == 0 && m_stopRequested && m_stopRequested()) {
+            stopped = true;
+            return false;
         }
-        return; // the count was this slice's statement; the first page starts the next one
+        return true;
+    });
+    if (!read) {
+        m_error = m_index.lastError();
+        m_state = State::IndexFailed;
+        return;
     }
-    constexpr int RowsBetweenClockReads = 64;
-    for (int inSlice = 0;; ++inSlice) {
-        // A page's read starts a slice of its own, as in the existence check.
-        if (inSlice > 0 && startsPage(m_rowsRead)) {
-            return;
-        }
-        auto row = m_rows->next();
-        if (!row) {
-            if (m_rows->failed()) {
-                m_error = m_rows->error();
-                m_state = State::IndexFailed;
-                return;
-            }
-            m_rows.reset();
-            if (!enter(m_folder)) {
-                m_state = State::FolderFailed;
-                return;
-            }
-            m_state = State::Walking;
-            return;
-        }
-        ++m_rowsRead;
-        m_registered.add(row->filePath);
-        if (inSlice % RowsBetweenClockReads == RowsBetweenClockReads - 1 &&
-            std::chrono::steady_clock::now() >= deadline) {
-            return;
-        }
+    if (stopped) {
+        return; // the owner asked to stop: the walk is not started
     }
+    if (!enter(m_folder)) {
+        m_state = State::FolderFailed;
+        return;
+    }
+    m_state = State::Walking;
 }
 
 bool RegistrationWalk::enter(const QString& folder) {
@@ -172,6 +161,11 @@ void RegistrationWalk::walkSome(std::chrono::steady_clock::time_point deadline,
         }
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+            continue;
+        }
+        // The program's own files (a folder's lock, a chart being written, a spool) are no
+        // charts, nor is anything below a folder of its own.
+        if (programfiles::isProgramFileName(QFile::decodeName(name))) {
             continue;
         }
         unsigned char type = entry->d_type;

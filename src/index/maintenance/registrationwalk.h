@@ -2,14 +2,16 @@
 
 /// \file
 /// The chart registration walk without a window: every file under a folder of the archive
-/// whose full path no row of the chart index holds. The registered paths are read once, before
-/// the walk, and the files are looked up against them in memory, so the walk costs no round
-/// trip to the index per file. Like the existence check it works in slices.
+/// whose full path no row of the chart index holds, the program's own files left out. The
+/// registered paths below the folder are read once, through the path index, before the walk,
+/// and the files are looked up against them in memory, so the walk costs no round trip to the
+/// index per file. Like the existence check it works in slices.
 
 #include <QString>
 #include <QStringList>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,6 +74,12 @@ public:
     RegistrationWalk(const RegistrationWalk&) = delete;
     RegistrationWalk& operator=(const RegistrationWalk&) = delete;
 
+    /// \p stopRequested is looked at while the registered paths are read, which the first
+    /// step does in one go.
+    void setStopPredicate(std::function<bool()> stopRequested) {
+        m_stopRequested = std::move(stopRequested);
+    }
+
     /// Works until the walk ends or \p budget has passed, appending each file without a row,
     /// in walk order, to \p found.
     State step(std::chrono::milliseconds budget, std::vector<Unregistered>* found);
@@ -91,7 +99,7 @@ private:
 
     ChartIndex& m_index;
     QString m_folder;
-    std::optional<IndexCursor> m_rows;
+    std::function<bool()> m_stopRequested;
     RegisteredPaths m_registered;
     std::vector<std::unique_ptr<Level>> m_levels; // the open folders, outermost first
     State m_state = State::Reading;

@@ -3,7 +3,10 @@
 #include "platform/rtfwriter.h"
 #include "platform/userprompts.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QPrinter>
@@ -12,31 +15,97 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-ResultList::ResultList(QWidget* parent) : QPlainTextEdit(parent) {
-    setReadOnly(true);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setUndoRedoEnabled(false); // a long run would otherwise keep every slice for undo
+ResultLines::ResultLines(QObject* parent) : QAbstractListModel(parent) {}
+
+int ResultLines::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_starts.size());
 }
 
-void ResultList::appendLines(const QStringList& lines) {
+QVariant ResultLines::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    return line(index.row());
+}
+
+QString ResultLines::line(qsizetype row) const {
+    const qsizetype start = m_starts.at(size_t(row));
+    const qsizetype end =
+        size_t(row) + 1 < m_starts.size() ? m_starts.at(size_t(row) + 1) : m_text.size();
+    return QString::fromUtf8(m_text.constData() + start, end - start);
+}
+
+void ResultLines::append(const QStringList& lines) {
     if (lines.isEmpty()) {
         return;
     }
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    QString text = lines.join(u'\n');
-    if (!m_lines.isEmpty()) {
-        text.prepend(u'\n');
+    const int first = rowCount();
+    beginInsertRows({}, first, first + int(lines.size()) - 1);
+    for (const QString& text : lines) {
+        m_starts.push_back(m_text.size());
+        m_text.append(text.toUtf8());
     }
-    cursor.insertText(text);
-    m_lines.append(lines);
+    endInsertRows();
+}
+
+void ResultLines::clear() {
+    beginResetModel();
+    m_text.clear();
+    m_text.squeeze();
+    m_starts.clear();
+    m_starts.shrink_to_fit();
+    endResetModel();
+}
+
+ResultList::ResultList(QWidget* parent) : QListView(parent), m_lines(new ResultLines(this)) {
+    setModel(m_lines);
+    // Every line has the height of one: the view need not measure a million of them.
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+void ResultList::appendLines(const QStringList& lines) {
+    m_lines->append(lines);
 }
 
 void ResultList::clearLines() {
-    clear();
-    m_lines.clear();
+    m_lines->clear();
+}
+
+QStringList ResultList::lines() const {
+    QStringList all;
+    all.reserve(m_lines->size());
+    for (qsizetype row = 0; row < m_lines->size(); ++row) {
+        all << m_lines->line(row);
+    }
+    return all;
+}
+
+void ResultList::copy() {
+    QModelIndexList chosen = selectionModel()->selectedRows();
+    std::sort(chosen.begin(), chosen.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList text;
+    text.reserve(chosen.size());
+    for (const QModelIndex& index : chosen) {
+        text << m_lines->line(index.row());
+    }
+    QGuiApplication::clipboard()->setText(text.join(u'\n'));
+}
+
+void ResultList::selectAll() {
+    QListView::selectAll();
+}
+
+void ResultList::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 namespace resultlist {

@@ -1,30 +1,63 @@
 #pragma once
 
 /// \file
-/// The result lists of the existence and registration checks: one path per line, kept as a
-/// list as well as shown, so that a count, an RTF file and a print job all see the same lines.
+/// The result lists of the existence and registration checks: one path per line, shown from the
+/// very lines a count, an RTF file and a print job see.
 /// Saving and printing go through the functions below, shared by both windows.
 
-#include <QPlainTextEdit>
+#include <QAbstractListModel>
+#include <QListView>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 class QPrinter;
 class UserPrompts;
 
-class ResultList : public QPlainTextEdit {
+/// The lines of a result list, kept compactly: all their text in one UTF-8 buffer and where
+/// each line starts, so a million paths take a few tens of megabytes instead of an object each.
+class ResultLines : public QAbstractListModel {
+    Q_OBJECT
+public:
+    explicit ResultLines(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    void append(const QStringList& lines);
+    void clear();
+    qsizetype size() const { return qsizetype(m_starts.size()); }
+    QString line(qsizetype row) const;
+
+private:
+    QByteArray m_text;
+    std::vector<qsizetype> m_starts; // where each line starts in m_text; it ends at the next
+};
+
+class ResultList : public QListView {
     Q_OBJECT
 public:
     explicit ResultList(QWidget* parent = nullptr);
 
-    /// Appends \p lines at the end in one edit: a slice of a run adds its lines at once.
+    /// Appends \p lines at the end: a batch of a run adds its lines at once.
     void appendLines(const QStringList& lines);
     void clearLines();
-    const QStringList& lines() const { return m_lines; }
-    qsizetype lineCount() const { return m_lines.size(); }
+    /// Every line, made on demand (for saving and printing).
+    QStringList lines() const;
+    qsizetype lineCount() const { return m_lines->size(); }
+    /// The lines joined by line breaks, as a text box would hold them.
+    QString toPlainText() const { return lines().join(u'\n'); }
+
+public slots:
+    /// Puts the selected lines, in their order, on the clipboard.
+    void copy();
+    void selectAll() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QStringList m_lines;
+    ResultLines* m_lines;
 };
 
 namespace resultlist {

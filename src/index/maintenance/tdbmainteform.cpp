@@ -5,10 +5,13 @@
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/statuspanels.h"
 #include "index/windows/recordnavigator.h"
+#include "index/indexjob.h"
+#include "platform/backgroundjob.h"
 #include "platform/userprompts.h"
 #include "settings/integertext.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QStyle>
 #include <QTableView>
@@ -24,6 +27,21 @@ class MaintenanceGrid : public QTableView {
 public:
     using QTableView::QTableView;
 
+    /// Told when a cell editor opens: what is typed there can be posted before it is closed.
+    std::function<void()> editingStarted;
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+        const bool opened = QTableView::edit(index, trigger, event);
+        if (opened && editingStarted) {
+            editingStarted();
+        }
+        return opened;
+    }
+
+public:
+    bool isEditing() const { return state() == QAbstractItemView::EditingState; }
+
     void commitOpenEditor() {
         if (state() != QAbstractItemView::EditingState) {
             return;
@@ -36,13 +54,6 @@ public:
         }
     }
 };
-
-namespace {
-
-/// Rows read at a time when the navigator goes to the last row.
-constexpr int LastStepRows = 5000;
-
-} // namespace
 
 TDBMainteForm::TDBMainteForm(ChartIndex& index, UserPrompts& prompts, QWidget* parent)
     : QDialog(parent), m_index(index), m_prompts(prompts), m_edit1(new QLineEdit(this)),
@@ -99,14 +110,9 @@ TDBMainteForm::TDBMainteForm(ChartIndex& index, UserPrompts& prompts, QWidget* p
         }
         moveTo(currentRow() + 1);
     });
-    connect(m_last, &QAction::triggered, this, [this] {
-        if (!m_rows) {
-            return;
-        }
-        while (m_rows->fetchRows(LastStepRows) > 0) {
-        }
-        moveTo(m_rows->rowCount() - 1);
-    });
+    connect(m_last, &QAction::triggered, this, &TDBMainteForm::moveToLast);
+    m_grid->installEventFilter(this);
+    m_grid->editingStarted = [this] { updateNavigator(); };
     connect(m_delete, &QAction::triggered, this, &TDBMainteForm::deleteCurrentRow);
     connect(m_post, &QAction::triggered, this, &TDBMainteForm::post);
     connect(m_search, &QAction::triggered, this, &TDBMainteForm::search);
@@ -122,10 +128,52 @@ QTableView* TDBMainteForm::grid() const {
 }
 
 void TDBMainteForm::prepareToShow() {
-    // After a failed insert the table is closed for counting; the window opens all the same
-    // and its searches work, so the panel then stays empty.
-    const auto total = m_index.rowCount();
+    // The rows of the whole index are counted on a background job: the window opens at once,
+    // and the count shows when it comes (a count that fails leaves the panel empty).
+    m_total.reset();
+    m_status->setText(Panel::Count, QString());
+    if (m_totalCounter) {
+        m_totalCounter->stop();
+        m_totalCounter->deleteLater();
+    }
+    TDBMainteForm* self = this;
+    m_totalCounter =
+        BackgroundJob::start(this, [self, folder = m_index.programFolder()](JobContext& job) {
+            std::optional<qint64> total;
+            chartindex::withReadingIndex(
+                job, folder, [&](ChartIndex& index) { total = index.rowCount(); }, nullptr);
+            job.send([self, total] {
+                self->m_totalCounter->deleteLater();
+                self->m_totalCounter = nullptr;
+                if (!self->m_rows) {
+                    self->showTotal(total);
+                }
+            });
+        });
+}
+
+void TDBMainteForm::showTotal(std::optional<qint64> total) {
+    m_total = total;
     m_status->setText(Panel::Count, total ? QString::number(*total) : QString());
+}
+
+void TDBMainteForm::moveToLast() {
+    if (m_rows) {
+        m_grid->commitOpenEditor();
+        m_rows->readToEnd();
+    }
+}
+
+bool TDBMainteForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // The grid alone would stop at the rows read so far.
+        if (key->key() == Qt::Key_End && key->modifiers() == Qt::ControlModifier) {
+            moveToLast();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TDBMainteForm::execute() {
@@ -153,9 +201,8 @@ void TDBMainteForm::setRows(std::unique_ptr<MaintenanceRowModel> rows) {
         // Moving to another row writes the edit of the row that was left.
         connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                 [this](const QModelIndex&, const QModelIndex& previous) {
-                    if (m_rows && previous.isValid() && m_rows->pendingRow() == previous.row() &&
-                        !m_rows->post(m_index)) {
-                        m_status->setText(Panel::Message, texts::DatabaseFault);
+                    if (m_rows && previous.isValid() && m_rows->pendingRow() == previous.row()) {
+                        showOutcome(m_rows->post(m_index));
                     }
                     updateNavigator();
                 });
@@ -163,6 +210,13 @@ void TDBMainteForm::setRows(std::unique_ptr<MaintenanceRowModel> rows) {
                 &TDBMainteForm::updateNavigator);
         connect(m_rows.get(), &QAbstractItemModel::rowsInserted, this,
                 &TDBMainteForm::updateNavigator);
+        connect(m_rows.get(), &IndexRowModel::readToEndFinished, this, [this](bool ok) {
+            if (!ok) {
+                m_status->setText(Panel::Message, texts::SearchError);
+            }
+            moveTo(m_rows->rowCount() - 1);
+        });
+        connect(m_rows.get(), &IndexRowModel::counted, this, &TDBMainteForm::showTotal);
     }
     updateNavigator();
 }
@@ -171,10 +225,13 @@ void TDBMainteForm::search() {
     // A keyword typed but not posted is written before the rows are read again; when that
     // fails the search waits, so that the message is seen (the edit is dropped).
     m_grid->commitOpenEditor();
-    if (m_rows && !m_rows->post(m_index)) {
-        m_status->setText(Panel::Message, texts::DatabaseFault);
-        updateNavigator();
-        return;
+    if (m_rows) {
+        const auto outcome = m_rows->post(m_index);
+        if (outcome == MaintenanceRowModel::ChangeOutcome::Failed) {
+            showOutcome(outcome);
+            updateNavigator();
+            return;
+        }
     }
     m_status->setText(Panel::Message, QString());
     std::optional<int> pidno;
@@ -186,22 +243,22 @@ void TDBMainteForm::search() {
         }
     }
     IndexCursor cursor = pidno ? m_index.patientRows(*pidno) : m_index.allRows();
-    const auto count = cursor.count();
-    if (!count) {
-        setRows(nullptr);
-        m_status->setText(Panel::Message, texts::SearchError);
-        return;
-    }
     setRows(std::make_unique<MaintenanceRowModel>(std::move(cursor)));
     if (!m_rows->error().isEmpty()) {
         setRows(nullptr);
         m_status->setText(Panel::Message, texts::SearchError);
         return;
     }
-    if (*count > 0) {
-        m_status->setText(Panel::Count, QString::number(*count));
-    } else {
+    if (m_rows->rowCount() == 0) {
+        showTotal(0);
         m_status->setText(Panel::Message, texts::NoMatch);
+        return;
+    }
+    if (m_rows->atEnd()) {
+        showTotal(m_rows->rowCount());
+    } else {
+        m_status->setText(Panel::Count, QString());
+        m_rows->startCount(); // the count of a long result shows when the job has it
     }
 }
 
@@ -217,10 +274,28 @@ void TDBMainteForm::moveTo(int row) {
 
 void TDBMainteForm::post() {
     m_grid->commitOpenEditor();
-    if (m_rows && !m_rows->post(m_index)) {
-        m_status->setText(Panel::Message, texts::DatabaseFault);
+    if (m_rows) {
+        showOutcome(m_rows->post(m_index));
     }
     updateNavigator();
+}
+
+void TDBMainteForm::showOutcome(MaintenanceRowModel::ChangeOutcome outcome) {
+    using Outcome = MaintenanceRowModel::ChangeOutcome;
+    switch (outcome) {
+    case Outcome::Unchanged:
+    case Outcome::Written:
+        break;
+    case Outcome::ChangedElsewhere:
+        m_status->setText(Panel::Message, texts::ChangedElsewhere);
+        break;
+    case Outcome::DeletedElsewhere:
+        m_status->setText(Panel::Message, texts::DeletedElsewhere);
+        break;
+    case Outcome::Failed:
+        m_status->setText(Panel::Message, texts::DatabaseFault);
+        break;
+    }
 }
 
 void TDBMainteForm::deleteCurrentRow() {
@@ -235,8 +310,11 @@ void TDBMainteForm::deleteCurrentRow() {
     }
     // Only the row goes: the chart file stays in the archive, and the registration check
     // lists it again.
-    if (!m_rows->deleteRow(m_index, row)) {
-        m_status->setText(Panel::Message, texts::DatabaseFault);
+    const auto outcome = m_rows->deleteRow(m_index, row);
+    showOutcome(outcome);
+    if (m_total && (outcome == MaintenanceRowModel::ChangeOutcome::Written ||
+                    outcome == MaintenanceRowModel::ChangeOutcome::DeletedElsewhere)) {
+        showTotal(*m_total - 1); // the count follows the rows that are gone
     }
     if (m_rows->rowCount() == 0 && m_rows->canFetchMore()) {
         m_rows->fetchRows(IndexRowModel::FetchRows);
@@ -253,7 +331,9 @@ void TDBMainteForm::updateNavigator() {
     m_next->setEnabled(row >= 0 && (row + 1 < rows || more));
     m_last->setEnabled(row >= 0 && (row + 1 < rows || more));
     m_delete->setEnabled(row >= 0);
-    m_post->setEnabled(m_rows && m_rows->pendingRow().has_value());
+    // "レコードの登録" also posts a keyword still being typed in its cell.
+    m_post->setEnabled(m_rows && (m_rows->pendingRow().has_value() ||
+                                  m_grid->isEditing()));
 }
 
 void TDBMainteForm::done(int result) {

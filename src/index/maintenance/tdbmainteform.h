@@ -6,12 +6,15 @@
 /// Each change is one bound statement on the row's identity, written when the operator posts
 /// it or moves to another row.
 
+#include "index/maintenance/maintenancerowmodel.h"
+
 #include <QDialog>
 #include <memory>
+#include <optional>
 
+class BackgroundJob;
 class ChartIndex;
 class MaintenanceGrid;
-class MaintenanceRowModel;
 class QAction;
 class QLineEdit;
 class QTableView;
@@ -50,6 +53,12 @@ private:
     void moveTo(int row);
     void post();
     void deleteCurrentRow();
+    void showOutcome(MaintenanceRowModel::ChangeOutcome outcome);
+    void showTotal(std::optional<qint64> total);
+    /// "最後のレコード" and Ctrl+End: every row is read on a background job, then the last one
+    /// is current.
+    void moveToLast();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void updateNavigator();
     int currentRow() const;
     void setRows(std::unique_ptr<MaintenanceRowModel> rows);
@@ -67,4 +76,6 @@ private:
     QAction* m_post = nullptr;
     QAction* m_search = nullptr;
     std::unique_ptr<MaintenanceRowModel> m_rows;
+    std::optional<qint64> m_total; // the rows the count panel shows
+    BackgroundJob* m_totalCounter = nullptr;
 };

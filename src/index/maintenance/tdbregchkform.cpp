@@ -5,6 +5,8 @@
 #include "index/maintenance/registrationwalk.h"
 #include "index/maintenance/statuspanels.h"
 #include "platform/sha256.h"
+#include "index/indexjob.h"
+#include "platform/backgroundjob.h"
 #include "platform/userprompts.h"
 #include "settings/foldertree.h"
 #include "settings/integertext.h"
@@ -24,7 +26,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
-#include <QTimer>
 #include <QVBoxLayout>
 
 using maintenance::RegistrationWalk;
@@ -54,8 +55,7 @@ QPushButton* smallButton(const QString& text, QWidget* parent) {
 
 TDBRegChkForm::TDBRegChkForm(ChartIndex& index, TRegistory& settings, UserPrompts& prompts,
                              QWidget* parent)
-    : QDialog(parent), m_index(index), m_settings(settings), m_prompts(prompts),
-      m_slices(new QTimer(this)) {
+    : QDialog(parent), m_index(index), m_settings(settings), m_prompts(prompts) {
     setObjectName(QStringLiteral("DBRegChkForm"));
     setWindowTitle(QStringLiteral("カルテ登録確認"));
     setModal(true);
@@ -118,15 +118,13 @@ TDBRegChkForm::TDBRegChkForm(ChartIndex& index, TRegistory& settings, UserPrompt
     layout->addWidget(m_status);
     buildMenus();
 
-    m_slices->setInterval(0);
-    connect(m_slices, &QTimer::timeout, this, &TDBRegChkForm::walkSlice);
     connect(m_tree, &FolderTree::folderChosen, this,
             [this](const QString& path) { m_chosenFolder = path; });
     // A click on the folder that is selected already chooses it too: after the window is
     // reopened, a folder that still looks selected must be clicked again.
     connect(m_tree, &QTreeView::clicked, this, [this] { m_chosenFolder = m_tree->selectedPath(); });
     connect(m_exploreButton, &QPushButton::clicked, this, &TDBRegChkForm::explore);
-    connect(m_interruptButton, &QPushButton::clicked, this, [this] { m_stopRequested = true; });
+    connect(m_interruptButton, &QPushButton::clicked, this, &TDBRegChkForm::stopWalk);
     connect(m_nextButton, &QPushButton::clicked, this, &TDBRegChkForm::nextCandidate);
     connect(m_registerButton, &QPushButton::clicked, this, &TDBRegChkForm::registerCurrentFile);
 }
@@ -168,8 +166,8 @@ void TDBRegChkForm::buildMenus() {
     connect(m_close, &QAction::triggered, this, &TDBRegChkForm::reject);
     connect(m_pasteKeyword, &QAction::triggered, this, &TDBRegChkForm::pasteKeyword);
     connect(m_clearLog, &QAction::triggered, m_log, &ResultList::clearLines);
-    connect(m_copyLog, &QAction::triggered, m_log, &QPlainTextEdit::copy);
-    connect(m_selectLog, &QAction::triggered, m_log, &QPlainTextEdit::selectAll);
+    connect(m_copyLog, &QAction::triggered, m_log, &ResultList::copy);
+    connect(m_selectLog, &QAction::triggered, m_log, &ResultList::selectAll);
 }
 
 QWidget* TDBRegChkForm::buildFileArea() {
@@ -249,7 +247,6 @@ void TDBRegChkForm::prepareToShow() {
     m_tree->selectFolder(m_settings.Target);
     m_chosenFolder.clear();
     showCurrentFile(QString());
-    m_stopRequested = false;
     m_registerButton->setEnabled(false);
     m_nextButton->setEnabled(false);
     m_log->clearLines();
@@ -285,32 +282,48 @@ void TDBRegChkForm::explore() {
     m_exploreButton->setEnabled(false);
     // The chosen folder must be the archive base folder or lie below it as a path: "/arch2"
     // is not inside "/arch".
+    // A link inside the archive that leads out of it is refused too: the walk would list what
+    // lies elsewhere.
+    const QString resolved = QFileInfo(m_chosenFolder).canonicalFilePath();
+    const QString resolvedBase = QFileInfo(m_settings.Target).canonicalFilePath();
     if (!maintenance::isInsideFolder(m_chosenFolder, m_settings.Target) ||
-        !QFileInfo(m_chosenFolder).isDir()) {
+        !QFileInfo(m_chosenFolder).isDir() || resolved.isEmpty() ||
+        !maintenance::isInsideFolder(resolved, resolvedBase)) {
         m_status->setText(Panel::Message, texts::FolderRefused);
         m_interruptButton->setEnabled(false);
         m_exploreButton->setEnabled(true);
         return;
     }
     m_registerThisWalk = m_registerOption->isChecked();
-    m_stopRequested = false;
     m_interruptButton->setEnabled(true);
-    m_walk = std::make_unique<RegistrationWalk>(m_index, QDir::cleanPath(m_chosenFolder));
     m_status->showProgress(0, 0);
-    m_slices->start();
+    TDBRegChkForm* self = this; // what the job sends runs here, while the job lives
+    m_job = BackgroundJob::start(this, [self, folder = m_index.programFolder(),
+                                        walked = QDir::cleanPath(m_chosenFolder),
+                                        batch = m_batch](JobContext& job) {
+        using State = RegistrationWalk::State;
+        State state = State::IndexFailed;
+        chartindex::withReadingIndex(
+            job, folder,
+            [&](ChartIndex& index) {
+                RegistrationWalk walk(index, walked);
+                walk.setStopPredicate([&job] { return job.stopRequested(); });
+                do {
+                    std::vector<RegistrationWalk::Unregistered> found;
+                    state = walk.step(batch, &found);
+                    job.send([self, found = std::move(found), file = walk.currentFile()] {
+                        self->takeFound(found, file);
+                    });
+                } while ((state == State::Reading || state == State::Walking) &&
+                         !job.stopRequested());
+            },
+            nullptr);
+        job.send([self, state] { self->walkEnded(state); });
+    });
 }
 
-void TDBRegChkForm::walkSlice() {
-    if (!m_walk) {
-        m_slices->stop();
-        return;
-    }
-    if (m_stopRequested) {
-        finishWalk();
-        return;
-    }
-    std::vector<RegistrationWalk::Unregistered> found;
-    const auto state = m_walk->step(m_slice, &found);
+void TDBRegChkForm::takeFound(const std::vector<RegistrationWalk::Unregistered>& found,
+                              const QString& currentFile) {
     QStringList lines;
     for (const auto& file : found) {
         lines << file.path;
@@ -321,30 +334,39 @@ void TDBRegChkForm::walkSlice() {
         }
     }
     m_log->appendLines(lines);
-    if (!m_walk->currentFile().isEmpty()) {
-        showCurrentFile(m_walk->currentFile());
-    }
-    switch (state) {
-    case RegistrationWalk::State::Reading:
-    case RegistrationWalk::State::Walking:
-        return;
-    case RegistrationWalk::State::Done:
-        finishWalk();
-        return;
-    case RegistrationWalk::State::FolderFailed:
-        finishWalk();
-        m_status->setText(Panel::Message, texts::WalkError);
-        return;
-    case RegistrationWalk::State::IndexFailed:
-        finishWalk();
-        m_status->setText(Panel::Message, texts::DatabaseFault);
-        return;
+    if (!currentFile.isEmpty()) {
+        showCurrentFile(currentFile);
     }
 }
 
+void TDBRegChkForm::walkEnded(RegistrationWalk::State state) {
+    finishWalk();
+    switch (state) {
+    case RegistrationWalk::State::FolderFailed:
+        m_status->setText(Panel::Message, texts::WalkError);
+        break;
+    case RegistrationWalk::State::IndexFailed:
+        m_status->setText(Panel::Message, texts::DatabaseFault);
+        break;
+    default:
+        break;
+    }
+}
+
+void TDBRegChkForm::stopWalk() {
+    if (!isWalking()) {
+        return;
+    }
+    finishWalk();
+    m_status->setText(Panel::Message, texts::Stopped);
+}
+
 void TDBRegChkForm::finishWalk() {
-    m_slices->stop();
-    m_walk.reset();
+    if (m_job) {
+        m_job->stop();
+        m_job->deleteLater();
+        m_job = nullptr;
+    }
     m_status->hideProgress();
     if (m_candidates.isEmpty()) {
         m_registerButton->setEnabled(false);
@@ -406,7 +428,7 @@ void TDBRegChkForm::registerCurrentFile() {
     if (auto hash = Sha256::ofFile(m_currentFile, &unread)) {
         row.sha256 = *hash;
     }
-    if (!m_index.insertChart(row)) {
+    if (!m_index.registerChart(row)) {
         m_status->setText(Panel::Message, texts::DatabaseFault);
         return;
     }
@@ -428,17 +450,11 @@ void TDBRegChkForm::pasteKeyword() {
 }
 
 void TDBRegChkForm::closeEvent(QCloseEvent* event) {
-    m_stopRequested = true;
-    if (isWalking()) {
-        finishWalk(); // the walk stops with the window, keeping what it found
-    }
+    stopWalk(); // the walk stops with the window, keeping what it found
     QDialog::closeEvent(event);
 }
 
 void TDBRegChkForm::reject() {
-    m_stopRequested = true;
-    if (isWalking()) {
-        finishWalk();
-    }
+    stopWalk();
     QDialog::reject();
 }

@@ -7,6 +7,7 @@
 /// inside that patient's folder. The walk works in short slices, so "中断" and closing the
 /// window act at once.
 
+#include "index/maintenance/registrationwalk.h"
 #include "index/maintenance/resultlist.h"
 
 #include <QDialog>
@@ -21,7 +22,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
+class BackgroundJob;
 class StatusPanels;
 class TRegistory;
 class UserPrompts;
@@ -73,12 +74,12 @@ public:
     const QString& chosenFolder() const { return m_chosenFolder; }
     const QStringList& candidates() const { return m_candidates; }
     const QString& currentFile() const { return m_currentFile; }
-    bool isWalking() const { return m_walk != nullptr; }
+    bool isWalking() const { return m_job != nullptr; }
 
     void setPrinterSetup(resultlist::PrinterSetup setup) { m_printerSetup = std::move(setup); }
-    /// Length of one slice of a walk, between two turns of the event loop.
-    void setSliceLength(std::chrono::milliseconds length) { m_slice = length; }
-    static constexpr std::chrono::milliseconds DefaultSlice{15};
+    /// How much of a walk the job does before it sends what it found.
+    void setBatchLength(std::chrono::milliseconds length) { m_batch = length; }
+    static constexpr std::chrono::milliseconds DefaultBatch{100};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -89,7 +90,11 @@ private:
     QWidget* buildFileArea();
     QWidget* buildKeywordArea();
     void explore();
-    void walkSlice();
+    void takeFound(const std::vector<maintenance::RegistrationWalk::Unregistered>& found,
+                   const QString& currentFile);
+    void walkEnded(maintenance::RegistrationWalk::State state);
+    /// "中断" and closing the window: the walk ends at once; what it found stays.
+    void stopWalk();
     void finishWalk();
     void nextCandidate();
     void registerCurrentFile();
@@ -100,7 +105,7 @@ private:
     TRegistory& m_settings;
     UserPrompts& m_prompts;
     resultlist::PrinterSetup m_printerSetup;
-    std::chrono::milliseconds m_slice = DefaultSlice;
+    std::chrono::milliseconds m_batch = DefaultBatch;
 
     FolderTree* m_tree = nullptr;
     QLabel* m_fileDisplay = nullptr;
@@ -125,13 +130,11 @@ private:
     QAction* m_copyLog = nullptr;
     QAction* m_selectLog = nullptr;
     QAction* m_registerOption = nullptr;
-    QTimer* m_slices = nullptr;
 
     QString m_chosenFolder;
     QStringList m_candidates;
     qsizetype m_currentIndex = 0;
     QString m_currentFile;
-    bool m_stopRequested = false;
     bool m_registerThisWalk = true;
-    std::unique_ptr<maintenance::RegistrationWalk> m_walk;
+    BackgroundJob* m_job = nullptr;
 };

@@ -1,9 +1,11 @@
 #include "index/maintenance/tpeloraexistform.h"
 
 #include "index/chartindex.h"
+#include "index/indexjob.h"
 #include "index/maintenance/existencecheck.h"
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/statuspanels.h"
+#include "platform/backgroundjob.h"
 #include "platform/userprompts.h"
 #include "settings/integertext.h"
 
@@ -14,7 +16,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 using maintenance::ExistenceCheck;
@@ -38,8 +39,7 @@ TPeloraExistForm::TPeloraExistForm(ChartIndex& index, UserPrompts& prompts, QWid
       m_toEdit(new QLineEdit(this)), m_runButton(new QPushButton(QStringLiteral("実行"), this)),
       m_stopButton(new QPushButton(QStringLiteral("停止"), this)),
       m_contentCheck(new QCheckBox(QStringLiteral("内容も確認する"), this)),
-      m_resultMemo(new ResultList(this)), m_status(new StatusPanels(this)),
-      m_slices(new QTimer(this)) {
+      m_resultMemo(new ResultList(this)), m_status(new StatusPanels(this)) {
     setObjectName(QStringLiteral("PeloraExistForm"));
     setWindowTitle(QStringLiteral("カルテ存在確認"));
     setModal(true);
@@ -96,10 +96,8 @@ TPeloraExistForm::TPeloraExistForm(ChartIndex& index, UserPrompts& prompts, QWid
     layout->addWidget(m_resultMemo, 1);
     layout->addWidget(m_status);
 
-    m_slices->setInterval(0);
-    connect(m_slices, &QTimer::timeout, this, &TPeloraExistForm::runSlice);
     connect(m_runButton, &QPushButton::clicked, this, &TPeloraExistForm::startRun);
-    connect(m_stopButton, &QPushButton::clicked, this, [this] { m_stopRequested = true; });
+    connect(m_stopButton, &QPushButton::clicked, this, &TPeloraExistForm::stopRun);
     connect(m_save, &QAction::triggered, this,
             [this] { resultlist::saveAsRtf(this, m_prompts, m_resultMemo->lines()); });
     connect(m_print, &QAction::triggered, this, [this] {
@@ -107,14 +105,19 @@ TPeloraExistForm::TPeloraExistForm(ChartIndex& index, UserPrompts& prompts, QWid
                           m_resultMemo->lines());
     });
     connect(m_close, &QAction::triggered, this, &TPeloraExistForm::reject);
-    connect(m_copy, &QAction::triggered, m_resultMemo, &QPlainTextEdit::copy);
-    connect(m_selectAll, &QAction::triggered, m_resultMemo, &QPlainTextEdit::selectAll);
+    connect(m_copy, &QAction::triggered, m_resultMemo, &ResultList::copy);
+    connect(m_selectAll, &QAction::triggered, m_resultMemo, &ResultList::selectAll);
 }
 
 TPeloraExistForm::~TPeloraExistForm() = default;
 
 void TPeloraExistForm::execute() {
     m_status->clearBoth();
+    if (m_listStopped) {
+        // A list left by a stopped run is never shown as if it were the whole range.
+        m_status->setText(StatusPanels::Panel::Count, QString::number(m_resultMemo->lineCount()));
+        m_status->setText(StatusPanels::Panel::Message, texts::Stopped);
+    }
     m_prompts.exec(*this);
 }
 
@@ -124,66 +127,120 @@ void TPeloraExistForm::startRun() {
     }
     m_status->clearBoth();
     m_resultMemo->clearLines();
+    m_listStopped = false;
     const auto from = readBound(m_fromEdit);
     const auto to = from ? readBound(m_toEdit) : std::nullopt;
     if (!from || !to || *to < *from) {
         m_status->setText(StatusPanels::Panel::Message, texts::RangeError);
         return;
     }
-    IndexCursor rows = m_index.patientRange(*from, *to);
-    const auto count = rows.count();
-    if (!count) {
-        m_status->setText(StatusPanels::Panel::Message, texts::SearchError);
-        return;
-    }
-    if (*count == 0) {
-        m_status->setText(StatusPanels::Panel::Message, texts::NoRowsInRange);
-        return;
-    }
-    m_rowsToCheck = *count;
-    m_check = std::make_unique<ExistenceCheck>(
-        maintenance::rowsToCheck(m_index, *from, *to, *count), *from, *to);
     m_contentFindings.clear();
-    if (m_contentCheck->isChecked()) {
-        m_check->checkContents(m_index);
-    }
-    m_stopRequested = false;
+    m_contentsChecked = m_contentCheck->isChecked();
+    m_rowsToCheck = 0;
     m_runButton->setEnabled(false);
-    m_status->showProgress(0, m_rowsToCheck);
-    m_slices->start();
+    m_status->showProgress(0, 0);
+    // What the job sends runs here, and only while the job (a child of this window) lives.
+    TPeloraExistForm* self = this;
+    m_job = BackgroundJob::start(this, [self, folder = m_index.programFolder(), from = *from,
+                                        to = *to, contents = m_contentsChecked,
+                                        batch = m_batch](JobContext& job) {
+        QString error;
+        const bool opened = chartindex::withReadingIndex(
+            job, folder,
+            [&](ChartIndex& index) {
+                IndexCursor range = index.patientRange(from, to);
+                const auto count = range.count();
+                if (!count) {
+                    error = range.error();
+                    return;
+                }
+                job.send([self, rows = *count] { self->rowsCounted(rows); });
+                if (*count == 0) {
+                    return;
+                }
+                ExistenceCheck check(maintenance::rowsToCheck(index, from, to, *count), from, to);
+                if (contents) {
+                    check.checkContents(index, [&job] { return job.stopRequested(); });
+                }
+                while (!job.stopRequested()) {
+                    QStringList missing;
+                    std::vector<ExistenceCheck::ContentFinding> found;
+                    const auto state = check.step(batch, &missing, &found);
+                    job.send([self, missing = std::move(missing), found = std::move(found),
+                              examined = check.examined()] {
+                        self->takeBatch(missing, found, examined);
+                    });
+                    if (state == ExistenceCheck::State::Failed) {
+                        error = check.error();
+                        return;
+                    }
+                    if (state == ExistenceCheck::State::Done) {
+                        return;
+                    }
+                }
+            },
+            &error);
+        if (!opened && error.isEmpty()) {
+            error = QStringLiteral("the chart index cannot be opened");
+        }
+        job.send([self, error] { self->runEnded(error); });
+    });
 }
 
-void TPeloraExistForm::runSlice() {
-    if (!m_check) {
-        m_slices->stop();
-        return;
+void TPeloraExistForm::rowsCounted(qint64 rows) {
+    m_rowsToCheck = rows;
+    if (rows == 0) {
+        m_status->setText(StatusPanels::Panel::Message, texts::NoRowsInRange);
     }
-    if (m_stopRequested) {
-        finishRun();
-        return;
-    }
-    QStringList missing;
-    const auto state = m_check->step(m_slice, &missing, &m_contentFindings);
+    m_status->showProgress(0, rows);
+}
+
+void TPeloraExistForm::takeBatch(const QStringList& missing,
+                                 const std::vector<ExistenceCheck::ContentFinding>& contents,
+                                 qint64 examined) {
     m_resultMemo->appendLines(missing);
-    m_status->showProgress(m_check->examined(), m_rowsToCheck);
-    if (state == ExistenceCheck::State::Failed) {
-        finishRun();
+    m_contentFindings.insert(m_contentFindings.end(), contents.begin(), contents.end());
+    m_status->showProgress(examined, m_rowsToCheck);
+}
+
+void TPeloraExistForm::runEnded(const QString& error) {
+    if (!error.isEmpty()) {
+        endJob();
         m_status->setText(StatusPanels::Panel::Message, texts::SearchError);
         return;
     }
-    if (state == ExistenceCheck::State::Done) {
-        finishRun();
+    if (m_rowsToCheck == 0) {
+        endJob();
+        return;
     }
+    finishRun();
+}
+
+void TPeloraExistForm::endJob() {
+    if (m_job) {
+        m_job->stop();
+        m_job->deleteLater();
+        m_job = nullptr;
+    }
+    m_status->hideProgress();
+    m_runButton->setEnabled(true);
+}
+
+void TPeloraExistForm::stopRun() {
+    if (!isRunning()) {
+        return;
+    }
+    endJob();
+    m_listStopped = true;
+    // What was found so far stays, and says that it is not the whole range.
+    m_status->setText(StatusPanels::Panel::Count, QString::number(m_resultMemo->lineCount()));
+    m_status->setText(StatusPanels::Panel::Message, texts::Stopped);
 }
 
 void TPeloraExistForm::finishRun() {
-    m_slices->stop();
-    const bool contentsChecked = m_check && m_contentCheck->isChecked();
-    m_check.reset();
-    m_status->hideProgress();
-    m_runButton->setEnabled(true);
+    endJob();
     qint64 found = m_resultMemo->lineCount();
-    if (contentsChecked) {
+    if (m_contentsChecked) {
         // The charts whose bytes are not the ones filed follow the missing ones, each kind
         // under its heading.
         using chartverification::ChartState;
@@ -210,15 +267,11 @@ void TPeloraExistForm::finishRun() {
 }
 
 void TPeloraExistForm::closeEvent(QCloseEvent* event) {
-    if (isRunning()) {
-        finishRun(); // a run stops with the window, keeping what it found
-    }
+    stopRun(); // a run stops with the window; what it found stays, marked as stopped
     QDialog::closeEvent(event);
 }
 
 void TPeloraExistForm::reject() {
-    if (isRunning()) {
-        finishRun();
-    }
+    stopRun();
     QDialog::reject();
 }

@@ -3,8 +3,9 @@
 /// \file
 /// The chart existence check window: for a range of patient numbers, the paths of the rows
 /// whose chart file is missing, listed as the run finds them; the list can be saved as RTF,
-/// printed and copied. A run works in short slices with the window's events in between, so
-/// "停止" and closing the window act at once.
+/// printed and copied. A run is a background job with a session of its own: the window keeps
+/// answering, and "停止" or closing the window ends it at once, the list then marked as stopped
+/// with what was found so far.
 
 #include "index/maintenance/existencecheck.h"
 #include "index/maintenance/resultlist.h"
@@ -18,8 +19,8 @@ class ChartIndex;
 class QAction;
 class QCheckBox;
 class QLineEdit;
+class BackgroundJob;
 class QPushButton;
-class QTimer;
 class StatusPanels;
 class UserPrompts;
 namespace maintenance {
@@ -48,12 +49,12 @@ public:
     QAction* copyAction() const { return m_copy; }
     QAction* selectAllAction() const { return m_selectAll; }
 
-    bool isRunning() const { return m_check != nullptr; }
+    bool isRunning() const { return m_job != nullptr; }
     void setPrinterSetup(resultlist::PrinterSetup setup) { m_printerSetup = std::move(setup); }
 
-    /// Length of one slice of a run, between two turns of the event loop.
-    void setSliceLength(std::chrono::milliseconds length) { m_slice = length; }
-    static constexpr std::chrono::milliseconds DefaultSlice{15};
+    /// How much of a run the job does before it sends what it found.
+    void setBatchLength(std::chrono::milliseconds length) { m_batch = length; }
+    static constexpr std::chrono::milliseconds DefaultBatch{100};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -61,13 +62,21 @@ protected:
 
 private:
     void startRun();
-    void runSlice();
+    void rowsCounted(qint64 rows);
+    void takeBatch(const QStringList& missing,
+                   const std::vector<maintenance::ExistenceCheck::ContentFinding>& contents,
+                   qint64 examined);
+    void runEnded(const QString& error);
+    /// Ends a run the operator stopped: the list keeps what was found, marked as stopped.
+    void stopRun();
     void finishRun();
+    /// Lets the job go and gives the window back to the operator.
+    void endJob();
 
     ChartIndex& m_index;
     UserPrompts& m_prompts;
     resultlist::PrinterSetup m_printerSetup;
-    std::chrono::milliseconds m_slice = DefaultSlice;
+    std::chrono::milliseconds m_batch = DefaultBatch;
     QLineEdit* m_fromEdit;
     QLineEdit* m_toEdit;
     QPushButton* m_runButton;
@@ -81,8 +90,9 @@ private:
     QAction* m_close = nullptr;
     QAction* m_copy = nullptr;
     QAction* m_selectAll = nullptr;
-    QTimer* m_slices;
-    std::unique_ptr<maintenance::ExistenceCheck> m_check;
+    BackgroundJob* m_job = nullptr;
+    bool m_contentsChecked = false;
+    bool m_listStopped = false; // the list is what a stopped run found
+    
     qint64 m_rowsToCheck = 0;
-    bool m_stopRequested = false;
 };

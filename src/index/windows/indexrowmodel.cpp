@@ -1,5 +1,8 @@
 #include "index/windows/indexrowmodel.h"
 
+#include "index/indexjob.h"
+#include "platform/backgroundjob.h"
+
 #include <array>
 
 namespace {
@@ -107,14 +110,107 @@ int IndexRowModel::fetchRows(int rows) {
         }
         batch.push_back(std::move(*row));
     }
-    if (!batch.empty()) {
-        const int first = rowCount();
-        beginInsertRows({}, first, first + int(batch.size()) - 1);
-        m_rows.insert(m_rows.end(), std::make_move_iterator(batch.begin()),
-                      std::make_move_iterator(batch.end()));
-        endInsertRows();
+    const int added = int(batch.size());
+    append(std::move(batch));
+    return added;
+}
+
+void IndexRowModel::append(std::vector<ChartIndex::StoredRow> batch) {
+    if (batch.empty()) {
+        return;
     }
-    return int(batch.size());
+    const int first = rowCount();
+    beginInsertRows({}, first, first + int(batch.size()) - 1);
+    m_rows.insert(m_rows.end(), std::make_move_iterator(batch.begin()),
+                  std::make_move_iterator(batch.end()));
+    endInsertRows();
+}
+
+void IndexRowModel::readToEnd() {
+    if (m_reader) {
+        return;
+    }
+    // The rows this cursor read already but did not hand out come first, then the job goes on
+    // after them through a session of its own.
+    std::deque<ChartIndex::StoredRow> buffered = m_cursor.takeBuffered();
+    append({std::make_move_iterator(buffered.begin()), std::make_move_iterator(buffered.end())});
+    if (m_atEnd || m_cursor.exhausted()) {
+        m_atEnd = true;
+        emit readToEndFinished(true);
+        return;
+    }
+    IndexRowModel* self = this; // what the job sends runs here, while the job (a child) lives
+    const IndexCursor from = m_cursor;
+    m_reader = BackgroundJob::start(
+        this, [self, from, folder = m_cursor.programFolder()](JobContext& job) {
+            QString error;
+            chartindex::withReadingIndex(
+                job, folder,
+                [&](ChartIndex& index) {
+                    IndexCursor rows = from.continuedOn(index);
+                    rows.setPageRows(ReadToEndBatchRows);
+                    std::vector<ChartIndex::StoredRow> batch;
+                    batch.reserve(ReadToEndBatchRows);
+                    while (!job.stopRequested()) {
+                        auto row = rows.next();
+                        if (row) {
+                            batch.push_back(std::move(*row));
+                        }
+                        if (!row || batch.size() == ReadToEndBatchRows) {
+                            job.send([self, batch = std::move(batch)]() mutable {
+                                self->append(std::move(batch));
+                            });
+                            batch = {};
+                            batch.reserve(ReadToEndBatchRows);
+                        }
+                        if (!row) {
+                            error = rows.error();
+                            return;
+                        }
+                    }
+                },
+                &error);
+            job.send([self, error] {
+                self->m_reader->deleteLater();
+                self->m_reader = nullptr;
+                self->m_readError = error;
+                self->m_atEnd = true;
+                emit self->readToEndFinished(error.isEmpty());
+            });
+        });
+}
+
+void IndexRowModel::stopReading() {
+    if (!m_reader) {
+        return;
+    }
+    m_reader->stop();
+    m_reader->deleteLater();
+    m_reader = nullptr;
+    // The view goes on reading on this thread from the last row that came.
+    if (!m_rows.empty()) {
+        m_cursor.skipTo(m_rows.back().id);
+    }
+}
+
+void IndexRowModel::startCount() {
+    if (m_counter) {
+        m_counter->stop();
+        m_counter->deleteLater();
+    }
+    IndexRowModel* self = this;
+    m_counter = BackgroundJob::start(
+        this, [self, from = m_cursor, folder = m_cursor.programFolder()](JobContext& job) {
+            std::optional<qint64> rows;
+            chartindex::withReadingIndex(
+                job, folder, [&](ChartIndex& index) { rows = from.continuedOn(index).count(); },
+                nullptr);
+            job.send([self, rows] {
+                self->m_counter->deleteLater();
+                self->m_counter = nullptr;
+                emit self->counted(rows);
+            });
+        });
 }
 
 void IndexRowModel::replaceRow(int row, ChartIndex::StoredRow stored) {

@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+class BackgroundJob;
+
 class IndexRowModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -32,6 +34,8 @@ public:
 
     /// Rows read per fetch as the view scrolls.
     static constexpr int FetchRows = 200;
+    /// Rows per statement, and per batch sent to the window, when every row is read.
+    static constexpr int ReadToEndBatchRows = 2000;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -43,13 +47,23 @@ public:
 
     /// Reads up to \p rows more rows; returns how many came.
     int fetchRows(int rows);
+    /// Reads every remaining row on a background job with a session of its own, appending the
+    /// rows in batches as they come, so the window answers however many there are; emits
+    /// readToEndFinished() when every row is in. Nothing happens when all are read already.
+    void readToEnd();
+    /// Stops a readToEnd(): the rows that came stay, and more are read as the view scrolls.
+    void stopReading();
+    bool isReadingToEnd() const { return m_reader != nullptr; }
+    /// Counts the rows of the query on a background job; emits counted() with the number, or
+    /// std::nullopt when the count failed.
+    void startCount();
     /// Whether every row of the query has been read.
     bool atEnd() const { return m_atEnd; }
-    /// How many rows the query yields in all, counted by the index; std::nullopt when the
-    /// count fails (error() says why).
+    /// How many rows the query yields in all, counted by the index on the caller's thread;
+    /// std::nullopt when the count fails (error() says why).
     std::optional<qint64> count() { return m_cursor.count(); }
     /// Why reading stopped early; empty while all is well.
-    QString error() const { return m_cursor.error(); }
+    QString error() const { return m_readError.isEmpty() ? m_cursor.error() : m_readError; }
 
     /// The row at \p row, which must have been read.
     const ChartIndex::StoredRow& rowAt(int row) const { return m_rows.at(size_t(row)); }
@@ -65,8 +79,18 @@ public:
     /// \p value of \p column as the grid shows it.
     static QString displayText(const ChartIndex::StoredRow& row, int column);
 
+signals:
+    /// Every row is in (\p ok), or reading them failed (error() says why).
+    void readToEndFinished(bool ok);
+    void counted(std::optional<qint64> rows);
+
 private:
+    void append(std::vector<ChartIndex::StoredRow> batch);
+
     IndexCursor m_cursor;
     std::vector<ChartIndex::StoredRow> m_rows;
     bool m_atEnd = false;
+    QString m_readError;
+    BackgroundJob* m_reader = nullptr;
+    BackgroundJob* m_counter = nullptr;
 };

@@ -4,7 +4,6 @@
 #include "index/windows/indexmessages.h"
 #include "index/windows/indexrowmodel.h"
 
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
 KeywordSearchOutcome runKeywordSearch(ChartIndex& index, const chartindex::Keywords& typed) {
@@ -29,14 +28,3 @@ KeywordSearchOutcome runKeywordSearch(ChartIndex& index, const chartindex::Keywo
     return outcome;
 }
 
-QFuture<std::optional<qint64>> countKeywordMatches(const QString& programFolder,
-                                                   const chartindex::Keywords& typed,
-                                                   QThreadPool& pool) {
-    return QtConcurrent::run(&pool, [programFolder, typed]() -> std::optional<qint64> {
-        ChartIndex index; // a connection belongs to the thread that opened it
-        if (!index.open(programFolder)) {
-            return std::nullopt;
-        }
-        return index.searchKeywords(typed).count();
-    });
-}

@@ -13,7 +13,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
-#include <QTimer>
+#include <QKeyEvent>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -52,6 +52,7 @@ TSrchResultForm::TSrchResultForm(UrlOpener& opener, QWidget* parent)
     m_grid->verticalHeader()->setFixedWidth(14);
     // Enter or a double click on a row opens its chart, as "表示" does.
     connect(m_grid, &QAbstractItemView::activated, this, &TSrchResultForm::showCurrentChart);
+    m_grid->installEventFilter(this);
 
     auto* status = new QStatusBar(this);
     status->setSizeGripEnabled(false);
@@ -77,10 +78,7 @@ TSrchResultForm::~TSrchResultForm() {
 }
 
 void TSrchResultForm::setRows(std::unique_ptr<IndexRowModel> rows,
-                              std::optional<qint64> recordCount,
-                              QFuture<std::optional<qint64>> counting) {
-    m_readingTowardsLast = false;
-    m_counting.disconnect(this);
+                              std::optional<qint64> recordCount) {
     m_grid->setModel(rows.get());
     m_rows = std::move(rows);
     for (int column = 0; column < IndexRowModel::ColumnCount; ++column) {
@@ -91,30 +89,37 @@ void TSrchResultForm::setRows(std::unique_ptr<IndexRowModel> rows,
         m_countPanel->setText(QString::number(*recordCount));
     } else {
         m_countPanel->clear();
-        connect(&m_counting, &QFutureWatcher<std::optional<qint64>>::finished, this, [this] {
-            const std::optional<qint64> count = m_counting.result();
-            if (count) {
-                m_countPanel->setText(QString::number(*count));
-            } else {
-                m_messagePanel->setText(indexmessages::SearchFailed);
-            }
-            emit recordCountShown();
-        });
-        m_counting.setFuture(counting);
+        connect(m_rows.get(), &IndexRowModel::counted, this,
+                [this](std::optional<qint64> count) {
+                    if (count) {
+                        m_countPanel->setText(QString::number(*count));
+                    } else {
+                        m_messagePanel->setText(indexmessages::SearchFailed);
+                    }
+                    emit recordCountShown();
+                });
+        m_rows->startCount();
     }
     if (m_rows->rowCount() == 0) {
         m_rows->fetchRows(IndexRowModel::FetchRows);
     }
+    connect(m_rows.get(), &IndexRowModel::readToEndFinished, this, [this](bool ok) {
+        if (!ok) {
+            m_messagePanel->setText(indexmessages::SearchFailed);
+        }
+        moveTo(m_rows->rowCount() - 1);
+        emit reachedLast();
+    });
+    connect(m_rows.get(), &QAbstractItemModel::rowsInserted, this,
+            &TSrchResultForm::updateNavigator);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TSrchResultForm::updateNavigator);
     moveTo(0);
 }
 
 void TSrchResultForm::releaseRows() {
-    m_readingTowardsLast = false;
-    m_counting.disconnect(this); // a count still running is of a search that is over
     m_grid->setModel(nullptr);
-    m_rows.reset();
+    m_rows.reset(); // a count or a read still running goes with its rows
     updateNavigator();
 }
 
@@ -163,26 +168,21 @@ void TSrchResultForm::moveTo(int row) {
 }
 
 void TSrchResultForm::moveToLast() {
-    if (!m_rows) {
-        return;
+    if (m_rows) {
+        m_rows->readToEnd();
     }
-    // Reading up to the end in steps keeps the window answering while a long result comes in.
-    m_readingTowardsLast = true;
-    readTowardsLast();
 }
 
-void TSrchResultForm::readTowardsLast() {
-    if (!m_readingTowardsLast || !m_rows) {
-        return;
+bool TSrchResultForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_grid && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // The grid alone would stop at the rows read so far.
+        if (key->key() == Qt::Key_End && key->modifiers() == Qt::ControlModifier) {
+            moveToLast();
+            return true;
+        }
     }
-    if (!m_rows->atEnd()) {
-        m_rows->fetchRows(LastStepRows);
-        QTimer::singleShot(0, this, &TSrchResultForm::readTowardsLast);
-        return;
-    }
-    m_readingTowardsLast = false;
-    moveTo(m_rows->rowCount() - 1);
-    emit reachedLast();
+    return QDialog::eventFilter(watched, event);
 }
 
 void TSrchResultForm::updateNavigator() {

@@ -5,7 +5,6 @@
 /// and "表示", which opens the chart file of the current row with its default application.
 
 #include <QDialog>
-#include <QFutureWatcher>
 #include <memory>
 #include <optional>
 
@@ -21,10 +20,9 @@ public:
     TSrchResultForm(UrlOpener& opener, QWidget* parent = nullptr);
     ~TSrchResultForm() override;
 
-    /// Shows \p rows, of which there are \p recordCount in all, or, while that is not known
-    /// yet, as many as \p counting finds.
-    void setRows(std::unique_ptr<IndexRowModel> rows, std::optional<qint64> recordCount,
-                 QFuture<std::optional<qint64>> counting = {});
+    /// Shows \p rows, of which there are \p recordCount in all; while that is not known, the
+    /// rows are counted on a background job and the count shows when it comes.
+    void setRows(std::unique_ptr<IndexRowModel> rows, std::optional<qint64> recordCount);
     /// Lets the rows go (the window is only hidden between searches).
     void releaseRows();
 
@@ -38,9 +36,6 @@ public:
     /// The row the navigator stands on, -1 when there is none.
     int currentRow() const;
 
-    /// Rows read per step while "最後のレコード" reads up to the end.
-    static constexpr int LastStepRows = 2000;
-
 signals:
     /// The number of rows is in the first panel (or the count failed and says so).
     void recordCountShown();
@@ -49,8 +44,10 @@ signals:
 
 private:
     void moveTo(int row);
+    /// "最後のレコード" and Ctrl+End: every row is read on a background job, then the last one
+    /// is current.
     void moveToLast();
-    void readTowardsLast();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void updateNavigator();
     void showCurrentChart();
 
@@ -64,6 +61,4 @@ private:
     QAction* m_show = nullptr;
     QLabel* m_countPanel = nullptr;
     QLabel* m_messagePanel = nullptr;
-    bool m_readingTowardsLast = false;
-    QFutureWatcher<std::optional<qint64>> m_counting;
 };

@@ -1,5 +1,6 @@
 #include "index/windows/tview.h"
 
+#include "platform/programfiles.h"
 #include "platform/urlopener.h"
 
 #include <QDateTime>
@@ -116,6 +117,18 @@ void TView::attachModel() {
     const QModelIndex root = model->index(m_folder);
     m_listView->setRootIndex(root);
     m_detailsView->setRootIndex(root);
+    // The program's own files (the folder's lock, a chart being written) are not the
+    // operator's: they are never shown. The views keep a hidden row hidden through every sort.
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [this, model](const QModelIndex& parent, int first, int last) {
+                for (int row = first; row <= last; ++row) {
+                    const QModelIndex entry = model->index(row, 0, parent);
+                    if (programfiles::isProgramFileName(model->fileName(entry))) {
+                        m_listView->setRowHidden(row, true);
+                        m_detailsView->setRowHidden(row, parent, true);
+                    }
+                }
+            });
     if (m_model) {
         m_model->deleteLater();
     }

@@ -1,0 +1,25 @@
+#pragma once
+
+/// \file
+/// The files and folders the program keeps beside the charts and the pages for itself: the lock
+/// of a patient folder, a chart being written, the hash of a chart whose row could not be
+/// written, spools and holding folders. None of them is ever offered, listed, counted or
+/// registered as a chart or taken in as a page.
+
+#include <QString>
+
+namespace programfiles {
+
+/// The lock file that saves into one patient folder take turns on.
+inline const QString FolderLockName = QStringLiteral(".pelorafile.lock");
+/// The start of the name of every other file or folder of the program's own.
+inline const QString OwnPrefix = QStringLiteral(".pelorafile-");
+
+/// Whether \p fileName (a name, not a path) is a chart being written: "." + the chart's name +
+/// "." + 32 hexadecimal digits + ".tmp".
+bool isTemporaryChartName(const QString& fileName);
+
+/// Whether \p fileName (a name, not a path) is one of the program's own files or folders.
+bool isProgramFileName(const QString& fileName);
+
+} // namespace programfiles
