@@ -9,7 +9,8 @@ build_dir=${PELORA_BUILD_DIR:-$repo_root/build}
 # font, and the outside readers the tests use to check every PDF (qpdf, poppler-utils), plus the
 # SANE test backend for the scanner tests. PostgreSQL 15 and Qt's driver for it: the index tests
 # start a private server of their own (initdb and pg_ctl, run as the user nobody when the tests
-# run as root) and run every case on it too.
+# run as root) and run every case on it too. A virtual X server and an input tool: one test
+# drives the real program as a separate process with real keys and drags, and kills it.
 packages=(
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev qt6-translations-l10n
@@ -20,6 +21,7 @@ packages=(
   fonts-ipafont-gothic fonts-urw-base35
   qpdf poppler-utils
   postgresql-15 libqt6sql6-psql
+  xvfb xdotool
 )
 
 install_missing_packages() {

@@ -4,6 +4,7 @@
 #include "app/productinfo.h"
 #include "app/tmainform.h"
 #include "app/uifont.h"
+#include "app/workjournal.h"
 #include "index/chartindexschema.h"
 #include "index/indexlocation.h"
 #include "platform/urlopener.h"
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     services.settingsPath = SettingsFile::defaultPath();
     services.prompts = &prompts;
     services.urlOpener = &opener;
+    services.stateFolder = workjournal::defaultFolder();
 
     TMainForm mainForm(services);
     mainForm.setFont(uiFont());

@@ -79,6 +79,7 @@ TMainForm::TMainForm(AppServices services, QWidget* parent)
     buildTabs();
     buildStatusBar();
     buildMenus();
+    createJournal();
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), designSize);
@@ -576,6 +577,7 @@ void TMainForm::loadLists() {
 
 void TMainForm::checkChartIndex() {
     if (m_index->isOpen()) {
+        startJournal();
         return;
     }
     if (!m_dbErrorMes) {
@@ -621,6 +623,7 @@ bool TMainForm::runClosingSteps() {
         errors << QStringLiteral("設定を保存できませんでした: %1").arg(error);
     }
     writeLists(errors);
+    closeJournal();
     m_index->close();
     m_closed = true;
     if (!errors.isEmpty()) {

@@ -18,6 +18,7 @@
 #include <optional>
 
 class ChartIndex;
+class JournalSession;
 class PageWorkspace;
 class QProgressBar;
 class TDeleteWarningForm;
@@ -46,6 +47,9 @@ class SettingsFile;
 class TDBErrorMes;
 class TKeywordPanel;
 class TRegistory;
+namespace workjournal {
+struct Work;
+}
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -200,6 +204,8 @@ public:
     bool isSaving() const { return m_saving; }
     /// Blocks until a chart being written is done and its last steps ran (tests, closing).
     void waitForSave();
+    /// The work journal; null when the program keeps none (no state folder was given).
+    JournalSession* journal() const;
 
 private:
     bool askToCloseWithUnsavedLog();
@@ -237,6 +243,30 @@ private:
     std::unique_ptr<InquiryWindows, InquiryWindowsDeleter> m_inquiry;
     std::unique_ptr<UtilityWindows, UtilityWindowsDeleter> m_utility;
     std::unique_ptr<EditorWindow, EditorWindowDeleter> m_editor;
+
+    // The work journal (tmainform_journal.cpp): the unsaved chart kept on disk as it changes.
+    void createJournal();
+    /// Claims the scanner folder's journal and offers back the work a run that did not end
+    /// cleanly left in it; runs once the chart index is known to be open.
+    void startJournal();
+    /// Claims the journal of \p folder; \p offerRestore: ask about work left in it (else it
+    /// is put aside). False when no journal is kept for it (in use, or not possible).
+    bool claimJournal(const QString& folder, bool offerRestore);
+    void restoreWork(const workjournal::Work& work);
+    void scheduleJournal();
+    void recordJournal();
+    /// The work was saved or replaced: its journal goes.
+    void endJournal();
+    /// The program ends cleanly: the journal goes, and so does the claim on the folder.
+    void closeJournal();
+    void journalPageRewritten(const QString& imageFile);
+    /// After the scanner folder setting changed.
+    void followScannerFolder();
+    struct WorkJournal;
+    struct WorkJournalDeleter {
+        void operator()(WorkJournal* journal) const;
+    };
+    std::unique_ptr<WorkJournal, WorkJournalDeleter> m_journal;
 
     void paste();
     void openHelp();

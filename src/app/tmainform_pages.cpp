@@ -77,6 +77,7 @@ void TMainForm::scannerIntake(bool replace) {
     }
     if (replace) {
         m_workspace->clearPages();
+        endJournal(); // the pages before are given up: their journal goes with them
     }
     const QStringList masks = scannerfolder::masks(*filter);
     takePages(scannerfolder::listImageFiles(m_settings->ScannerDir, masks), replace);
@@ -120,6 +121,7 @@ void TMainForm::folderIntake(bool replace) {
     }
     if (replace) {
         m_workspace->clearPages();
+        endJournal(); // the pages before are given up: their journal goes with them
     }
     // The file dialog lists the chosen files in the order they were picked: Sequence 0 takes
     // them in that order, any other value in the reverse order.
@@ -233,6 +235,7 @@ void TMainForm::clearScannerFolderOnRequest() {
     }
     clearScannerFolder();
     m_workspace->clearPages();
+    endJournal();
 }
 
 void TMainForm::clearScannerFolder() {
@@ -362,4 +365,5 @@ void TMainForm::editReadSettings() {
     if (result.rebuildThumbnails) {
         m_workspace->rebuildThumbnails();
     }
+    followScannerFolder();
 }

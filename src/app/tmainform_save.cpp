@@ -135,6 +135,7 @@ void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::W
             const ChartSaver saver(*m_settings, m_services.clock);
             saver.finish(plan, written, frontEnd, *m_creationLog, *m_index);
         });
+        endJournal(); // the chart is written: what a journal would bring back is in it
         // The file is written whatever the later steps said: the status bar tells where it went.
         m_lastChart = plan.chartPath;
         setStatusText(StatusPanel::ChartPath, QDir::toNativeSeparators(plan.chartPath));

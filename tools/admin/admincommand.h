@@ -33,6 +33,7 @@ int runVerify(const QStringList& arguments, const QString& programFolder);
 int runAudit(const QStringList& arguments, const QString& programFolder);
 int runCheckExistence(const QStringList& arguments, const QString& programFolder);
 int runCheckRegistration(const QStringList& arguments, const QString& programFolder);
+int runRecoverInfo(const QStringList& arguments, const QString& programFolder);
 
 /// Opens the chart index of \p programFolder; false, with the reason written to \p err, when
 /// it cannot be opened.

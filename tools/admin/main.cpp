@@ -69,6 +69,13 @@ const QList<AdminCommand>& commands() {
                         "the index cannot be opened or read, 3: FOLDER\n      is refused, 4: a "
                         "folder cannot be listed, 5: the settings file cannot be read)"),
          runCheckRegistration},
+        {QStringLiteral("recover-info"), QStringLiteral("[SCANNER-FOLDER | JOURNAL-FILE]"),
+         QStringLiteral("print what the work journal of a scanner folder (that of the settings "
+                        "file when\n      none is given) or a journal file holds: the boxes, "
+                        "and each page in its order\n      with present, gone or replaced, its "
+                        "caption and note (exit 1: no journal,\n      2: the journal cannot be "
+                        "read whole, 3: the settings file cannot be read)"),
+         runRecoverInfo},
     };
     return list;
 }
