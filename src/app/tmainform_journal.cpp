@@ -8,6 +8,7 @@
 #include "app/journalsession.h"
 #include "app/keywordpanel.h"
 #include "app/pageworkspace.h"
+#include "app/scannerfolder.h"
 #include "app/warningdialogs.h"
 #include "platform/userprompts.h"
 #include "settings/tregistory.h"
@@ -157,7 +158,22 @@ void TMainForm::restoreWork(const workjournal::Work& work) {
         m_keywords->replaceText(row, work.keywords.at(static_cast<size_t>(row)));
     }
     setStatusText(StatusPanel::PageCount, QString::number(m_workspace->pages().count()));
-    setStatusText(StatusPanel::Message, QStringLiteral("前回の作業を復元しました。"));
+    // Pages scanned since are not added behind the operator's back, but they are not kept
+    // quiet either: an adding intake takes them in as usual.
+    QString message = QStringLiteral("前回の作業を復元しました。");
+    const scannerfolder::IntakeStart intake = scannerfolder::startIntake(*m_settings);
+    if (intake.refusal == scannerfolder::IntakeRefusal::None) {
+        int waiting = 0;
+        for (const QString& file : scannerfolder::listImageFiles(
+                 m_settings->ScannerDir, scannerfolder::masks(intake.filter))) {
+            waiting += m_workspace->pages().containsFileName(QFileInfo(file).fileName()) ? 0 : 1;
+        }
+        if (waiting > 0) {
+            message += QStringLiteral("取り込んでいない画像がスキャナフォルダーに %1 枚あります。")
+                           .arg(waiting);
+        }
+    }
+    setStatusText(StatusPanel::Message, message);
     if (!notRestored.isEmpty()) {
         m_journal->notRestored->prepare(notRestored);
         m_services.prompts->exec(*m_journal->notRestored);

@@ -13,6 +13,7 @@
 #include "app/workjournal.h"
 #include "index/chartindexschema.h"
 #include "platform/registryfile.h"
+#include "settings/foldertree.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
@@ -288,6 +289,9 @@ private slots:
         QVERIFY(question->summary().contains("4 ページ"));
         QVERIFY(question->summary().contains("4711"));
         QCOMPARE(pageNames(*form), (QStringList{"2.jpg", "1.jpg"}));
+        QCOMPARE(form->statusText(TMainForm::StatusPanel::Message),
+                 QStringLiteral("前回の作業を復元しました。"
+                                "取り込んでいない画像がスキャナフォルダーに 2 枚あります。"));
         QCOMPARE(captions(*form), (QStringList{"", "紹介状"}));
         QVERIFY(!form->workspace().pages().at(0).Note);
         QCOMPARE(form->workspace().pages().at(1).Note,
@@ -393,6 +397,68 @@ private slots:
         JournalSession next(state());
         QString error;
         QCOMPARE(next.claim(scanner(), &error), JournalSession::Claim::Claimed);
+    }
+
+    void journalFollowsTheScannerFolderOnceTheListIsDone() {
+        const QString other = path("other");
+        QDir().mkpath(other);
+        QVERIFY(testimages::save(testimages::page(120, 160), other + "/9.jpg"));
+        // A journal that a crash left for the other folder.
+        Work left;
+        left.scannerFolder = other;
+        left.pages.push_back(Page{other + "/9.jpg", scannerfolder::identify(other + "/9.jpg"),
+                                  QStringLiteral("old"), std::nullopt});
+        const QString otherJournal = workjournal::journalPath(state(), other);
+        QDir().mkpath(state());
+        writeAll(otherJournal, workjournal::serialize(left, QDateTime::currentDateTimeUtc()));
+
+        FakePrompts prompts;
+        FakeUrlOpener opener;
+        auto form = windowWithWork(prompts, opener);
+        flush(*form);
+        auto chooseFolder = [&](const QString& folder) {
+            prompts.dialogAnswers.enqueue([folder](QDialog& dialog) {
+                dialog.findChild<FolderTree*>("FolderTree")->selectFolder(folder);
+                QMetaObject::invokeMethod(&dialog, "onSetClicked");
+                return dialog.result();
+            });
+            form->command(TMainForm::Command::ReadSettings)->trigger();
+        };
+        JournalSession probe(state());
+        QString error;
+
+        // The pages of the first folder keep their journal, and the folder its claim.
+        chooseFolder(other);
+        QCOMPARE(form->settings().ScannerDir, other);
+        QCOMPARE(probe.claim(scanner(), &error), JournalSession::Claim::InUse);
+        QCOMPARE(probe.claim(other, &error), JournalSession::Claim::Claimed);
+        probe.release();
+        form->workspace().setPageTexts(0, QStringLiteral("still"), std::nullopt);
+        flush(*form);
+        QCOMPARE(workjournal::read(journalFile()).work->pages.at(0).shiori,
+                 QStringLiteral("still"));
+
+        // An intake that replaces them moves over; the journal left there is put aside, not
+        // offered in the middle of the intake.
+        form->command(TMainForm::Command::ScannerIntake)->trigger();
+        form->workspace().waitForThumbnails();
+        flush(*form);
+        QVERIFY(!QFile::exists(journalFile()));
+        QCOMPARE(pageNames(*form), QStringList{"9.jpg"});
+        QCOMPARE(workjournal::read(otherJournal).work->pages.at(0).shiori, QString());
+        QVERIFY(workjournal::read(workjournal::asidePath(otherJournal)).work == left);
+        QCOMPARE(probe.claim(scanner(), &error), JournalSession::Claim::Claimed);
+        probe.release();
+        QCOMPARE(probe.claim(other, &error), JournalSession::Claim::InUse);
+
+        // With the list emptied the journal follows the setting at once.
+        form->workspace().setSelectedIndex(0);
+        form->command(TMainForm::Command::DeletePage)->trigger();
+        flush(*form);
+        chooseFolder(scanner());
+        QCOMPARE(probe.claim(other, &error), JournalSession::Claim::Claimed);
+        QCOMPARE(probe.claim(scanner(), &error), JournalSession::Claim::InUse);
+        QVERIFY(!prompts.shownDialogs.contains("RestoreQuestion"));
     }
 
     void secondWindowOnTheFolderSaysItIsInUse() {
