@@ -1,6 +1,7 @@
 // pelorafile-save and pelorafile-admin as automation uses them: real processes, a settings file
 // of their own, a scanner folder, an archive and an index.
 
+#include "app/workjournal.h"
 #include "index/chartindexschema.h"
 #include "platform/registryfile.h"
 #include "settings/tregistory.h"
@@ -397,6 +398,49 @@ private slots:
         QCOMPARE(info.exitCode, 0);
         QVERIFY2(info.out.contains("64") && info.out.contains("48"), qPrintable(info.out));
         QVERIFY(run("pelorafile-admin", {"image-info", path("missing.png")}).exitCode != 0);
+    }
+
+    void recoverInfoPrintsTheJournalOfTheScannerFolder() {
+        writeSettings([](TRegistory&) {});
+        QVERIFY(run("pelorafile-admin", {"recover-info"}).exitCode == 1); // no journal yet
+        scanPages(2);
+        workjournal::Work work;
+        work.scannerFolder = path("scanner");
+        for (const char* name : {"002.jpg", "001.jpg", "003.jpg"}) {
+            const QString file = path("scanner/") + name;
+            work.pages.push_back(
+                workjournal::Page{file, scannerfolder::identify(file), QString(), std::nullopt});
+        }
+        work.pages[0].shiori = QStringLiteral("紹介状");
+        work.pages[1].note = QStringList{"first line", "second line"};
+        work.patientText = "4711";
+        work.keywords[2] = QStringLiteral("内科");
+        const QString state = path("home/.local/state/pelorafile");
+        QDir().mkpath(state);
+        const QString journal = workjournal::journalPath(state, path("scanner"));
+        QFile file(journal);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray bytes = workjournal::serialize(work, QDateTime::currentDateTimeUtc());
+        file.write(bytes);
+        file.close();
+
+        const Run info = run("pelorafile-admin", {"recover-info"});
+        QCOMPARE(info.exitCode, 0);
+        for (const QString& line :
+             {QString("patient number: 4711"), QString("keyword 3: 内科"), QString("pages: 3"),
+              "1\tpresent\t" + path("scanner/002.jpg"), QString("\tcaption: 紹介状"),
+              "2\tpresent\t" + path("scanner/001.jpg"), QString("\tnote: first line"),
+              QString("\tnote: second line"), "3\tgone\t" + path("scanner/003.jpg")}) {
+            QVERIFY2(info.out.contains(line + '\n'), qPrintable(line + " not in\n" + info.out));
+        }
+        // A journal file named directly, also one put aside; one cut short is refused.
+        QCOMPARE(run("pelorafile-admin", {"recover-info", journal}).out, info.out);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes.left(bytes.size() - 1));
+        file.close();
+        const Run refused = run("pelorafile-admin", {"recover-info", path("scanner")});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.err.contains(journal), qPrintable(refused.err));
     }
 };
 
