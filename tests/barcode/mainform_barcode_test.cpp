@@ -11,6 +11,7 @@
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
 #include "support/testimages.h"
+#include "support/typetext.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -49,13 +50,6 @@ void clickSettingsEntry(QMainWindow& window, const QString& text) {
     QVERIFY(entry);
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
     QVERIFY(QTest::qWaitFor([&] { return !menu->isVisible(); }));
-}
-
-void typeInto(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
 }
 
 } // namespace
@@ -154,7 +148,7 @@ private slots:
         QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message), readMessage);
 
         // A number that matches saves without a question.
-        typeInto(m_form->volNoEdit(), "1");
+        retypeText(m_form->volNoEdit(), "1");
         QTest::mouseClick(m_form->saveButton(), Qt::LeftButton);
         m_form->waitForSave();
         QVERIFY(!m_prompts.shownDialogs.contains("BarcodeMismatch"));
@@ -179,7 +173,7 @@ private slots:
         QVERIFY(m_form->statusText(TMainForm::StatusPanel::Message) != readMessage);
 
         // A typed number is saved without a question.
-        typeInto(m_form->idEdit(), "42");
+        retypeText(m_form->idEdit(), "42");
         QTest::mouseClick(m_form->saveButton(), Qt::LeftButton);
         m_form->waitForSave();
         QVERIFY(!m_prompts.shownDialogs.contains("BarcodeMismatch"));
@@ -192,7 +186,7 @@ private slots:
         start();
         clickScannerIntake();
         QTRY_COMPARE_WITH_TIMEOUT(m_form->idEdit()->text(), QString("1234567"), 20000);
-        typeInto(m_form->idEdit(), "7654321");
+        retypeText(m_form->idEdit(), "7654321");
 
         // The question's default and escape buttons are "No"; answered No, nothing is saved.
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
@@ -243,13 +237,13 @@ private slots:
             }
             QTest::mouseClick(enabled, Qt::LeftButton);
             // Two groups: refused, the dialog stays open.
-            typeInto(pattern, "^(\\d)(\\d+)$");
+            retypeText(pattern, "^(\\d)(\\d+)$");
             QTest::mouseClick(set, Qt::LeftButton);
             refusal = static_cast<TBarcodeSet&>(dialog).statusText();
             if (dialog.result() == QDialog::Accepted) {
                 return int(QDialog::Accepted);
             }
-            typeInto(pattern, "^(\\d{1,8})$");
+            retypeText(pattern, "^(\\d{1,8})$");
             QTest::keyClick(pattern, Qt::Key_Return); // "設定" is the default button
             return dialog.result();
         });
