@@ -184,7 +184,14 @@ private slots:
         Run changed = run("pelorafile-admin", common + QStringList{"verify", "1", "99999999"});
         QCOMPARE(changed.exitCode, 1);
         QCOMPARE(changed.out, "changed\t" + chart + "\n");
-        QCOMPARE(run("pelorafile-admin", common + QStringList{"verify", "5", "1"}).exitCode, 64);
+        // Only a range of patient numbers, 1 to 99999999, is a range to verify.
+        for (const QStringList& range :
+             {QStringList{"5", "1"}, QStringList{"0", "0"}, QStringList{"-5", "-1"},
+              QStringList{"1", "100000000"}, QStringList{"1", "5 "}, QStringList{"x", "5"}}) {
+            const Run refused = run("pelorafile-admin", common + QStringList{"verify"} + range);
+            QVERIFY2(refused.exitCode == 64, qPrintable(range.join(' ')));
+            QCOMPARE(refused.out, QString());
+        }
     }
 
     void batchSaveRefusals_data() {
