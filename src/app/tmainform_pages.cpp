@@ -165,8 +165,23 @@ void TMainForm::importFiles() {
         return;
     }
     m_settings->FileOpenDir = QFileInfo(choice.files.first()).absolutePath();
-    scannerfolder::importFiles(choice.files, m_settings->ScannerDir);
-    setStatusText(StatusPanel::Message, QStringLiteral("インポート完了"));
+    const QStringList imported = scannerfolder::importFiles(choice.files, m_settings->ScannerDir);
+    // Intake takes only the enabled file types: a file it will pass over is said now, or the
+    // operator looks in vain for its page after the next intake.
+    const QStringList masks = scannerfolder::masks(scannerfolder::BuildTypeFilter(*m_settings));
+    const auto passedOver =
+        std::count_if(imported.begin(), imported.end(), [&](const QString& path) {
+            const QString name = QFileInfo(path).fileName();
+            return name.startsWith(u'.') || !QDir::match(masks, name);
+        });
+    setStatusText(
+        StatusPanel::Message,
+        passedOver == 0
+            ? QStringLiteral("インポート完了（%1 件）").arg(imported.size())
+            : QStringLiteral("インポート完了（%1 件。うち %2 "
+                             "件は読み込み設定にないファイル形式のため、取り込まれません）")
+                  .arg(imported.size())
+                  .arg(passedOver));
 }
 
 void TMainForm::takeDroppedFiles(const QStringList& files) {
