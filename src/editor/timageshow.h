@@ -53,8 +53,8 @@ public:
     void setShioriItems(const QStringList& items);
 
     /// Prepares the page (the showing steps), shows the window modally through the prompts and
-    /// runs the closing step. A page file that cannot be opened throws ImageOpenError before
-    /// anything is shown.
+    /// runs the closing step. A page file that cannot be opened is reported through the
+    /// prompts' error report, in Japanese, and the window is not shown.
     int Execute();
     /// The showing steps alone: loads the page and resets tools, colour, width and undo. False
     /// when the page did not decode; the window then shows no page and refuses to save.
@@ -69,6 +69,9 @@ public:
     QStringList shioriItems() const;
     /// True once the page file was written during this showing.
     bool saved() const { return m_saved; }
+    /// True when the page differs from its file: drawn on, stamped or turned since it was read
+    /// or last saved (an undo back to that page counts as no change).
+    bool hasUnsavedChanges() const;
 
     /// Save through the window's command ("保存").
     void savePage();
@@ -79,6 +82,9 @@ public:
 
 protected:
     void done(int result) override;
+    /// Escape, the close box and "閉じる": with unsaved changes, asks first whether to save them,
+    /// drop them or stay.
+    void reject() override;
 
 private:
     void buildMenus();
@@ -96,6 +102,8 @@ private:
     void showColour();
     void updateEditMenu();
     void setMessage(const QString& text);
+    /// The question before unsaved changes would be lost; true when the window may close.
+    bool settleUnsavedChanges();
     QFont scaledPreviewFont() const;
     void onPressed(QPoint pos, Qt::MouseButton button);
     void onMoved(QPoint pos);
@@ -112,8 +120,7 @@ private:
     bool m_pageLoaded = false;
     bool m_saved = false;
     QString m_resultShiori;
-    QImage::Format m_pageFormat = QImage::Format_RGB888;
-    QList<QRgb> m_pageColours;
+    quint64 m_savedRevision = 0; ///< the engine's revision that the page file holds
 
     QMenuBar* m_menuBar = nullptr;
     QStatusBar* m_statusBar = nullptr;
