@@ -54,6 +54,10 @@ StampFontDialog::StampFontDialog(const TextFont& font, UserPrompts& prompts, QWi
     m_chooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     m_chooser->setCurrentFont(asDrawn(font.font));
     m_shown = m_chooser->currentFont();
+    // Escape or Enter in one of the chooser's lists ends the chooser as a dialog of its own;
+    // they are meant for this dialog.
+    connect(m_chooser, &QDialog::rejected, this, &QDialog::reject);
+    connect(m_chooser, &QDialog::accepted, this, &QDialog::accept);
 
     auto* colourLabel = new QLabel(QStringLiteral("色"));
     m_colourButton = new QPushButton;
