@@ -32,6 +32,16 @@ add_custom_target(pelora_packaging_files ALL DEPENDS ${PELORA_COMPRESSED})
 
 install(TARGETS pelorafile pelorafile-admin pelorafile-save
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (cmake --install --strip, and cpack, which strips the package's files) also
+# drops the compiler's .comment and .note sections, as dh_strip does.
+foreach(program IN ITEMS pelorafile pelorafile-admin pelorafile-save)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND ${CMAKE_STRIP} --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
+        COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+endforeach()
 install(FILES ${PELORA_PACKAGING_DIR}/pelorafile.1.gz ${PELORA_PACKAGING_DIR}/pelorafile-admin.1.gz
               ${PELORA_PACKAGING_DIR}/pelorafile-save.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -12,7 +12,8 @@ run() {
 }
 
 step "install the package with apt-get alone"
-run apt-get install -y -qq "$deb" 2>&1 | grep -E '^(Setting up pelorafile|E:)' || true
+printf '$ apt-get install -y %s\n' "$deb"
+apt-get install -y -qq "$deb" 2>&1 | grep -E '^(Setting up pelorafile|E:)' || true
 run dpkg-query -W -f='${Package} ${Version} ${Status}\n' pelorafile
 run pelorafile --version
 run pelorafile-save --version
@@ -20,17 +21,17 @@ run pelorafile-admin --version
 
 step "what the check itself needs: a virtual display and a window lister"
 apt-get install -y -qq --no-install-recommends xvfb xauth x11-utils >/dev/null
-run useradd --create-home operator
+run useradd --create-home reception
 
 # Runs the rest as the new user, who has no settings, no index and no program folder yet.
-cat >/tmp/as-operator.sh <<'OPERATOR'
+cat >/tmp/as-reception.sh <<'RECEPTION'
 set -euo pipefail
 step() { printf '\n--- %s\n' "$*"; }
 run() {
   printf '$ %s\n' "$*"
   "$@"
 }
-export HOME=/home/operator DISPLAY=:42
+export HOME=/home/reception DISPLAY=:42
 cd "$HOME"
 Xvfb :42 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -75,6 +76,6 @@ run pelorafile-admin verify
 echo "verify: exit $?"
 run pelorafile-admin search --key1 package-check
 run pelorafile-admin lookup 1234567
-OPERATOR
-chmod 644 /tmp/as-operator.sh
-run su operator -c 'bash /tmp/as-operator.sh'
+RECEPTION
+chmod 644 /tmp/as-reception.sh
+run su reception -c 'bash /tmp/as-reception.sh'
