@@ -347,14 +347,18 @@ void TMainForm::buildToolBar() {
     auto* panel = new QWidget(bar);
     auto* layout = new QHBoxLayout(panel);
     layout->setContentsMargins(8, 0, 8, 0);
-    layout->addWidget(new QLabel(QStringLiteral("患者番号"), panel));
+    auto* idLabel = new QLabel(QStringLiteral("患者番号"), panel);
+    layout->addWidget(idLabel);
     m_idEdit = new QLineEdit(panel);
+    idLabel->setBuddy(m_idEdit); // the name a screen reader gives the box
     m_idEdit->setObjectName(QStringLiteral("IdEdit"));
     m_idEdit->setFixedWidth(110);
     layout->addWidget(m_idEdit);
     layout->addSpacing(12);
-    layout->addWidget(new QLabel(QStringLiteral("連番"), panel));
+    auto* volNoLabel = new QLabel(QStringLiteral("連番"), panel);
+    layout->addWidget(volNoLabel);
     m_volNoEdit = new QLineEdit(QStringLiteral("0"), panel);
+    volNoLabel->setBuddy(m_volNoEdit);
     m_volNoEdit->setObjectName(QStringLiteral("VolNoEdit"));
     m_volNoEdit->setFixedWidth(50);
     layout->addWidget(m_volNoEdit);
