@@ -11,6 +11,8 @@ build_dir=${PELORA_BUILD_DIR:-$repo_root/build}
 # start a private server of their own (initdb and pg_ctl, run as the user nobody when the tests
 # run as root) and run every case on it too. A virtual X server and an input tool: one test
 # drives the real program as a separate process with real keys and drags, and kills it.
+# lintian, appstreamcli and desktop-file-validate check the Debian package, its AppStream
+# metadata and its menu entry.
 packages=(
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev qt6-translations-l10n
@@ -22,11 +24,19 @@ packages=(
   qpdf poppler-utils
   postgresql-15 libqt6sql6-psql
   xvfb xdotool
+  lintian appstream desktop-file-utils
 )
+# What scripts/package-check needs beyond these: a clean Debian root to install the package in.
+package_check_packages=(mmdebstrap)
 
+# Installs the packages named as arguments that are missing, by default those of the list above.
 install_missing_packages() {
+  local wanted=("$@")
+  if ((${#wanted[@]} == 0)); then
+    wanted=("${packages[@]}")
+  fi
   local missing=()
-  for p in "${packages[@]}"; do
+  for p in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$p")
     fi

@@ -134,10 +134,14 @@ void TMainForm::createWindows() {
     connect(m_listView, &TPageListView::filesDropped, this,
             [this](const QStringList& files) { runCommand([&] { takeDroppedFiles(files); }); });
     connectCommand(m_readSettings, [this] { editReadSettings(); });
-    connectCommand(m_saveSettings,
-                   [this] { m_pdfOutSet->Execute(*m_settings, *m_services.prompts); });
+    connectCommand(m_saveSettings, [this] {
+        if (m_pdfOutSet->Execute(*m_settings, *m_services.prompts)) {
+            writeSettings();
+        }
+    });
     connectCommand(m_keyLabelSettings, [this] {
         m_fileSetForm->Execute(*m_settings, *m_services.prompts);
+        writeSettings(); // the dialog takes its fields however it was closed
         applyKeywordLabels();
     });
     connectCommand(m_redraw, [this] { redrawPageCheck(); });
@@ -343,14 +347,18 @@ void TMainForm::buildToolBar() {
     auto* panel = new QWidget(bar);
     auto* layout = new QHBoxLayout(panel);
     layout->setContentsMargins(8, 0, 8, 0);
-    layout->addWidget(new QLabel(QStringLiteral("患者番号"), panel));
+    auto* idLabel = new QLabel(QStringLiteral("患者番号"), panel);
+    layout->addWidget(idLabel);
     m_idEdit = new QLineEdit(panel);
+    idLabel->setBuddy(m_idEdit); // the name a screen reader gives the box
     m_idEdit->setObjectName(QStringLiteral("IdEdit"));
     m_idEdit->setFixedWidth(110);
     layout->addWidget(m_idEdit);
     layout->addSpacing(12);
-    layout->addWidget(new QLabel(QStringLiteral("連番"), panel));
+    auto* volNoLabel = new QLabel(QStringLiteral("連番"), panel);
+    layout->addWidget(volNoLabel);
     m_volNoEdit = new QLineEdit(QStringLiteral("0"), panel);
+    volNoLabel->setBuddy(m_volNoEdit);
     m_volNoEdit->setObjectName(QStringLiteral("VolNoEdit"));
     m_volNoEdit->setFixedWidth(50);
     layout->addWidget(m_volNoEdit);
@@ -616,6 +624,13 @@ void TMainForm::clearCreationLog() {
     }
 }
 
+void TMainForm::writeSettings() {
+    QString error;
+    if (!m_settingsFile->save(*m_settings, &error)) {
+        reportError(QStringLiteral("設定を保存できませんでした: %1").arg(error));
+    }
+}
+
 bool TMainForm::runClosingSteps() {
     QStringList errors;
     QString error;
@@ -678,19 +693,32 @@ void TMainForm::openHelp() {
         m_services.urlOpener->open(QUrl::fromLocalFile(helpFile));
         return;
     }
-    // The operator's manual: beside the program in a copied program folder, or where an
-    // installation puts it.
+    // The operator's manual: in the program folder, beside the program (a copied program folder,
+    // or the build's bin/), or where an installation puts it.
     const QString manual = QStringLiteral("manual/index.html");
-    for (const QString& candidate :
-         {QDir(m_services.programFolder).filePath(manual),
-          QDir(QCoreApplication::applicationDirPath())
-              .filePath(QStringLiteral("../share/pelorafile/") + manual)}) {
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    QStringList candidates{QDir(m_services.programFolder).filePath(manual),
+                           programDir.filePath(manual),
+                           programDir.filePath(QStringLiteral("../share/pelorafile/") + manual)};
+    for (QString& candidate : candidates) {
+        candidate = QDir::cleanPath(candidate);
+    }
+    candidates.removeDuplicates();
+    for (const QString& candidate : candidates) {
         if (QFileInfo(candidate).isFile()) {
-            m_services.urlOpener->open(QUrl::fromLocalFile(QDir::cleanPath(candidate)));
+            m_services.urlOpener->open(QUrl::fromLocalFile(candidate));
             return;
         }
     }
-    openSupport();
+    // A clinic may have no network: the web address is named, not opened.
+    QMessageBox box(
+        QMessageBox::Information, product::name,
+        QStringLiteral("操作説明書が見つかりません。次のどれかの場所に置いてください。\n\n%1"
+                       "\n\nサポート: %2")
+            .arg(candidates.join(u'\n'), product::supportUrl),
+        QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("ManualMissing"));
+    m_services.prompts->exec(box);
 }
 
 void TMainForm::openLastChart() {

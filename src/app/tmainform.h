@@ -157,6 +157,9 @@ private:
     void connectCommand(QAction* action, std::function<void()> command);
     void markUnbuilt(QAction* action);
 
+    /// Writes the settings file now, as each settings dialog's "設定" does, so that a crash
+    /// loses none; a failure reaches the general error report.
+    void writeSettings();
     void runShowingSteps();
     void checkChartIndex();
     bool runClosingSteps();

@@ -376,6 +376,7 @@ void TMainForm::editReadSettings() {
     if (!result.accepted) {
         return;
     }
+    writeSettings();
     m_volNoEdit->setText(m_settings->VolNo);
     if (result.rebuildThumbnails) {
         m_workspace->rebuildThumbnails();

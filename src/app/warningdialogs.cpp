@@ -66,6 +66,7 @@ TFileListWarning::TFileListWarning(QWidget* parent, const QString& objectName,
     addLine(headline);
     m_names = new QListWidget(this);
     m_names->setObjectName(QStringLiteral("FileNames"));
+    m_names->setAccessibleName(QStringLiteral("ファイル"));
     m_names->setMinimumWidth(360);
     m_names->setMaximumHeight(160); // a long list scrolls instead of growing off the screen
     addLineWidget(m_names);

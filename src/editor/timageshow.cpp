@@ -100,6 +100,7 @@ QComboBox* editableBox(const QString& name, const QString& hint, int width) {
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert); // the lists grow only through "登録"
     box->setToolTip(hint);
+    box->setAccessibleName(hint);
     box->setMinimumWidth(width);
     return box;
 }
@@ -164,6 +165,7 @@ void TImageShow::buildCentre() {
     bottom->setMinimumHeight(20);
     m_noteMemo = new QPlainTextEdit(bottom);
     m_noteMemo->setObjectName(QStringLiteral("NoteMemo"));
+    m_noteMemo->setAccessibleName(QStringLiteral("ページのメモ"));
     m_noteMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_noteMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_noteMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -323,7 +323,7 @@ private slots:
     void helpOpensTheManualWhenTheHelpFileIsAbsent() {
         QAction* help = m_form->command(TMainForm::Command::Help);
         help->trigger();
-        QCOMPARE(m_opener.opened.last().scheme(), QStringLiteral("https")); // no manual either
+        QVERIFY(m_opener.opened.isEmpty()); // no manual either: nothing opened
         QVERIFY(QDir(m_dir->path()).mkpath("manual"));
         const QString manual = m_dir->filePath("manual/index.html");
         QFile source(QStringLiteral(PELORA_SOURCE_DIR "/docs/manual/index.html"));

@@ -128,7 +128,15 @@ private slots:
         Run second = run("pelorafile-admin", {"create-index", path("program")});
         QCOMPARE(second.exitCode, 1);
         QVERIFY(second.err.contains("already exists"));
-        QCOMPARE(run("pelorafile-admin", {"create-index", path("nowhere")}).exitCode, 2);
+        // A missing program folder is made; one that cannot be (below a file) is refused.
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("new/program")}).exitCode, 0);
+        QVERIFY(QFile::exists(path("new/program/PeloraFileDB.db")));
+        QFile file(path("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        Run belowAFile = run("pelorafile-admin", {"create-index", path("file/program")});
+        QCOMPARE(belowAFile.exitCode, 2);
+        QVERIFY2(belowAFile.err.contains("cannot be made"), qPrintable(belowAFile.err));
         QCOMPARE(run("pelorafile-admin", {}).exitCode, 64);
     }
 

@@ -8,6 +8,8 @@
 #include "app/scannerfolder.h"
 #include "barcode/patientbarcode.h"
 #include "index/chartindex.h"
+#include "index/programfolder.h"
+#include "platform/productversion.h"
 #include "platform/signalcleanup.h"
 #include "settings/barcodesettings.h"
 #include "settings/integertext.h"
@@ -112,6 +114,7 @@ struct ChartResult {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pelorafile-save"));
+    QCoreApplication::setApplicationVersion(productVersion());
     QTextStream out(stdout);
     QTextStream err(stderr);
 
@@ -120,6 +123,7 @@ int main(int argc, char** argv) {
         QStringLiteral("Saves one chart from the pages in the scanner folder, with the program's "
                        "settings, index and rules."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption patient(QStringLiteral("patient"), QStringLiteral("Patient number."),
                                      QStringLiteral("N"));
     const QCommandLineOption serial(QStringLiteral("serial"),
@@ -132,8 +136,10 @@ int main(int argc, char** argv) {
                                        QStringLiteral("TEXT")));
     }
     const QCommandLineOption programFolder(
-        QStringLiteral("program-folder"),
-        QStringLiteral("Folder of the chart index (default: this program's folder)."),
+        programfolder::optionName,
+        QStringLiteral("Folder of the chart index (default: PELORAFILE_PROGRAM_FOLDER, then "
+                       "/etc/pelorafile/pelorafile.conf, then this program's folder when it "
+                       "holds an index, then the user's data folder of an installed program)."),
         QStringLiteral("DIR"));
     const QCommandLineOption creationLog(
         QStringLiteral("creation-log"),
@@ -165,6 +171,10 @@ int main(int argc, char** argv) {
         out << parser.helpText();
         return 0;
     }
+    if (parser.isSet(QStringLiteral("version"))) {
+        out << QCoreApplication::applicationName() << ' ' << productVersion() << '\n';
+        return 0;
+    }
     const bool split = parser.isSet(splitByBarcode);
     const bool numberFromBarcode = parser.isSet(fromBarcode);
     const bool numberGiven = parser.isSet(patient) || numberFromBarcode;
@@ -188,11 +198,16 @@ int main(int argc, char** argv) {
         err << '\n';
         return ExitSettingsUnreadable;
     }
-    const QString folder = parser.isSet(programFolder) ? parser.value(programFolder)
-                                                       : QCoreApplication::applicationDirPath();
+    QString problem;
+    const auto folder =
+        programfolder::find(programfolder::placesOf(parser.value(programFolder)), &problem);
+    if (!folder) {
+        err << QStringLiteral("データベースの接続に失敗しました。") << ' ' << problem << '\n';
+        return ExitIndexUnavailable;
+    }
     signalcleanup::removePendingFileOnTermination();
     ChartIndex index;
-    if (!index.open(folder)) {
+    if (!index.open(folder->path)) {
         err << QStringLiteral("データベースの接続に失敗しました。") << ' ' << index.lastError()
             << '\n';
         return ExitIndexUnavailable;
