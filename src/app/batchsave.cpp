@@ -124,7 +124,6 @@ BatchSave::BatchSave(const TRegistory& settings, const BarcodeSettings& barcodeS
 BatchSave::~BatchSave() = default;
 
 int BatchSave::run(const Request& request) {
-    m_console->setAllowCrop(request.allowCrop);
     if (const int refused = takePages(); refused != 0) {
         return refused;
     }
@@ -263,6 +262,7 @@ int BatchSave::checkCharts(const Request& request) {
     // Every chart passes its checks (numbers, first-page rule, overwrite rule, crop) before any
     // is written; one refusal saves none of them.
     m_plans.clear();
+    m_console->setAllowCrop(request.allowCrop);
     for (const ChartPages& chart : m_charts) {
         ChartSaver::Input input;
         input.patientText = chart.patientText;
