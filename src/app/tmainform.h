@@ -226,6 +226,8 @@ private:
     /// Asked before a chart is saved: false stops the save (the typed number disagrees with
     /// the barcode's and the operator does not go on).
     bool confirmPatientNumber();
+    /// The page files the patient label is looked for on (patientlabel::labelPages()).
+    QStringList labelPageFiles() const;
     struct BarcodeReading;
     struct BarcodeReadingDeleter {
         void operator()(BarcodeReading* reading) const;

@@ -9,6 +9,7 @@
 #include "app/scannerfolder.h"
 #include "app/tpagelistview.h"
 #include "app/warningdialogs.h"
+#include "chart/chartpageimage.h"
 #include "imaging/imageopenerror.h"
 #include "imaging/imagereader.h"
 #include "imaging/timageio.h"
@@ -36,9 +37,6 @@ const QString noFileMessage = QStringLiteral("ファイルの指定がされて�
 const QString folderCancelledMessage =
     QStringLiteral("読み込みフォルダーの指定はキャンセルされました。");
 const QString dropRefusedMessage = QStringLiteral("画像ファイル以外は取り込めません。");
-
-/// The margin of a chart page around its image area, in dots.
-constexpr int chartPageMargin = 33;
 
 QString sameFolder(const QString& path) {
     return QDir::cleanPath(path);
@@ -313,17 +311,16 @@ void TMainForm::showPatientCheck() {
     }
     const QSize area = m_patientCheck->leftArea()->size().expandedTo(QSize(200, 280));
     // Without stretch a chart page keeps only the top-left corner of the image that fits its
-    // image area (the page less its margins on both sides). Scans far larger than that lose
-    // most of the page, so the patient check marks what is kept.
+    // image area. Where that loses most of the page, as the save will ask, the patient check
+    // marks what is kept.
     auto croppedPart = [this](QSize full) -> std::optional<QRectF> {
-        const qint64 width = m_settings->PdfPageWidth - 2 * chartPageMargin;
-        const qint64 height = m_settings->PdfPageHeight - 2 * chartPageMargin;
-        if (m_settings->Stretch || width <= 0 || height <= 0 || full.isEmpty() ||
-            qint64(full.width()) * full.height() <= 2 * width * height) {
+        const QSize area =
+            chartpage::imageArea(m_settings->PdfPageWidth, m_settings->PdfPageHeight);
+        if (m_settings->Stretch || area.isEmpty() || !chartpage::cropDropsMost(full, area)) {
             return std::nullopt;
         }
-        return QRectF(0, 0, std::min(1.0, double(width) / full.width()),
-                      std::min(1.0, double(height) / full.height()));
+        return QRectF(0, 0, std::min(1.0, double(area.width()) / full.width()),
+                      std::min(1.0, double(area.height()) / full.height()));
     };
     for (int page = 0; page < std::min(2, pages.count()); ++page) {
         imaging::ImageReadResult loaded;

@@ -72,6 +72,7 @@ class MainFormBarcodeTest : public QObject {
         settings.HPCode = "77";
         settings.WriteDate = false;
         settings.FirstPage = true;
+        settings.Stretch = true; // label pages are whole A4 scans
         settings.FolderClear = false;
         BarcodeSettings barcode;
         barcode.Enabled = enabled;
@@ -216,6 +217,39 @@ private slots:
         QTest::mouseClick(m_form->saveButton(), Qt::LeftButton);
         m_form->waitForSave();
         QCOMPARE(archiveFiles(), QStringList{"07/65/43/21/HP77_7654321_0.pdf"});
+    }
+
+    // Two patients' labels on the first page, one stuck on sideways: no number is taken from
+    // it, and a save under either number asks first, "No" the default.
+    void aPageOfTwoPatientsLabelsIsNoNumber() {
+        writeSettings(true);
+        QVERIFY(labelpages::writeJpeg(
+            labelpages::page({{barcode::Symbology::Code128, "1234567"},
+                              {barcode::Symbology::Code128, "7654321", {150.0, 120.0}, 90.0}},
+                             200, 1.5, 8),
+            path("scanner/001.jpg")));
+        start();
+        clickScannerIntake();
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(TMainForm::StatusPanel::Message),
+                                  QString("バーコードの患者番号が一つに決まりません。"), 20000);
+        QCOMPARE(m_form->idEdit()->text(), QString());
+
+        typeInto(m_form->idEdit(), "1234567");
+        QString text;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        m_prompts.dialogAnswers.enqueue([&](QDialog& dialog) {
+            if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+                text = box->text();
+                defaultButton = box->standardButton(box->defaultButton());
+            }
+            return int(QMessageBox::No);
+        });
+        QTest::mouseClick(m_form->saveButton(), Qt::LeftButton);
+        m_form->waitForSave();
+        QCOMPARE(m_prompts.shownDialogs, QStringList{"BarcodeAmbiguous"});
+        QCOMPARE(text, QString("バーコードの患者番号が一つに決まりません。保存しますか？"));
+        QCOMPARE(defaultButton, QMessageBox::No);
+        QCOMPARE(archiveFiles(), QStringList());
     }
 
     void settingsDialogUnderTheSettingsMenu() {

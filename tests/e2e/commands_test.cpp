@@ -300,17 +300,97 @@ private slots:
         const Run saved =
             run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
         QCOMPARE(saved.exitCode, 16);
+        // The page it could not write is set aside where the next intake does not take it.
+        const QString notSaved = path("scanner/保存できなかったページ");
         QVERIFY2(saved.err.contains("次のページは保存できませんでした。\n" +
-                                    path("scanner/002b.jpg") + "\n"),
+                                    path("scanner/002b.jpg") + "\nこれらのファイルは " + notSaved +
+                                    " に移しました。\n"),
                  qPrintable(saved.err));
         QVERIFY2(saved.err.contains("名前の文字コードが正しくない"), qPrintable(saved.err));
         QVERIFY(saved.err.contains(path("scanner/caf")));
         QCOMPARE(rowCount(), 1);
-        QVERIFY(QFile::exists(path("scanner/002b.jpg")));
+        QVERIFY(!QFile::exists(path("scanner/002b.jpg")));
+        QFile setAside(notSaved + "/002b.jpg");
+        QVERIFY(setAside.open(QIODevice::ReadOnly));
+        QCOMPARE(setAside.readAll(), QByteArray("not a picture"));
         QVERIFY(copied.exists(0));
         QVERIFY(!QFile::exists(path("scanner/001.jpg"))); // the label page, read and not saved
         QVERIFY(!QFile::exists(path("scanner/002.jpg")));
         QVERIFY(!QFile::exists(path("scanner/003.jpg")));
+    }
+
+    // Scans keep arriving while the save runs: each is either a page of the chart (and then
+    // gone from the folder) or still in the folder; none is set aside or lost.
+    void batchSaveWhileAScannerWritesIntoTheFolder() {
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) {
+            s.FolderClear = true;
+            s.FirstPage = true;
+        });
+        scanPages(2);
+        QFile bad(path("scanner/002b.jpg"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("not a picture");
+        bad.close();
+        QVERIFY(testimages::save(testimages::page(100, 100), path("scan.jpg")));
+        QFile scan(path("scan.jpg"));
+        QVERIFY(scan.open(QIODevice::ReadOnly));
+        const QByteArray scanned = scan.readAll();
+
+        QProcess save;
+        start(save, "pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
+        QStringList dropped;
+        while (save.state() != QProcess::NotRunning || dropped.isEmpty()) {
+            // Each scan appears whole, as a scanner driver that renames its finished file.
+            const QString name = QString("new-%1.jpg").arg(dropped.size(), 4, 10, QChar('0'));
+            QFile part(path("scanner/.part"));
+            QVERIFY(part.open(QIODevice::WriteOnly));
+            part.write(scanned);
+            part.close();
+            QVERIFY(QFile::rename(part.fileName(), path("scanner/" + name)));
+            dropped << name;
+            save.waitForFinished(5);
+        }
+        QCOMPARE(save.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(save.exitCode(), 16);
+        const QStringList left = QDir(path("scanner")).entryList(QDir::Files, QDir::Name);
+        const int taken = int(dropped.size()) - int(left.size());
+        for (const auto& name : left) {
+            QVERIFY2(dropped.contains(name), qPrintable(name));
+        }
+        QFile chart(path("archive/00/00/00/42/HP77_42_0.pdf"));
+        QVERIFY(chart.open(QIODevice::ReadOnly));
+        QCOMPARE(int(chart.readAll().count("/Type /Page\r\n")), 2 + taken);
+        QCOMPARE(QDir(path("scanner/保存できなかったページ")).entryList(QDir::Files),
+                 QStringList{"002b.jpg"});
+    }
+
+    void batchSaveRefusesACropThatDropsMostOfAPage() {
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) {
+            s.FolderClear = true;
+            s.FirstPage = true;
+        });
+        scanPages(1);
+        QVERIFY(testimages::save(testimages::page(2480, 3508), path("scanner/002.jpg")));
+        const QStringList arguments{"--patient", "42", "--program-folder", path("program")};
+        const Run refused = run("pelorafile-save", arguments);
+        QCOMPARE(refused.exitCode, 23);
+        QVERIFY2(refused.err.contains("次のページは一部しか保存されません。\n" +
+                                      path("scanner/002.jpg") + "\n"),
+                 qPrintable(refused.err));
+        QCOMPARE(QDir(path("scanner")).entryList(QDir::Files), (QStringList{"001.jpg", "002.jpg"}));
+        QVERIFY(QDir(path("archive")).isEmpty());
+        QCOMPARE(rowCount(), 0);
+
+        const Run help = run("pelorafile-save", {"--help"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains("--allow-crop"));
+        QVERIFY2(help.out.contains("\n  23  "), qPrintable(help.out));
+
+        const Run saved = run("pelorafile-save", arguments + QStringList{"--allow-crop"});
+        QCOMPARE(saved.exitCode, 0);
+        QCOMPARE(rowCount(), 1);
     }
 
     void batchSaveRemovesItsTemporaryChartWhenStopped_data() {
@@ -327,7 +407,8 @@ private slots:
         scanPages(12, 1240, 1754);
         const QString folder = path("archive/00/00/00/42");
         QProcess save;
-        start(save, "pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
+        start(save, "pelorafile-save",
+              {"--patient", "42", "--allow-crop", "--program-folder", path("program")});
         QVERIFY(save.waitForStarted());
         QElapsedTimer waited;
         waited.start();
@@ -342,8 +423,9 @@ private slots:
         QCOMPARE(rowCount(), 0);
         if (signalNumber == SIGKILL) {
             QCOMPARE(temporaryCharts(folder).size(), 1); // nothing runs on SIGKILL
-            const Run next = run("pelorafile-save", {"--patient", "42", "--serial", "1",
-                                                     "--program-folder", path("program")});
+            const Run next =
+                run("pelorafile-save", {"--patient", "42", "--serial", "1", "--allow-crop",
+                                        "--program-folder", path("program")});
             QCOMPARE(next.exitCode, 0);
         }
         QCOMPARE(temporaryCharts(folder), QStringList());
@@ -356,7 +438,8 @@ private slots:
             s.WriteInhibit = true;
         });
         scanPages(8, 1240, 1754);
-        const QStringList arguments{"--patient", "42", "--program-folder", path("program")};
+        const QStringList arguments{"--patient", "42", "--allow-crop", "--program-folder",
+                                    path("program")};
         QProcess first;
         QProcess second;
         start(first, "pelorafile-save", arguments);
