@@ -18,7 +18,8 @@ QImage whiteSquare(int side) {
 
 } // namespace
 
-Thumbnail makeThumbnail(const QString& path, int side, bool stretch) {
+Thumbnail makeThumbnail(const QString& path, int side, bool stretch,
+                        const std::optional<blankpage::Thresholds>& blankCheck) {
     Thumbnail thumbnail;
     try {
         const auto header = imaging::readImageHeader(path);
@@ -26,9 +27,18 @@ Thumbnail makeThumbnail(const QString& path, int side, bool stretch) {
             return thumbnail;
         }
         const QRect target = thumbnailrule::placement(header.fullSize, side, stretch);
-        const auto decoded = imaging::readImageForSize(path, target.size());
+        QSize decodeSize = target.size();
+        if (blankCheck) {
+            decodeSize = decodeSize.expandedTo(
+                blankpage::decodeSizeFor(header.fullSize, header.params.dpiX));
+        }
+        const auto decoded = imaging::readImageForSize(path, decodeSize);
         if (decoded.failed || decoded.image.isNull()) {
             return thumbnail;
+        }
+        if (blankCheck) {
+            thumbnail.blank = blankpage::examine(decoded.image, decoded.fullSize,
+                                                 decoded.params.dpiX, *blankCheck);
         }
         thumbnail.image = whiteSquare(side);
         QPainter painter(&thumbnail.image);
