@@ -4,8 +4,8 @@
 
 #include "analysis/pagefile.h"
 #include "analysis/skew.h"
-#include "skewmeasure.h"
 #include "support/scannedpages.h"
+#include "support/skewmeasure.h"
 
 #include <QCryptographicHash>
 #include <QDir>
