@@ -38,10 +38,10 @@ void PageWorkspace::setSelectedIndex(int index) {
 }
 
 void PageWorkspace::onReleased(int row) {
-    // The press has chosen the page already, with Ctrl or Shift adding to the pages chosen;
-    // a release elsewhere than the press (a drag that never started) chooses where it ends.
-    if (row < 0 || row != m_view->currentRow()) {
-        setSelectedIndex(row);
+    // Over a page the press has chosen it already (Ctrl and Shift adding to the pages
+    // chosen, a Ctrl+release taking one out); over empty space no page is chosen.
+    if (row < 0) {
+        setSelectedIndex(-1);
     }
 }
 

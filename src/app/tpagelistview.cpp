@@ -310,6 +310,20 @@ QItemSelectionModel::SelectionFlags TPageListView::selectionCommand(const QModel
     return takesOff && onlyOne ? QItemSelectionModel::NoUpdate : flags;
 }
 
+bool TPageListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // A Ctrl+ or Shift+click on a chosen page changes which pages are chosen; it does not
+    // start editing the caption.
+    if (trigger == SelectedClicked && event &&
+        (event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonPress)) {
+        const auto* mouse = static_cast<const QMouseEvent*>(event);
+        if (mouse->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) {
+            return false;
+        }
+    }
+    return QListWidget::edit(index, trigger, event);
+}
+
 void TPageListView::commitData(QWidget* editor) {
     // The caption is not written straight into the item: the workspace cuts it first.
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
