@@ -1,5 +1,6 @@
 #include "editor/timageshow.h"
 
+#include "analysis/pagefile.h"
 #include "editor/editorgeometry.h"
 #include "editor/editoricons.h"
 #include "editor/pageview.h"
@@ -59,23 +60,6 @@ QFont inPixels(QFont font) {
         font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pointSizeF() * 96 / 72))));
     }
     return font;
-}
-
-/// The working bitmap in the pixel format the page was loaded in, for writing it back.
-QImage inPageFormat(const QImage& bitmap, QImage::Format format, const QList<QRgb>& colours) {
-    switch (format) {
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB:
-        return bitmap.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-    case QImage::Format_Indexed8:
-        return colours.isEmpty()
-                   ? bitmap.convertToFormat(QImage::Format_Grayscale8)
-                   : bitmap.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither);
-    case QImage::Format_Grayscale8:
-        return bitmap.convertToFormat(QImage::Format_Grayscale8);
-    default:
-        return bitmap.convertToFormat(QImage::Format_RGB888);
-    }
 }
 
 void setItems(QComboBox& box, const QStringList& items) {
@@ -689,7 +673,8 @@ std::optional<QString> TImageShow::writePage() {
     }
     temporary.close();
     const QString written = temporary.fileName();
-    m_io.bitmap() = inPageFormat(m_engine.bitmap(), m_pageFormat, m_pageColours);
+    // The same rules as a page straightened from the page list: one bit stays one bit.
+    m_io.bitmap() = pagefile::inPageFormat(m_engine.bitmap(), m_pageFormat, m_pageColours);
     try {
         m_io.SaveImageFile(written);
     } catch (const ImageOpenError& error) {
