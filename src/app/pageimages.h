@@ -11,7 +11,12 @@
 #include <QString>
 #include <optional>
 
+class BlankPageSettings;
+
 namespace pageimages {
+
+/// The blank-page check the settings ask for; none when it is switched off.
+std::optional<blankpage::Thresholds> blankCheck(const BlankPageSettings& settings);
 
 struct Thumbnail {
     bool failed = true; ///< the image could not be loaded: the page gets no thumbnail
@@ -26,6 +31,11 @@ struct Thumbnail {
 /// at least blankpage::WorkingDpi.
 Thumbnail makeThumbnail(const QString& path, int side, bool stretch,
                         const std::optional<blankpage::Thresholds>& blankCheck = std::nullopt);
+
+/// Whether the page in \p path is blank, decided on the decode intake makes with the check (the
+/// batch save's way to the same decision); none when it cannot be opened or decoded.
+std::optional<blankpage::Verdict> blankVerdict(const QString& path,
+                                               const blankpage::Thresholds& thresholds);
 
 /// The placeholder shown for a page whose image could not be loaded.
 QImage brokenPageIcon(int side);

@@ -29,18 +29,6 @@ struct StraightenedPage {
     pageimages::Thumbnail thumbnail;
 };
 
-std::optional<blankpage::Thresholds> blankCheck(const BlankPageSettings& settings) {
-    if (!settings.Enabled) {
-        return std::nullopt;
-    }
-    blankpage::Thresholds thresholds;
-    thresholds.marginMm = settings.MarginMm;
-    thresholds.shadowMm = settings.ShadowMm;
-    thresholds.inkContrast = settings.InkContrast;
-    thresholds.inkPartsPerMillion = settings.InkPartsPerMillion;
-    return thresholds;
-}
-
 /// Why a page was left as it was, in a few words for the status bar.
 QString shortReason(const pagefile::Result& result) {
     const QString angle = QString::number(result.degrees, 'f', 2);
@@ -105,7 +93,7 @@ void TMainForm::createPageChecks() {
     checks.settings.load(m_services.settingsPath);
     checks.thread.setMaxThreadCount(1);
     checks.watcher = new QFutureWatcher<StraightenedPage>(this);
-    m_workspace->setBlankCheck(blankCheck(checks.settings));
+    m_workspace->setBlankCheck(pageimages::blankCheck(checks.settings));
 
     connect(m_workspace, &PageWorkspace::intakeChecked, this, [this](int pages, int blank) {
         m_blankPagesPanel->setText(
@@ -186,7 +174,7 @@ void TMainForm::straightenSelectedPages() {
     m_progress->setValue(0);
     const int side = m_workspace->thumbnailSide();
     const bool stretch = m_settings->ThumbStrech;
-    const auto check = blankCheck(m_pageChecks->settings);
+    const auto check = pageimages::blankCheck(m_pageChecks->settings);
     m_pageChecks->watcher->setFuture(QtConcurrent::run(
         &m_pageChecks->thread, [pages, side, stretch, check](QPromise<StraightenedPage>& promise) {
             for (const auto& [page, path] : pages) {

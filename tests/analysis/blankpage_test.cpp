@@ -15,14 +15,9 @@ using scannedpages::Kind;
 
 namespace {
 
+/// The check as the settings' defaults ask for it.
 blankpage::Thresholds defaults() {
-    const BlankPageSettings settings;
-    blankpage::Thresholds thresholds;
-    thresholds.marginMm = settings.MarginMm;
-    thresholds.shadowMm = settings.ShadowMm;
-    thresholds.inkContrast = settings.InkContrast;
-    thresholds.inkPartsPerMillion = settings.InkPartsPerMillion;
-    return thresholds;
+    return *pageimages::blankCheck(BlankPageSettings());
 }
 
 enum class Written : quint8 { ColourJpeg, GreyJpeg, Png, BilevelG4 };
@@ -100,6 +95,10 @@ private slots:
         qInfo("ink %.1f ppm, paper %d", thumbnail.blank->inkPartsPerMillion,
               thumbnail.blank->paperLevel);
         QCOMPARE(thumbnail.blank->blank, scannedpages::isBlank(kind));
+        // The batch save's way decides the same.
+        const auto verdict = pageimages::blankVerdict(path, defaults());
+        QVERIFY(verdict.has_value());
+        QCOMPARE(verdict->blank, scannedpages::isBlank(kind));
         // No check asked, none made.
         QVERIFY(!pageimages::makeThumbnail(path, 128, false).blank.has_value());
     }
