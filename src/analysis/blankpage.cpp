@@ -17,6 +17,9 @@ using analysis::GreyPage;
 /// Used when a file records no resolution: the page is taken for a sheet of A4 (297 mm).
 constexpr double a4LongSideInches = 297.0 / 25.4;
 
+/// This many times the ink of the limit is a page with something on it at any resolution.
+constexpr double surelyMarked = 4.0;
+
 /// A page whose paper is darker than this is a photograph, a dark form or a scan with the lid
 /// open: whatever it is, it is not a blank sheet.
 constexpr int darkestPaper = 160;
@@ -102,8 +105,9 @@ void trimShadows(const GreyPage& page, Area& area, int paper, int contrast, int 
 }
 
 /// Ink pixels of \p area in marks of at least \p smallestMark pixels: a speck of dust or a
-/// noisy pixel is not a mark, while a pencil stroke is a chain of many.
-std::uint64_t countInk(const GreyPage& page, const Area& area, int inkBelow, int smallestMark) {
+/// noisy pixel is not a mark, while a pencil stroke is a chain of many. Stops past \p enough.
+std::uint64_t countInk(const GreyPage& page, const Area& area, int inkBelow, int smallestMark,
+                       std::uint64_t enough) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     std::vector<std::uint8_t> seen(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
@@ -139,6 +143,9 @@ std::uint64_t countInk(const GreyPage& page, const Area& area, int inkBelow, int
             }
             if (size >= static_cast<std::uint64_t>(smallestMark)) {
                 ink += size;
+                if (ink > enough) {
+                    return ink;
+                }
             }
         }
     }
@@ -189,11 +196,17 @@ Verdict examine(const QImage& image, QSize fullSize, int dpi, const Thresholds& 
     // A mark smaller than half a square millimetre is dust.
     const int smallestMark =
         std::max(2, static_cast<int>(std::lround(0.5 * pageDpi * pageDpi / (25.4 * 25.4))));
-    const std::uint64_t ink = countInk(
-        page, area, verdict.paperLevel - std::max(1, thresholds.inkContrast) + 1, smallestMark);
+    // Ink well past the limit settles it; counting on would only cost time.
+    const double limit = std::max(1, thresholds.inkPartsPerMillion) * surelyMarked;
+    const auto enough = static_cast<std::uint64_t>(limit * double(area.size()) / 1e6);
+    const std::uint64_t ink =
+        countInk(page, area, verdict.paperLevel - std::max(1, thresholds.inkContrast) + 1,
+                 smallestMark, enough);
     verdict.inkPartsPerMillion = double(ink) * 1e6 / double(area.size());
     verdict.blank = verdict.paperLevel >= darkestPaper &&
                     verdict.inkPartsPerMillion < thresholds.inkPartsPerMillion;
+    verdict.certain = pageDpi >= WorkingDpi * 0.9 || verdict.paperLevel < darkestPaper ||
+                      verdict.inkPartsPerMillion > limit;
     return verdict;
 }
 

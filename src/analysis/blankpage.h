@@ -34,6 +34,10 @@ struct Thresholds {
 /// What the decision saw.
 struct Verdict {
     bool blank = false;
+    /// False when the image was below WorkingDpi and showed too little ink to be sure of a
+    /// mark: a faint stroke may have faded there. The caller decides again on a decode at
+    /// decodeSizeFor(). A page with plenty of ink is sure at any resolution.
+    bool certain = true;
     /// Ink pixels in a million of the area looked at.
     double inkPartsPerMillion = 0;
     /// The paper's grey level (255 white).
@@ -45,8 +49,9 @@ struct Verdict {
 QSize decodeSizeFor(QSize fullSize, int dpi);
 
 /// Decides on \p image, a page decoded from a file of \p fullSize pixels at \p dpi (0: not
-/// recorded). Any pixel format; a colour counts as dark as its darkest channel, so a red stamp
-/// or a yellow marker counts as ink. Safe to call from several threads at once.
+/// recorded). Counting stops once the page clearly has something on it. Any pixel format; a colour
+/// counts as dark as its darkest channel, so a red stamp or a yellow marker counts as ink. Safe to
+/// call from several threads at once.
 Verdict examine(const QImage& image, QSize fullSize, int dpi, const Thresholds& thresholds);
 
 } // namespace blankpage

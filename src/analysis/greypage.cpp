@@ -90,6 +90,13 @@ GreyPage::GreyPage(const QImage& image, int factor)
     m_pixels.resize(static_cast<size_t>(m_width) * static_cast<size_t>(m_height));
     const QImage source = readable(image);
     const std::array<std::uint8_t, 256> table = lookup(source);
+    if (factor == 1) {
+        for (int y = 0; y < m_height; ++y) {
+            darkness(source, y, table,
+                     m_pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(m_width));
+        }
+        return;
+    }
     std::vector<std::uint32_t> sums(static_cast<size_t>(m_width));
     std::vector<std::uint8_t> row(static_cast<size_t>(source.width()));
     const auto boxArea = static_cast<std::uint32_t>(factor * factor);

@@ -26,8 +26,9 @@ struct Measurement {
 Measurement measure(const QImage& page);
 
 /// \p page turned anticlockwise by \p degrees about its centre, at its own size, with white
-/// brought in at the corners. A one-bit page stays one-bit (pixels are moved, not blended); a
-/// grey page comes back as Format_Grayscale8, any other as Format_RGB32, interpolated.
+/// brought in at the corners. A one-bit page stays one-bit (Leptonica moves whole pixels, so
+/// the text stays as crisp as scanned); a grey page comes back as Format_Grayscale8, any other
+/// as Format_RGB32, interpolated.
 QImage turnedBack(const QImage& page, double degrees);
 
 enum class Outcome : quint8 {

@@ -41,18 +41,18 @@ Thumbnail makeThumbnail(const QString& path, int side, bool stretch,
             return thumbnail;
         }
         const QRect target = thumbnailrule::placement(header.fullSize, side, stretch);
-        QSize decodeSize = target.size();
-        if (blankCheck) {
-            decodeSize = decodeSize.expandedTo(
-                blankpage::decodeSizeFor(header.fullSize, header.params.dpiX));
-        }
-        const auto decoded = imaging::readImageForSize(path, decodeSize);
+        const auto decoded = imaging::readImageForSize(path, target.size());
         if (decoded.failed || decoded.image.isNull()) {
             return thumbnail;
         }
         if (blankCheck) {
+            // Most pages show plenty of ink even in the thumbnail's decode; only a page that
+            // might be blank is decoded again, large enough for a faint pencil note.
             thumbnail.blank = blankpage::examine(decoded.image, decoded.fullSize,
                                                  decoded.params.dpiX, *blankCheck);
+            if (!thumbnail.blank->certain) {
+                thumbnail.blank = blankVerdict(path, *blankCheck);
+            }
         }
         thumbnail.image = whiteSquare(side);
         QPainter painter(&thumbnail.image);
