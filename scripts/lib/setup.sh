@@ -7,7 +7,7 @@ build_dir=${PELORA_BUILD_DIR:-$repo_root/build}
 
 # Build tools, libraries, Qt's Japanese translation (its dialogs and buttons), the Japanese UI
 # font, and the outside readers the tests use to check every PDF (qpdf, poppler-utils), plus the
-# SANE test backend for the scanner tests. PostgreSQL 15 and Qt's driver for it: the index tests
+# SANE test backend for the scanner tests. Leptonica measures the skew of scanned pages. PostgreSQL 15 and Qt's driver for it: the index tests
 # start a private server of their own (initdb and pg_ctl, run as the user nobody when the tests
 # run as root) and run every case on it too. A virtual X server and an input tool: one test
 # drives the real program as a separate process with real keys and drags, and kills it.
@@ -19,6 +19,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libssl-dev
   libsane1 libsane-dev
   libzxing-dev
+  libleptonica-dev
   libgtest-dev libgmock-dev
   fonts-ipafont-gothic fonts-urw-base35
   qpdf poppler-utils

@@ -160,6 +160,7 @@ void TMainForm::createWindows() {
     createUtilityWindows();
     createEditorWindow();
     createBarcodeReading();
+    createPageChecks();
 }
 
 // --- Building -------------------------------------------------------------------------------
@@ -231,6 +232,10 @@ void TMainForm::buildMenus() {
     m_movePageRight = addCommand(m_editMenu, QStringLiteral("ページを右へ移動"),
                                  QStringLiteral("MovePageRight"), [this] { movePage(1); });
     m_movePageRight->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Right));
+    m_selectBlankPages = addCommand(m_editMenu, QStringLiteral("白紙ページを選択"),
+                                    QStringLiteral("SelectBlankPages"));
+    m_straightenPages = addCommand(m_editMenu, QStringLiteral("選択ページの傾き補正"),
+                                   QStringLiteral("StraightenPages"));
     m_editMenu->addSeparator();
     m_paste = addCommand(m_editMenu, QStringLiteral("貼り付け"), QStringLiteral("Paste"),
                          [this] { paste(); });
@@ -316,6 +321,9 @@ void TMainForm::updateMenu(QMenu* menu) {
         enable(m_deletePage, pageDeletionAllowed());
         enable(m_movePageLeft, pageDeletionAllowed());
         enable(m_movePageRight, pageDeletionAllowed());
+        enable(m_selectBlankPages,
+               pageTabActive && !pageCommandsHeld() && !m_workspace->blankPages().isEmpty());
+        enable(m_straightenPages, pageDeletionAllowed());
     } else if (menu == m_viewMenu) {
         enable(m_redraw, pageTabActive && !pageCommandsHeld());
     } else if (menu == m_inquiryMenu) {
@@ -421,6 +429,12 @@ void TMainForm::buildStatusBar() {
     m_pageCountPanel->setMinimumWidth(80);
     m_messagePanel = addPanel(StatusPanel::Message, 1);
     m_chartPathPanel = addPanel(StatusPanel::ChartPath, 0);
+    // Beside the page count, once an intake has looked for blank pages.
+    m_blankPagesPanel = new QLabel(bar);
+    m_blankPagesPanel->setObjectName(QStringLiteral("StatusPanel3"));
+    m_blankPagesPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->insertWidget(1, m_blankPagesPanel);
+    m_blankPagesPanel->setVisible(false);
     m_chartPathPanel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_chartPathPanel->setVisible(false);
     m_progress = new QProgressBar(bar);
@@ -466,6 +480,10 @@ QAction* TMainForm::command(Command which) const {
         return m_movePageLeft;
     case Command::MovePageRight:
         return m_movePageRight;
+    case Command::SelectBlankPages:
+        return m_selectBlankPages;
+    case Command::StraightenPages:
+        return m_straightenPages;
     case Command::Paste:
         return m_paste;
     case Command::Redraw:
@@ -506,6 +524,8 @@ QLabel* TMainForm::statusPanel(StatusPanel panel) const {
         return m_pageCountPanel;
     case StatusPanel::ChartPath:
         return m_chartPathPanel;
+    case StatusPanel::BlankPages:
+        return m_blankPagesPanel;
     case StatusPanel::Message:
         break;
     }
@@ -599,7 +619,8 @@ void TMainForm::checkChartIndex() {
 // --- Closing --------------------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    waitForSave(); // a chart being written is finished, never cut off
+    waitForSave();          // a chart being written is finished, never cut off
+    waitForStraightening(); // so is a page being rewritten
     if (!m_closed && (!askToCloseWithUnsavedLog() || !runClosingSteps())) {
         event->ignore();
         return;

@@ -100,6 +100,8 @@ public:
         DeletePage,
         MovePageLeft,
         MovePageRight,
+        SelectBlankPages,
+        StraightenPages,
         Paste,
         // "表示"
         Redraw,
@@ -127,7 +129,7 @@ public:
     void updateMenu(QMenu* menu);
 
     /// The panels of the status bar, left to right; the chart path shows only after a save.
-    enum class StatusPanel : quint8 { PageCount = 0, Message = 1, ChartPath = 2 };
+    enum class StatusPanel : quint8 { PageCount = 0, Message = 1, ChartPath = 2, BlankPages = 3 };
     QString statusText(StatusPanel panel) const;
     void setStatusText(StatusPanel panel, const QString& text);
 
@@ -193,8 +195,8 @@ private:
     void redrawPageCheck();
     void showPatientCheck();
     void updateBusyCommands();
-    /// Commands that change the page list or start a save wait while thumbnails are being made
-    /// or a chart is being written.
+    /// Commands that change the page list or start a save wait while thumbnails are being made,
+    /// a chart is being written or pages are being straightened.
     bool pageCommandsHeld() const;
     void editReadSettings();
 
@@ -221,6 +223,23 @@ private:
     void keywordSearch();
     void createUtilityWindows();
     void createEditorWindow();
+    // Blank pages found at intake and skewed pages straightened (tmainform_pagechecks.cpp).
+    void createPageChecks();
+    void selectBlankPages();
+    void straightenSelectedPages();
+    struct PageChecks;
+    struct PageChecksDeleter {
+        void operator()(PageChecks* checks) const;
+    };
+    std::unique_ptr<PageChecks, PageChecksDeleter> m_pageChecks;
+
+public:
+    /// True while selected pages are being straightened.
+    bool isStraightening() const;
+    /// Blocks until the pages being straightened are done and shown (tests, closing).
+    void waitForStraightening();
+
+private:
     // The patient number read from the label's barcode (tmainform_barcode.cpp).
     void createBarcodeReading();
     /// Asked before a chart is saved: false stops the save (the typed number disagrees with
@@ -304,7 +323,8 @@ private:
     TKeywordPanel* m_keywords = nullptr;
     QLabel* m_pageCountPanel = nullptr;
     QLabel* m_messagePanel = nullptr;
-    QLabel* m_chartPathPanel = nullptr; // where the last chart went, beside its message
+    QLabel* m_chartPathPanel = nullptr;  // where the last chart went, beside its message
+    QLabel* m_blankPagesPanel = nullptr; // how many blank pages the last intake found
     QString m_lastChart;
 
     QMenu* m_fileMenu = nullptr;
@@ -324,6 +344,8 @@ private:
     QAction* m_openLastChart = nullptr;
     QAction* m_movePageLeft = nullptr;
     QAction* m_movePageRight = nullptr;
+    QAction* m_selectBlankPages = nullptr;
+    QAction* m_straightenPages = nullptr;
     QAction* m_quit = nullptr;
     QAction* m_clearScannerFolder = nullptr;
     QAction* m_clearLog = nullptr;

@@ -49,7 +49,7 @@ int TMainForm::selectedPageIndex() const {
 }
 
 bool TMainForm::pageCommandsHeld() const {
-    return m_workspace->isBusy() || m_saving;
+    return m_workspace->isBusy() || m_saving || isStraightening();
 }
 
 std::optional<QString> TMainForm::startIntake() {
@@ -276,7 +276,7 @@ bool TMainForm::pageDeletionAllowed() const {
 
 void TMainForm::updatePageDeletion() {
     // Moving a page one place follows the same rule as deleting it.
-    for (QAction* action : {m_deletePage, m_movePageLeft, m_movePageRight}) {
+    for (QAction* action : {m_deletePage, m_movePageLeft, m_movePageRight, m_straightenPages}) {
         action->setEnabled(!m_unbuilt.contains(action) && pageDeletionAllowed());
     }
 }

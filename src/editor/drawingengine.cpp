@@ -197,6 +197,17 @@ bool DrawingEngine::undo() {
     return true;
 }
 
+void DrawingEngine::replacePage(const QImage& page) {
+    if (!hasBitmap() || page.isNull()) {
+        return;
+    }
+    m_undo = m_bitmap;
+    m_undoEnabled = true;
+    m_drawing = false;
+    m_bitmap =
+        page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
+}
+
 void DrawingEngine::rotate(Rotation rotation) {
     if (!hasBitmap()) {
         return;

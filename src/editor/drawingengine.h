@@ -92,6 +92,9 @@ public:
     bool undo();
     /// Turns the page; the page before the turn is kept for undo.
     void rotate(Rotation rotation);
+    /// Puts \p page, worked out from this page elsewhere (straightened), in its place; the
+    /// page before is kept for undo.
+    void replacePage(const QImage& page);
 
 private:
     QRect strokeTo(QPoint point, const QColor& colour);

@@ -1,5 +1,6 @@
 #include "editor/timageshow.h"
 
+#include "analysis/pagefile.h"
 #include "editor/editorgeometry.h"
 #include "editor/editoricons.h"
 #include "editor/pageview.h"
@@ -14,6 +15,7 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +32,7 @@
 #include <QTemporaryFile>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QtConcurrent>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -305,6 +308,11 @@ void TImageShow::buildToolBars() {
     connect(addAction(rotateBar, QStringLiteral("UpDownBtn"), QStringLiteral("１８０°回転"),
                       icon(Icon::Rotate180)),
             &QAction::triggered, this, [this] { rotate(Rotation::Half); });
+    m_straightenBtn = addAction(rotateBar, QStringLiteral("StraightenBtn"),
+                                QStringLiteral("傾き補正"), icon(Icon::Straighten));
+    connect(m_straightenBtn, &QAction::triggered, this, &TImageShow::straighten);
+    m_straightening = new QFutureWatcher<skew::Straightening>(this);
+    connect(m_straightening, &QFutureWatcherBase::finished, this, &TImageShow::takeStraightened);
 }
 
 void TImageShow::buildMenus() {
@@ -447,13 +455,68 @@ int TImageShow::Execute() {
     return result;
 }
 
+void TImageShow::straighten() {
+    if (!m_engine.hasBitmap() || isStraightening()) {
+        return;
+    }
+    setMessage(QStringLiteral("傾きを測っています…"));
+    m_straightenBtn->setEnabled(false);
+    m_view->setEnabled(false); // nothing is drawn on a page that is about to be replaced
+    const QImage page = m_engine.bitmap();
+    m_straighteningFrom = page.cacheKey();
+    m_straightening->setFuture(QtConcurrent::run([page] { return skew::straighten(page); }));
+}
+
+void TImageShow::takeStraightened() {
+    m_straightenBtn->setEnabled(true);
+    m_view->setEnabled(true);
+    if (m_straightening->future().isCanceled() || m_straightening->future().resultCount() == 0) {
+        return;
+    }
+    const skew::Straightening result = m_straightening->result();
+    if (m_engine.bitmap().cacheKey() != m_straighteningFrom) {
+        return; // another page, or the page changed meanwhile
+    }
+    setMessage(skew::describe(result.outcome, result.degrees));
+    if (result.outcome != skew::Outcome::Straightened) {
+        return;
+    }
+    m_engine.replacePage(result.image);
+    m_undoBtn->setEnabled(true);
+    redisplay();
+}
+
+bool TImageShow::isStraightening() const {
+    return m_straightening->isRunning();
+}
+
+void TImageShow::waitForStraightening() {
+    if (!m_straightening->isRunning() && m_straightenBtn->isEnabled()) {
+        return;
+    }
+    m_straightening->waitForFinished();
+    // The finished signal is queued; taking it here applies the result at once.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (!m_straightenBtn->isEnabled()) {
+        takeStraightened();
+    }
+}
+
 void TImageShow::done(int result) {
+    // A straightening under way ends before the window does; its result is for a page that is
+    // no longer shown and is dropped.
+    m_straightening->waitForFinished();
+    m_straighteningFrom = 0;
     // However the window closes, the bookmark it hands back is cut to its limit.
     m_resultShiori = cp932::qTruncate(m_shioriBox->currentText(), ShioriBytes);
     QDialog::done(result);
 }
 
 bool TImageShow::preparePage() {
+    m_straightening->waitForFinished();
+    m_straighteningFrom = 0;
+    m_straightenBtn->setEnabled(true);
+    m_view->setEnabled(true);
     m_saved = false;
     setMessage(QString());
     m_view->textPreview()->hide();

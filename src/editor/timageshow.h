@@ -4,8 +4,11 @@
 /// The page editor window: one page large, with tools to draw, stamp text, pick colours, rotate
 /// and undo, the page's bookmark and note, and the command that writes the page back.
 
+#include "analysis/skew.h"
 #include "editor/drawingengine.h"
 #include "imaging/timageio.h"
+
+#include <QFutureWatcher>
 
 #include <QDialog>
 #include <QImage>
@@ -75,6 +78,10 @@ public:
 
     /// Save through the window's command ("保存").
     void savePage();
+    /// True while "傾き補正" measures and turns the page on its worker.
+    bool isStraightening() const;
+    /// Blocks until a straightening under way has been applied (tests, closing).
+    void waitForStraightening();
     const DrawingEngine& engine() const { return m_engine; }
     PageView* pageView() const { return m_view; }
     /// The texts of status panels 1 (zoom factor) and 2 (messages).
@@ -96,6 +103,8 @@ private:
     void redisplay();
     void zoomBy(int step);
     void rotate(Rotation rotation);
+    void straighten();
+    void takeStraightened();
     void undo();
     void chooseColour();
     void chooseFont();
@@ -136,6 +145,11 @@ private:
     QLabel* m_messagePanel = nullptr;
     QAction* m_dispToolBtn = nullptr;
     QAction* m_undoBtn = nullptr;
+    QAction* m_straightenBtn = nullptr;
+    // "傾き補正" runs on a worker: measuring and turning a page takes longer than the window may
+    // wait. The page it started from tells a result for another page (or a drawn-on one) apart.
+    QFutureWatcher<skew::Straightening>* m_straightening = nullptr;
+    qint64 m_straighteningFrom = 0;
     QAction* m_shioriPaste = nullptr;
     QAction* m_commentPaste = nullptr;
     QMenu* m_editMenu = nullptr;

@@ -345,6 +345,8 @@ private slots:
             {C::DeletePage, "ページの削除", "DeletePage"},
             {C::MovePageLeft, "ページを左へ移動", "MovePageLeft"},
             {C::MovePageRight, "ページを右へ移動", "MovePageRight"},
+            {C::SelectBlankPages, "白紙ページを選択", "SelectBlankPages"},
+            {C::StraightenPages, "選択ページの傾き補正", "StraightenPages"},
             {C::Paste, "貼り付け", "Paste"},
             {C::Redraw, "ページ確認の再描画", "Redraw"},
             {C::ShowErrorLog, "エラーログの表示", "ShowErrorLog"},

@@ -426,8 +426,14 @@ private slots:
             ++display;
         }
         m_display = QString(":%1").arg(display);
+        // -noreset: by default the server resets whenever its last client leaves, and a program
+        // connecting during that reset loses its connection (an xdotool poll is often the last
+        // client while the program starts). The server's own chatter goes nowhere, so that a
+        // full pipe can never stall it.
+        m_xserver.setStandardOutputFile(QProcess::nullDevice());
+        m_xserver.setStandardErrorFile(QProcess::nullDevice());
         m_xserver.start("Xvfb", {m_display, "-screen", "0", "1024x768x24", "-fbdir", path("fb"),
-                                 "-nolisten", "tcp"});
+                                 "-nolisten", "tcp", "-noreset"});
         QVERIFY(m_xserver.waitForStarted(WaitMs));
         QVERIFY2(waitFor([&] {
                      return QFile::exists(QString("/tmp/.X11-unix/X%1").arg(display)) &&

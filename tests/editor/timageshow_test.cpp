@@ -8,11 +8,14 @@
 #include "imaging/timageio.h"
 #include "support/fakeprompts.h"
 #include "support/typetext.h"
+#include "support/scannedpages.h"
+#include "support/skewmeasure.h"
 
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QLabel>
@@ -387,6 +390,47 @@ private slots:
         QCOMPARE(loaded(page), unit.RotateLeft(before)); // right, then 180
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"turn.png"}); // nothing left beside it
+    }
+
+    void straighteningIsUndoneAndSaved() {
+        // A scan turned 2.5° clockwise, at 150 dpi to keep the window test quick.
+        const QString page =
+            makePage("skewed.png", scannedpages::page(scannedpages::Kind::Text, 2.5, 150));
+        const QImage before = loaded(page);
+        edit(page, 2, [&](TImageShow& editor) {
+            QElapsedTimer clock;
+            clock.start();
+            click(editor, "StraightenBtn");
+            // The click returns at once; the page is measured and turned on a worker.
+            QVERIFY2(clock.elapsed() < 50, qPrintable(QString::number(clock.elapsed())));
+            QVERIFY(editor.isStraightening() || !button(editor, "StraightenBtn")->isEnabled());
+            QTRY_VERIFY(button(editor, "StraightenBtn")->isEnabled());
+            QVERIFY2(editor.statusText(2).contains(QStringLiteral("補正しました")),
+                     qPrintable(editor.statusText(2)));
+            const double left = skewmeasure::linesAngle(editor.engine().bitmap());
+            QVERIFY2(std::abs(left) <= 0.2, qPrintable(QString::number(left)));
+            click(editor, "UndoBtn");
+            QCOMPARE(editor.engine().bitmap(), before);
+            click(editor, "StraightenBtn");
+            QTRY_VERIFY(button(editor, "StraightenBtn")->isEnabled());
+            click(editor, "ToolButton3");
+        });
+        QVERIFY(m_editor->saved());
+        QVERIFY(std::abs(skewmeasure::linesAngle(loaded(page))) <= 0.2);
+    }
+
+    void levelPageIsLeftAloneAndSaysSo() {
+        const QString page =
+            makePage("level.png", scannedpages::page(scannedpages::Kind::Text, 0.0, 150));
+        const QImage before = loaded(page);
+        edit(page, 2, [&](TImageShow& editor) {
+            click(editor, "StraightenBtn");
+            QTRY_VERIFY(button(editor, "StraightenBtn")->isEnabled());
+            QVERIFY2(editor.statusText(2).contains(QStringLiteral("補正しませんでした")),
+                     qPrintable(editor.statusText(2)));
+            QCOMPARE(editor.engine().bitmap(), before);
+            QVERIFY(!button(editor, "UndoBtn")->isEnabled());
+        });
     }
 
     void savedJpegKeepsItsFormat() {
