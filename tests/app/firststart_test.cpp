@@ -10,6 +10,7 @@
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
+#include "support/typetext.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -80,15 +81,15 @@ private slots:
             const QList<std::pair<QLineEdit*, QString>> refused{
                 {target, m_dir->path()}, {scanner, "/"}, {target, path("scan/charts")}};
             for (const auto& [field, text] : refused) {
-                dialogtest::typeInto(field, text);
+                retypeText(field, text);
                 dialogtest::click(dialog, "SetButton");
                 refusals << status->text();
                 refusedWithoutWriting &= dialog.isVisible() && !QFile::exists(settingsPath());
-                dialogtest::typeInto(scanner, path("scan"));
-                dialogtest::typeInto(target, path("charts"));
+                retypeText(scanner, path("scan"));
+                retypeText(target, path("charts"));
             }
 
-            dialogtest::typeInto(dialogtest::child<QLineEdit>(dialog, "HPCodeEdit"), "1312345678");
+            retypeText(dialogtest::child<QLineEdit>(dialog, "HPCodeEdit"), "1312345678");
             dialogtest::clickIndicator(dialogtest::child<QCheckBox>(dialog, "FirstPageCheck"));
             dialogtest::click(dialog, "SetButton");
             writtenBeforeMainWindow = QFile::exists(settingsPath()) && !mainWindowExists();
@@ -154,7 +155,7 @@ private slots:
         for (const char* button : {"Button1", "Button2"}) { // キャンセル, 設定
             m_prompts.dialogAnswers.enqueue([button](QDialog& dialog) {
                 dialogtest::show(dialog);
-                dialogtest::typeInto(dialogtest::child<QLineEdit>(dialog, "HPCodeEdit"), "77");
+                retypeText(dialogtest::child<QLineEdit>(dialog, "HPCodeEdit"), "77");
                 dialogtest::click(dialog, button);
                 return dialog.result();
             });

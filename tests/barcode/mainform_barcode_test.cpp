@@ -234,7 +234,7 @@ private slots:
                                   QString("バーコードの患者番号が一つに決まりません。"), 20000);
         QCOMPARE(m_form->idEdit()->text(), QString());
 
-        typeInto(m_form->idEdit(), "1234567");
+        retypeText(m_form->idEdit(), "1234567");
         QString text;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         m_prompts.dialogAnswers.enqueue([&](QDialog& dialog) {
