@@ -1,6 +1,8 @@
-// intake-bench CORPUS [PAGES]: scanner intake of PAGES colour scans (100 by default) in the main
-// window, until the last thumbnail is shown. Prints the time, the time per page, and the longest
-// the window went without answering (the largest gap between ticks of a 5 ms timer).
+// intake-bench CORPUS [PAGES] [--no-blank-check]: scanner intake of PAGES colour scans (100 by
+// default) in the main window, until the last thumbnail is shown. Prints the time, the time per
+// page, and the longest the window went without answering (the largest gap between ticks of a
+// 5 ms timer). The blank-page check runs with the thumbnails unless --no-blank-check turns it
+// off in the settings.
 //
 // Run offscreen: QT_QPA_PLATFORM=offscreen build/bench/intake-bench /tmp/perfcorpus
 
@@ -10,6 +12,8 @@
 #include "index/chartindexschema.h"
 #include "platform/urlopener.h"
 #include "platform/userprompts.h"
+#include "platform/registryfile.h"
+#include "settings/blankpagesettings.h"
 #include "settings/tregistory.h"
 
 #include <QApplication>
@@ -48,8 +52,10 @@ int main(int argc, char** argv) {
         out << "usage: intake-bench CORPUS [PAGES]\n";
         return 64;
     }
-    const int pages = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 100;
-    const QStringList scans = benchcorpus::scans(QString::fromLocal8Bit(argv[1]));
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    const bool blankCheck = !arguments.removeAll(QStringLiteral("--no-blank-check"));
+    const int pages = arguments.size() > 1 ? arguments.at(1).toInt() : 100;
+    const QStringList scans = benchcorpus::scans(arguments.value(0));
     if (scans.isEmpty()) {
         out << "no scans in " << argv[1] << "/jpg (build them with make_corpus.sh)\n";
         return 1;
@@ -67,6 +73,13 @@ int main(int argc, char** argv) {
     AppServices services;
     services.programFolder = dir.path();
     services.settingsPath = dir.filePath("registry.reg");
+    if (!blankCheck) {
+        BlankPageSettings off;
+        off.Enabled = false;
+        RegistryFile registry;
+        off.SaveToRegistry(registry);
+        registry.save(services.settingsPath);
+    }
     services.prompts = &prompts;
     services.urlOpener = &opener;
     TMainForm form(services);
@@ -113,9 +126,9 @@ int main(int argc, char** argv) {
         const qint64 total = clock.elapsed();
         ticker.stop();
         out << QStringLiteral(
-                   "intake of %1 pages, thumbnails %2 px: %3 ms, %4 ms a page (command returned "
-                   "after %5 ms, first thumbnail shown after %6 ms); window unanswered at most "
-                   "%7 ms (%8 timer ticks)\n")
+                   "intake of %1 pages, thumbnails %2 px, blank-page check %9: %3 ms, %4 ms a "
+                   "page (command returned after %5 ms, first thumbnail shown after %6 ms); "
+                   "window unanswered at most %7 ms (%8 timer ticks)\n")
                    .arg(form.workspace().pages().count())
                    .arg(form.workspace().thumbnailSide())
                    .arg(total)
@@ -123,7 +136,8 @@ int main(int argc, char** argv) {
                    .arg(started)
                    .arg(firstThumbnail)
                    .arg(longestGap)
-                   .arg(ticks);
+                   .arg(ticks)
+                   .arg(blankCheck ? QStringLiteral("on") : QStringLiteral("off"));
         out.flush();
     }
     return 0;

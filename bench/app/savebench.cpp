@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
         }
         void showClearingRefused(const QString&) override {}
         void keepOnlyPages(const QStringList&) override {}
-        void showPagesLeftOut(const QStringList&) override {}
+        void showPagesLeftOut(const QStringList&, const QString&) override {}
+        bool confirmPartialPages(const QStringList&) override { return true; } // crop is measured
     } frontEnd;
 
     ChartSaver::Input input;

@@ -6,16 +6,18 @@
 #include <algorithm>
 
 const APageList& PageList::append(APageList page) {
+    std::erase_if(m_removed, [&](const auto& removed) { return removed.path == page.ImageFile; });
     m_pages.push_back(std::make_unique<APageList>(std::move(page)));
     emit changed();
     return *m_pages.back();
 }
 
 void PageList::clear() {
-    if (m_pages.empty()) {
+    if (m_pages.empty() && m_removed.empty()) {
         return;
     }
     m_pages.clear();
+    m_removed.clear();
     emit changed();
 }
 
@@ -23,9 +25,21 @@ bool PageList::remove(int index) {
     if (index < 0 || index >= count()) {
         return false;
     }
+    const QString file = m_pages.at(static_cast<size_t>(index))->ImageFile;
     m_pages.erase(m_pages.begin() + index);
+    // A file gone already leaves nothing to move out of intake's way.
+    if (const auto identity = scannerfolder::identify(file)) {
+        std::erase_if(m_removed, [&](const auto& removed) { return removed.path == file; });
+        m_removed.push_back({file, *identity});
+    }
     emit changed();
     return true;
+}
+
+void PageList::recordRemoved(const scannerfolder::IdentifiedFile& file) {
+    std::erase_if(m_removed, [&](const auto& removed) { return removed.path == file.path; });
+    m_removed.push_back(file);
+    emit changed();
 }
 
 void PageList::setShiori(int index, const QString& shiori) {

@@ -3,6 +3,8 @@
 /// \file
 /// The page list: the chart being assembled, one entry per page image, in page order.
 
+#include "app/scannerfolder.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -20,9 +22,9 @@ struct APageList {
 };
 
 /// The pages in their order. Every change of what the chart will hold (append, delete, move,
-/// caption, note, clear) emits changed() once, so the view, the page editor and a recovery
-/// journal can all follow one signal. The thumbnail index is the view's bookkeeping and changes
-/// without it.
+/// caption, note, clear, the record of removed files) emits changed() once, so the view, the
+/// page editor and a recovery journal can all follow one signal. The thumbnail index is the
+/// view's bookkeeping and changes without it.
 class PageList : public QObject {
     Q_OBJECT
 public:
@@ -36,10 +38,21 @@ public:
     const APageList& at(int index) const { return *m_pages.at(static_cast<size_t>(index)); }
 
     /// Appends \p page and returns it. Entries keep their address while they are in the list.
+    /// A file of the record of removed files that comes back into the list leaves the record.
     const APageList& append(APageList page);
+    /// Empties the list and the record of removed files: a new chart begins.
     void clear();
-    /// Removes the entry at \p index; false when there is none.
+    /// Removes the entry at \p index; false when there is none. Its file, as it is at this
+    /// moment (a page edited before with its edited file), joins removedFiles().
     bool remove(int index);
+
+    /// The page files removed from this chart's list, each as it was when it was removed, in
+    /// the order removed. A save that clears the scanner folder moves those still unchanged to
+    /// the trash, so that the next intake never takes them into another patient's chart.
+    const std::vector<scannerfolder::IdentifiedFile>& removedFiles() const { return m_removed; }
+    /// Adds \p file to removedFiles(): a page left out by a rule, or the record read back from a
+    /// journal. A file already recorded under its path is replaced.
+    void recordRemoved(const scannerfolder::IdentifiedFile& file);
     /// The bookmark of the entry at \p index; a text equal to the old one changes nothing.
     void setShiori(int index, const QString& shiori);
     /// The note of the entry at \p index (none: no note).
@@ -66,4 +79,5 @@ private:
     APageList* find(const APageList& page);
 
     std::vector<std::unique_ptr<APageList>> m_pages;
+    std::vector<scannerfolder::IdentifiedFile> m_removed;
 };

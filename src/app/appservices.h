@@ -17,4 +17,6 @@ struct AppServices {
     UserPrompts* prompts = nullptr;
     UrlOpener* urlOpener = nullptr;
     std::function<QDateTime()> clock = &QDateTime::currentDateTime;
+    /// Where the work journal is kept (workjournal::defaultFolder()); empty: no journal.
+    QString stateFolder;
 };

@@ -3,6 +3,7 @@
 #include "app/creationlog.h"
 #include "app/keywordtext.h"
 #include "app/temporarychart.h"
+#include "chart/chartpageimage.h"
 #include "chart/tpdfcreate.h"
 #include "imaging/imageopenerror.h"
 #include "imaging/imagereader.h"
@@ -42,6 +43,11 @@ const QString ChartSaver::ChartBusyText =
 const QString ChartSaver::IndexBusyText =
     QStringLiteral("データベースが使用中です。少々お待ちください。");
 const QString ChartSaver::PagesLeftOutText = QStringLiteral("保存できなかったページ：%1");
+const QString ChartSaver::TrashedText = QStringLiteral("ごみ箱に移したページ：%1");
+const QString ChartSaver::HeldText = QStringLiteral("ごみ箱が使えないため「%1」に移したページ：%2");
+const QString ChartSaver::PartialPagesText = QStringLiteral("次のページは一部しか保存されません。");
+const QString ChartSaver::PartialPagesQuestion =
+    ChartSaver::PartialPagesText + QStringLiteral("保存しますか？");
 
 QString ChartSaver::overwriteErrorLine(const QString& chartPath) {
     return chartPath + QStringLiteral(" OverWrite Error");
@@ -130,6 +136,12 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
             plan.consumed.push_back({page->imageFile, *identity});
         }
     }
+    for (const auto& removed : input.removed) {
+        if (std::none_of(input.pages.begin(), input.pages.end(),
+                         [&](const SavePage& page) { return page.imageFile == removed.path; })) {
+            plan.removed.push_back(removed);
+        }
+    }
 
     plan.patient = *patient;
     plan.serial = *serial;
@@ -160,6 +172,15 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
         frontEnd.showStatus(NoPagesText);
         result.outcome = SaveOutcome::NoPages;
         return result;
+    }
+    // Asked before the lock is taken: another save of the patient must not wait on an answer.
+    if (!m_settings.Stretch) {
+        const QStringList partial =
+            partialPages(plan.pages, m_settings.PdfPageWidth, m_settings.PdfPageHeight);
+        if (!partial.isEmpty() && !frontEnd.confirmPartialPages(partial)) {
+            result.outcome = SaveOutcome::CropRefused;
+            return result;
+        }
     }
     if (!folder.EnsureFolder()) {
         frontEnd.showCannotCreate(plan.folder);
@@ -214,6 +235,23 @@ ChartSaver::Checked ChartSaver::refuseOverwrite(const Plan& plan, SaveFrontEnd& 
     return refused;
 }
 
+QStringList ChartSaver::partialPages(const std::vector<SavePage>& pages, int pageWidth,
+                                     int pageHeight) {
+    const QSize area = chartpage::imageArea(pageWidth, pageHeight);
+    QStringList partial;
+    for (const SavePage& page : pages) {
+        try {
+            const imaging::ImageReadResult header = imaging::readImageHeader(page.imageFile);
+            if (!header.failed && chartpage::cropDropsMost(header.fullSize, area)) {
+                partial << page.imageFile;
+            }
+        } catch (const ImageOpenError&) {
+            // A page that cannot be opened is left out of the chart and reported as such.
+        }
+    }
+    return partial;
+}
+
 QString ChartSaver::layoutProblem() const {
     TPathString layout;
     layout.setLayout(m_settings);
@@ -247,6 +285,7 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
         written.outcome = outcome;
         written.error = why;
         written.archived.clear();
+        written.notWritten.clear();
         return written;
     };
 
@@ -305,6 +344,9 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
             }
             if (composer.PagesAdded() == pagesBefore) {
                 written.leftOut << page.imageFile;
+                if (identity) {
+                    written.notWritten.push_back({page.imageFile, *identity});
+                }
             } else if (identity && scannerfolder::identify(page.imageFile) == identity) {
                 written.archived.push_back({page.imageFile, *identity});
             }
@@ -355,11 +397,16 @@ ChartSaver::Written ChartSaver::write(const Plan& plan, const Progress& progress
 
 SaveOutcome ChartSaver::finish(const Plan& plan, const Written& written, SaveFrontEnd& frontEnd,
                                CreationLog& log, ChartIndex& index) const {
+    Clearing cleared;
     if (plan.folderClear) {
-        clearArchivedPages(plan, written, frontEnd);
+        cleared = clearChartPages(plan, written, frontEnd);
     }
     if (!written.leftOut.isEmpty()) {
-        frontEnd.showPagesLeftOut(written.leftOut);
+        frontEnd.showPagesLeftOut(
+            written.leftOut,
+            cleared.setAside > 0
+                ? QDir(plan.scannerFolder).filePath(scannerfolder::NotSavedFolderName)
+                : QString());
     }
     log.addLine(CreationLog::lineFor(plan.patient, plan.chartPath, plan.keywords));
     ChartIndex::ChartRow row;
@@ -376,26 +423,50 @@ SaveOutcome ChartSaver::finish(const Plan& plan, const Written& written, SaveFro
         frontEnd.showStatus(DatabaseErrorText);
         return SaveOutcome::IndexError;
     }
-    frontEnd.showStatus(written.leftOut.isEmpty()
-                            ? SavedText
-                            : SavedText + QStringLiteral("　") +
-                                  PagesLeftOutText.arg(written.leftOut.size()));
+    QString status = SavedText;
+    const QString gap = QStringLiteral("　");
+    if (!written.leftOut.isEmpty()) {
+        status += gap + PagesLeftOutText.arg(written.leftOut.size());
+    }
+    if (cleared.trashed > 0) {
+        status += gap + TrashedText.arg(cleared.trashed);
+    }
+    if (cleared.held > 0) {
+        status += gap + HeldText.arg(scannerfolder::HoldingFolderName).arg(cleared.held);
+    }
+    frontEnd.showStatus(status);
     return SaveOutcome::Saved;
 }
 
-void ChartSaver::clearArchivedPages(const Plan& plan, const Written& written,
-                                    SaveFrontEnd& frontEnd) {
+ChartSaver::Clearing ChartSaver::clearChartPages(const Plan& plan, const Written& written,
+                                                 SaveFrontEnd& frontEnd) {
+    Clearing cleared;
     if (const QString why = scannerfolder::clearingRefusal(plan.scannerFolder, plan.archiveBase);
         !why.isEmpty()) {
         frontEnd.showClearingRefused(why);
-        return;
+        return cleared;
     }
+    const auto onFailure = [&frontEnd](const QString& name) { return frontEnd.cannotDelete(name); };
     std::vector<scannerfolder::ArchivedFile> files = plan.consumed;
     files.insert(files.end(), written.archived.begin(), written.archived.end());
-    scannerfolder::removeArchived(
-        files, [&frontEnd](const QString& name) { return frontEnd.cannotDelete(name); });
-    // Pages whose files are still there stay listed: the ones left out, and new scans that took
-    // the name of an archived page.
+    // Nothing of this chart's list may stay where the next intake would take it into another
+    // patient's chart: what is archived goes, what could not be written is set aside, what the
+    // operator removed goes to the trash. "削除終了" ends all of it at once.
+    bool stopped = scannerfolder::removeArchived(files, onFailure).stopped;
+    if (!stopped) {
+        const scannerfolder::MoveResult setAside =
+            scannerfolder::setAsideNotSaved(written.notWritten, onFailure);
+        cleared.setAside = setAside.setAside;
+        stopped = setAside.stopped;
+    }
+    if (!stopped) {
+        const scannerfolder::MoveResult trashed =
+            scannerfolder::trashRemoved(plan.removed, onFailure);
+        cleared.trashed = trashed.trashed;
+        cleared.held = trashed.held;
+    }
+    // Pages whose files are still there stay listed: ones that could not be moved, and new scans
+    // that took the name of a page of the chart.
     QStringList kept;
     for (const auto& file : plan.consumed) {
         kept << file.path;
@@ -405,4 +476,5 @@ void ChartSaver::clearArchivedPages(const Plan& plan, const Written& written,
     }
     kept.removeIf([](const QString& path) { return !QFileInfo::exists(path); });
     frontEnd.keepOnlyPages(kept);
+    return cleared;
 }

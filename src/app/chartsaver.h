@@ -45,6 +45,7 @@ enum class SaveOutcome : int {
     WriteError = 8,
     IndexError = 9,
     SettingsRefused = 14, ///< the archive layout or the page size of the settings is unusable
+    CropRefused = 23,     ///< the crop would drop more than half of a page, and no one agreed
 };
 
 /// What a save needs from the window (or the batch command) around it.
@@ -67,8 +68,13 @@ public:
     /// The pages of the chart left the scanner folder: the page list keeps only the pages of
     /// \p keptFiles (those that did not reach the chart).
     virtual void keepOnlyPages(const QStringList& keptFiles) = 0;
-    /// Pages that were not written into the chart, in their order; their files stay.
-    virtual void showPagesLeftOut(const QStringList& files) = 0;
+    /// Pages that were not written into the chart, in their order. \p movedInto names the
+    /// folder into which the clearing of the scanner folder moved those still there; empty when
+    /// their files stay where they are.
+    virtual void showPagesLeftOut(const QStringList& files, const QString& movedInto) = 0;
+    /// Asked before anything is written when the crop keeps less than half of some pages, named
+    /// by \p files in their order; false stops the save.
+    virtual bool confirmPartialPages(const QStringList& files) = 0;
 };
 
 class ChartSaver {
@@ -82,6 +88,10 @@ public:
         QString serialText;
         std::array<QString, 4> keywords;
         std::vector<SavePage> pages; ///< the page list in its order
+        /// Page files removed from the chart's list, each as it was when it was removed (see
+        /// PageList::removedFiles()); a save that clears the scanner folder moves them to the
+        /// trash. A file that is among the pages again is not removed.
+        std::vector<scannerfolder::IdentifiedFile> removed;
     };
 
     /// Everything write() and finish() need, fixed when the checks passed.
@@ -104,6 +114,8 @@ public:
         /// Page files that the save consumes without writing them (the first page when it is
         /// not saved), as they were when the plan was made.
         std::vector<scannerfolder::ArchivedFile> consumed;
+        /// The removed page files of the input that are not among its pages.
+        std::vector<scannerfolder::IdentifiedFile> removed;
         /// The lock on the patient folder, held from the overwrite check until the index row is
         /// written, so that two saves of one chart never overlap.
         std::shared_ptr<FileLock> folderLock;
@@ -117,7 +129,8 @@ public:
     };
 
     /// Steps before anything is written: the numbers, the first-page rule, a page that can be
-    /// written at all, the file name, the overwrite rule and the patient folder.
+    /// written at all, the file name, the overwrite rule, the question about pages the crop cuts
+    /// to less than half, and the patient folder.
     Checked check(const Input& input, SaveFrontEnd& frontEnd) const;
 
     struct Written {
@@ -128,6 +141,8 @@ public:
         std::vector<scannerfolder::ArchivedFile> archived;
         /// The page files that could not be written (missing, unreadable, undecodable).
         QStringList leftOut;
+        /// Those of them that were there, as they were before they were read.
+        std::vector<scannerfolder::IdentifiedFile> notWritten;
         /// SHA-256 of the chart's bytes as they were written, in hexadecimal.
         QByteArray sha256;
     };
@@ -142,7 +157,9 @@ public:
     static Written write(const Plan& plan, const Progress& progress,
                          const std::function<void(TPdfCreate&)>& configure = {});
 
-    /// Steps after the PDF: clearing the scanner folder of the pages the chart holds, the
+    /// Steps after the PDF: clearing the scanner folder (the pages the chart holds are deleted,
+    /// the pages it could not write go into the subfolder scannerfolder::NotSavedFolderName, the
+    /// removed pages into the trash, each only while it is the file that was listed), the
     /// creation log line, the index row. Releases the plan's folder lock.
     SaveOutcome finish(const Plan& plan, const Written& written, SaveFrontEnd& frontEnd,
                        CreationLog& log, ChartIndex& index) const;
@@ -163,12 +180,29 @@ public:
     static const QString ChartBusyText;
     static const QString IndexBusyText;
     static const QString PagesLeftOutText;
+    static const QString TrashedText;
+    static const QString HeldText;
+    /// The question before a save whose pages the crop cuts to less than half, and its first
+    /// sentence alone.
+    static const QString PartialPagesQuestion;
+    static const QString PartialPagesText;
     /// How long a save waits for another save of the same patient folder.
     static constexpr int FolderLockPatienceMs = 120000;
 
+    /// The pages of \p pages that a save without stretch cuts to less than half of their area
+    /// on pages of \p pageWidth x \p pageHeight points.
+    static QStringList partialPages(const std::vector<SavePage>& pages, int pageWidth,
+                                    int pageHeight);
+
 private:
-    static void clearArchivedPages(const Plan& plan, const Written& written,
-                                   SaveFrontEnd& frontEnd);
+    /// What the clearing after a save did with the pages that were not archived.
+    struct Clearing {
+        int setAside = 0;
+        int trashed = 0;
+        int held = 0;
+    };
+    static Clearing clearChartPages(const Plan& plan, const Written& written,
+                                    SaveFrontEnd& frontEnd);
     static Checked refuseOverwrite(const Plan& plan, SaveFrontEnd& frontEnd);
     /// The refusal text of settings the save cannot work with, or an empty text.
     QString layoutProblem() const;

@@ -95,6 +95,9 @@ TKeywordPanel::TKeywordPanel(QWidget* parent) : QWidget(parent) {
 void TKeywordPanel::setLabels(const std::array<QString, Rows>& labels) {
     for (size_t i = 0; i < labels.size(); ++i) {
         m_labels[i]->setText(labels[i]);
+        // An empty caption would leave the box without a name for a screen reader.
+        m_boxes[i]->setAccessibleName(
+            labels[i].isEmpty() ? QStringLiteral("キーワード%1").arg(i + 1) : labels[i]);
     }
 }
 

@@ -8,6 +8,7 @@ const QString CannotOverwrite = QStringLiteral("ファイルの上書きがで�
 const QString CannotCreate = QStringLiteral("ファイルまたはフォルダーを作成できません。");
 const QString CannotDelete = QStringLiteral("ファイルの削除ができません。");
 const QString PagesLeftOut = QStringLiteral("次のページは保存できませんでした。");
+const QString PagesSetAside = QStringLiteral("これらのファイルは %1 に移しました。");
 const QString UnreachableFiles =
     QStringLiteral("次のファイルは名前の文字コードが正しくないため、読み込めません。");
 

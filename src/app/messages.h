@@ -20,6 +20,9 @@ extern const QString CannotCreate;
 extern const QString CannotDelete;
 /// Heads the list of pages a chart was saved without.
 extern const QString PagesLeftOut;
+/// Follows that list when the clearing of the scanner folder moved those pages; %1 is the
+/// folder they went into.
+extern const QString PagesSetAside;
 /// Heads the list of scanner folder files whose names no path can reach.
 extern const QString UnreachableFiles;
 

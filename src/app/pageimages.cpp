@@ -4,10 +4,24 @@
 #include "imaging/imageopenerror.h"
 #include "imaging/imagereader.h"
 #include "imaging/resample.h"
+#include "settings/blankpagesettings.h"
 
 #include <QPainter>
 
 namespace pageimages {
+
+std::optional<blankpage::Thresholds> blankCheck(const BlankPageSettings& settings) {
+    if (!settings.Enabled) {
+        return std::nullopt;
+    }
+    blankpage::Thresholds thresholds;
+    thresholds.marginMm = settings.MarginMm;
+    thresholds.shadowMm = settings.ShadowMm;
+    thresholds.inkContrast = settings.InkContrast;
+    thresholds.inkPartsPerMillion = settings.InkPartsPerMillion;
+    return thresholds;
+}
+
 namespace {
 
 QImage whiteSquare(int side) {
@@ -18,7 +32,8 @@ QImage whiteSquare(int side) {
 
 } // namespace
 
-Thumbnail makeThumbnail(const QString& path, int side, bool stretch) {
+Thumbnail makeThumbnail(const QString& path, int side, bool stretch,
+                        const std::optional<blankpage::Thresholds>& blankCheck) {
     Thumbnail thumbnail;
     try {
         const auto header = imaging::readImageHeader(path);
@@ -30,6 +45,15 @@ Thumbnail makeThumbnail(const QString& path, int side, bool stretch) {
         if (decoded.failed || decoded.image.isNull()) {
             return thumbnail;
         }
+        if (blankCheck) {
+            // Most pages show plenty of ink even in the thumbnail's decode; only a page that
+            // might be blank is decoded again, large enough for a faint pencil note.
+            thumbnail.blank = blankpage::examine(decoded.image, decoded.fullSize,
+                                                 decoded.params.dpiX, *blankCheck);
+            if (!thumbnail.blank->certain) {
+                thumbnail.blank = blankVerdict(path, *blankCheck);
+            }
+        }
         thumbnail.image = whiteSquare(side);
         QPainter painter(&thumbnail.image);
         painter.drawImage(target.topLeft(), imaging::resample(decoded.image, target.size()));
@@ -39,6 +63,24 @@ Thumbnail makeThumbnail(const QString& path, int side, bool stretch) {
         // decode: the operator can still move, delete or save around it.
     }
     return thumbnail;
+}
+
+std::optional<blankpage::Verdict> blankVerdict(const QString& path,
+                                               const blankpage::Thresholds& thresholds) {
+    try {
+        const auto header = imaging::readImageHeader(path);
+        if (header.failed) {
+            return std::nullopt;
+        }
+        const auto decoded = imaging::readImageForSize(
+            path, blankpage::decodeSizeFor(header.fullSize, header.params.dpiX));
+        if (decoded.failed || decoded.image.isNull()) {
+            return std::nullopt;
+        }
+        return blankpage::examine(decoded.image, decoded.fullSize, decoded.params.dpiX, thresholds);
+    } catch (const ImageOpenError&) {
+        return std::nullopt; // a page that cannot be read is never taken for blank
+    }
 }
 
 QImage brokenPageIcon(int side) {

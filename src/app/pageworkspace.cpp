@@ -13,7 +13,7 @@ PageWorkspace::PageWorkspace(TPageListView* view, const TRegistory& settings, QO
     connect(m_builder, &ThumbnailBuilder::progress, this, &PageWorkspace::thumbnailProgress);
     connect(m_view, &TPageListView::pageDropped, this, &PageWorkspace::onDropped);
     connect(m_view, &TPageListView::captionEdited, this, &PageWorkspace::onCaptionEdited);
-    connect(m_view, &TPageListView::released, this, &PageWorkspace::setSelectedIndex);
+    connect(m_view, &TPageListView::released, this, &PageWorkspace::onReleased);
     connect(m_view, &QListWidget::currentRowChanged, this, &PageWorkspace::selectedIndexChanged);
     connect(m_view, &TPageListView::rightReleased, this, &PageWorkspace::editRequested);
     connect(m_view, &TPageListView::openRequested, this, &PageWorkspace::editRequested);
@@ -30,7 +30,45 @@ int PageWorkspace::selectedIndex() const {
 
 void PageWorkspace::setSelectedIndex(int index) {
     // Also for the current row itself: it may have lost its highlight to a click on empty space.
-    m_view->setCurrentRow(index >= 0 && index < m_view->count() ? index : -1);
+    if (index >= 0 && index < m_view->count()) {
+        m_view->selectRows({index});
+    } else {
+        m_view->setCurrentRow(-1);
+    }
+}
+
+void PageWorkspace::onReleased(int row) {
+    // Over a page the press has chosen it already (Ctrl and Shift adding to the pages
+    // chosen, a Ctrl+release taking one out); over empty space no page is chosen.
+    if (row < 0) {
+        setSelectedIndex(-1);
+    }
+}
+
+QList<int> PageWorkspace::selectedPages() const {
+    return m_view->selectedRows();
+}
+
+void PageWorkspace::selectPages(const QList<int>& pages) {
+    m_view->selectRows(pages);
+}
+
+void PageWorkspace::setBlankCheck(const std::optional<blankpage::Thresholds>& thresholds) {
+    m_blankCheck = thresholds;
+}
+
+bool PageWorkspace::isBlank(int index) const {
+    return index >= 0 && index < m_pages.count() && m_blank.contains(&m_pages.at(index));
+}
+
+QList<int> PageWorkspace::blankPages() const {
+    QList<int> pages;
+    for (int i = 0; i < m_pages.count(); ++i) {
+        if (m_blank.contains(&m_pages.at(i))) {
+            pages << i;
+        }
+    }
+    return pages;
 }
 
 bool PageWorkspace::isBusy() const {
@@ -51,6 +89,10 @@ void PageWorkspace::clearPages() {
     m_jobPages.clear();
     m_pages.clear();
     m_view->clear();
+    m_blank.clear();
+    m_intake.clear();
+    m_intakeBlank.clear();
+    m_intakePages = -1;
     resetThumbnails();
     if (m_wasBusy) {
         m_wasBusy = false;
@@ -71,13 +113,43 @@ QListWidgetItem* newItem() {
 } // namespace
 
 void PageWorkspace::appendPages(const QStringList& paths) {
+    m_intake.clear();
+    m_intakeBlank.clear();
+    m_intakePages = m_blankCheck ? 0 : -1;
     for (const auto& path : paths) {
         const APageList& page = m_pages.append(APageList{path, -1, std::nullopt, QString()});
         m_view->addItem(newItem());
         m_pending.append(&page);
+        if (m_blankCheck) {
+            m_intake.append(&page);
+            ++m_intakePages;
+        }
         refreshItem(m_pages.count() - 1);
     }
     startPendingThumbnails();
+    reportIntakeWhenDone(); // an intake that took no page
+}
+
+void PageWorkspace::reportIntakeWhenDone() {
+    if (m_blankCheck && m_intake.isEmpty() && m_intakePages >= 0) {
+        const int pages = m_intakePages;
+        m_intakePages = -1; // reported
+        emit intakeChecked(pages, static_cast<int>(m_intakeBlank.size()));
+    }
+}
+
+void PageWorkspace::takeVerdict(const APageList& page, const pageimages::Thumbnail& thumbnail) {
+    if (thumbnail.blank && thumbnail.blank->blank) {
+        m_blank.insert(&page);
+    } else if (!thumbnail.failed) {
+        m_blank.remove(&page);
+    }
+    if (m_intake.removeOne(&page)) {
+        if (m_blank.contains(&page)) {
+            m_intakeBlank.insert(&page);
+        }
+        reportIntakeWhenDone();
+    }
 }
 
 bool PageWorkspace::rebuildThumbnails() {
@@ -116,7 +188,7 @@ void PageWorkspace::startPendingThumbnails() {
         m_wasBusy = true;
         emit busyChanged(true);
     }
-    m_builder->start(paths, m_side, m_settings.ThumbStrech);
+    m_builder->start(paths, m_side, m_settings.ThumbStrech, m_blankCheck);
 }
 
 void PageWorkspace::onThumbnailReady(int job, const pageimages::Thumbnail& thumbnail) {
@@ -124,6 +196,7 @@ void PageWorkspace::onThumbnailReady(int job, const pageimages::Thumbnail& thumb
     if (!page || !m_pending.removeOne(page)) {
         return;
     }
+    takeVerdict(*page, thumbnail);
     if (thumbnail.failed) {
         m_pages.setImageIndex(*page, -1);
     } else {
@@ -145,11 +218,19 @@ void PageWorkspace::remakeThumbnail(int index) {
         return;
     }
     const APageList& page = m_pages.at(index);
-    const auto thumbnail =
-        pageimages::makeThumbnail(page.ImageFile, m_side, m_settings.ThumbStrech);
+    replaceThumbnail(index, pageimages::makeThumbnail(page.ImageFile, m_side,
+                                                      m_settings.ThumbStrech, m_blankCheck));
+}
+
+void PageWorkspace::replaceThumbnail(int index, const pageimages::Thumbnail& thumbnail) {
+    if (index < 0 || index >= m_pages.count()) {
+        return;
+    }
+    const APageList& page = m_pages.at(index);
     if (thumbnail.failed) {
         return; // the old thumbnail stays
     }
+    takeVerdict(page, thumbnail);
     const QIcon icon(QPixmap::fromImage(thumbnail.image));
     if (page.ImageIndex >= 0 && page.ImageIndex < m_thumbnails.size()) {
         m_thumbnails[page.ImageIndex] = icon;
@@ -171,16 +252,31 @@ void PageWorkspace::setPageTexts(int page, const QString& shiori,
 }
 
 bool PageWorkspace::deleteSelected() {
-    const int selected = selectedIndex();
-    if (selected < 0 || selected >= m_pages.count()) {
+    QList<int> rows = selectedPages();
+    const int current = selectedIndex();
+    if (rows.isEmpty() && current >= 0 && current < m_pages.count()) {
+        rows << current;
+    }
+    if (rows.isEmpty()) {
         return false;
     }
-    m_pending.removeOne(&m_pages.at(selected));
-    m_pages.remove(selected);
-    delete m_view->takeItem(selected); // the items after it move up with their pages
+    // From the last, so the rows before it keep their pages.
+    for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
+        const APageList* page = &m_pages.at(*row);
+        m_pending.removeOne(page);
+        m_blank.remove(page);
+        if (m_intake.removeOne(page)) {
+            --m_intakePages;
+        }
+        m_intakeBlank.remove(page);
+        m_pages.remove(*row);
+        delete m_view->takeItem(*row); // the items after it move up with their pages
+    }
     // The view would step back to the page before when the last one goes; the next delete
     // must never work backwards through pages the operator has not looked at.
-    setSelectedIndex(selected < m_pages.count() ? selected : -1);
+    const int first = rows.first();
+    setSelectedIndex(first < m_pages.count() ? first : -1);
+    reportIntakeWhenDone();
     return true;
 }
 
@@ -225,7 +321,9 @@ void PageWorkspace::refreshItem(int row) {
         item->setIcon(m_brokenIcon);
     }
     item->setText(page.Shiori);
-    item->setToolTip(page.ImageFile);
+    const bool blank = m_blank.contains(&page);
+    item->setData(TPageListView::BlankRole, blank);
+    item->setToolTip(blank ? page.ImageFile + QStringLiteral("\n白紙ページ") : page.ImageFile);
 }
 
 void PageWorkspace::onDropped(int source, int target) {

@@ -3,9 +3,13 @@
 #include "app/apagelist.h"
 #include "app/pageimages.h"
 
+#include "analysis/blankpage.h"
+
 #include <QIcon>
 #include <QList>
 #include <QObject>
+#include <QSet>
+#include <optional>
 
 class TPageListView;
 class ThumbnailBuilder;
@@ -25,8 +29,20 @@ public:
 
     /// The page the page commands act on: the view's current, highlighted item, or -1.
     int selectedIndex() const;
-    /// Makes page \p index the current, highlighted one; out of range: none.
+    /// Makes page \p index the current, highlighted one, and the only one selected; out of
+    /// range: none.
     void setSelectedIndex(int index);
+    /// Every selected page, in page order (the current one among them).
+    QList<int> selectedPages() const;
+    /// Selects exactly \p pages; the first becomes the current one.
+    void selectPages(const QList<int>& pages);
+
+    /// The blank-page check made with every thumbnail from now on; none: no check, no marks.
+    void setBlankCheck(const std::optional<blankpage::Thresholds>& thresholds);
+    /// Whether page \p index was found blank.
+    bool isBlank(int index) const;
+    /// The pages found blank, in page order.
+    QList<int> blankPages() const;
 
     /// True while thumbnails are being made; commands that change the page list wait.
     bool isBusy() const;
@@ -39,11 +55,14 @@ public:
     bool rebuildThumbnails();
     /// Makes the thumbnail of \p page again (after its image file was rewritten).
     void remakeThumbnail(int page);
+    /// Shows \p thumbnail, made from the rewritten file of \p page elsewhere, for that page;
+    /// a thumbnail that failed leaves the old one.
+    void replaceThumbnail(int page, const pageimages::Thumbnail& thumbnail);
     /// What the page editor hands back for \p page: its bookmark, also shown as the caption of
     /// its item, and its note (none: no note).
     void setPageTexts(int page, const QString& shiori, const std::optional<QStringList>& note);
-    /// Deletes the page at the selected index; the index then designates the page after it,
-    /// or none when the last page went.
+    /// Deletes every selected page; the selected index then designates the page after the
+    /// first of them, or none when no page follows.
     bool deleteSelected();
     /// Moves the page at the selected index one place towards the start (\p step -1) or the
     /// end (+1), keeping it selected; false when it is at that end already or none is selected.
@@ -65,6 +84,9 @@ signals:
     void thumbnailProgress(int done, int total);
     /// The operator asked to edit a page (right click on it, Enter, or a double click).
     void editRequested(int page);
+    /// The pages of the last appendPages() have all been looked at: \p blank of the \p pages
+    /// taken in were found blank (pages deleted meanwhile not counted). Only with a check.
+    void intakeChecked(int pages, int blank);
 
 private:
     void resetThumbnails();
@@ -74,6 +96,9 @@ private:
     void onDropped(int source, int target);
     void onCaptionEdited(int row, const QString& text);
     int indexOf(const APageList* page) const;
+    void onReleased(int row);
+    void takeVerdict(const APageList& page, const pageimages::Thumbnail& thumbnail);
+    void reportIntakeWhenDone();
 
     TPageListView* m_view;
     const TRegistory& m_settings;
@@ -86,4 +111,9 @@ private:
     QIcon m_brokenIcon;
     QIcon m_pendingIcon;
     bool m_wasBusy = false;
+    std::optional<blankpage::Thresholds> m_blankCheck;
+    QSet<const APageList*> m_blank;       // pages found blank
+    QList<const APageList*> m_intake;     // pages of the last intake not yet looked at
+    int m_intakePages = -1;               // pages of the last intake; -1: reported
+    QSet<const APageList*> m_intakeBlank; // of them, those found blank
 };

@@ -10,8 +10,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QUuid>
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -125,6 +128,31 @@ QStringList unreachableImageFiles(const QString& folder, const QStringList& mask
 
 namespace {
 
+/// Gives \p from the first name in \p folder that no file holds: \p name, then "base_2.ext",
+/// "base_3.ext", ... Returns the new path, or an empty text with \p error set.
+QString renameToFreeName(const QString& from, const QDir& folder, const QString& name,
+                         QString* error) {
+    const QFileInfo named(name);
+    const QString base = named.completeBaseName();
+    const QString suffix = named.suffix().isEmpty() ? QString() : u'.' + named.suffix();
+    for (int number = 1; number <= 10000; ++number) {
+        const QString target = folder.filePath(
+            number == 1 ? name : QStringLiteral("%1_%2%3").arg(base).arg(number).arg(suffix));
+        switch (renameWithoutReplacing(from, target, error)) {
+        case ExclusiveRename::Renamed:
+            return target;
+        case ExclusiveRename::Taken:
+            break;
+        case ExclusiveRename::Failed:
+            return {};
+        }
+    }
+    if (error) {
+        *error = QStringLiteral("%1: no free name").arg(folder.filePath(name));
+    }
+    return {};
+}
+
 [[noreturn]] void importFailed(const QString& path, const QString& reason) {
     throw std::runtime_error(QStringLiteral("%1: %2").arg(path, reason).toStdString());
 }
@@ -169,24 +197,12 @@ QStringList importFiles(const QStringList& sources, const QString& folder) {
             discard(target, out.errorString());
         }
         out.close();
-        const QString base = sourceInfo.completeBaseName();
-        const QString suffix =
-            sourceInfo.suffix().isEmpty() ? QString() : u'.' + sourceInfo.suffix();
-        for (int number = 1;; ++number) {
-            const QString name = number == 1
-                                     ? sourceInfo.fileName()
-                                     : QStringLiteral("%1_%2%3").arg(base).arg(number).arg(suffix);
-            QString error;
-            const ExclusiveRename renamed =
-                renameWithoutReplacing(out.fileName(), dir.filePath(name), &error);
-            if (renamed == ExclusiveRename::Renamed) {
-                imported << dir.filePath(name);
-                break;
-            }
-            if (renamed == ExclusiveRename::Failed || number >= 10000) {
-                discard(dir.filePath(name), error);
-            }
+        QString error;
+        const QString named = renameToFreeName(out.fileName(), dir, sourceInfo.fileName(), &error);
+        if (named.isEmpty()) {
+            discard(dir.filePath(sourceInfo.fileName()), error);
         }
+        imported << named;
     }
     return imported;
 }
@@ -315,6 +331,166 @@ ClearResult removeArchived(const std::vector<ArchivedFile>& files,
         }
     }
     return result;
+}
+
+const QString NotSavedFolderName = QStringLiteral("保存できなかったページ");
+const QString HoldingFolderName = QStringLiteral(".pelorafile-removed");
+
+namespace {
+
+enum class Move : quint8 { Moved, Kept, Failed };
+
+/// Whether \p folder is a folder of its own (not a link to one elsewhere), made when missing.
+bool ensureSubfolder(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat info {};
+    if (::lstat(path.constData(), &info) == 0) {
+        return S_ISDIR(info.st_mode);
+    }
+    if (::mkdir(path.constData(), 0777) == 0) {
+        return true;
+    }
+    return errno == EEXIST && ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+/// Moves \p file into \p folder under the first free form of its name when it is still the
+/// listed file; \p movedTo receives where it went.
+Move moveIfListed(const IdentifiedFile& file, const QString& folder, QString* movedTo) {
+    if (identify(file.path) != file.identity) {
+        return Move::Kept; // gone, or another file by now: not ours to move
+    }
+    if (!ensureSubfolder(folder)) {
+        return Move::Failed;
+    }
+    const QString aside = QDir(folder).filePath(
+        QStringLiteral(".%1.moving").arg(QUuid::createUuid().toString(QUuid::Id128)));
+    if (renameWithoutReplacing(file.path, aside, nullptr) != ExclusiveRename::Renamed) {
+        return Move::Failed;
+    }
+    const QFileInfo named(file.path);
+    if (identify(aside) != file.identity) {
+        // Another file, swapped in between the check and the move: it goes back where intake
+        // reads it, beside a newer file that may hold its name by now.
+        return renameToFreeName(aside, named.dir(), named.fileName(), nullptr).isEmpty()
+                   ? Move::Failed
+                   : Move::Kept;
+    }
+    *movedTo = renameToFreeName(aside, QDir(folder), named.fileName(), nullptr);
+    if (movedTo->isEmpty()) {
+        renameToFreeName(aside, named.dir(), named.fileName(), nullptr);
+        return Move::Failed;
+    }
+    return Move::Moved;
+}
+
+/// Makes the trash entry of \p inTrash, trashed from the holding folder as \p held, name
+/// \p original as the place it came from, so that restoring it puts the page back where it was.
+void pointTrashEntryAt(const QString& inTrash, const QString& held, const QString& original) {
+    const QFileInfo trashed(inTrash);
+    QDir trash = trashed.dir();
+    if (!trash.cdUp()) {
+        return;
+    }
+    const QString infoPath =
+        trash.filePath(QStringLiteral("info/") + trashed.fileName() + QStringLiteral(".trashinfo"));
+    QFile in(infoPath);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    QList<QByteArray> lines = in.readAll().split('\n');
+    in.close();
+    const QString heldTail = HoldingFolderName + u'/' + QFileInfo(held).fileName();
+    bool changed = false;
+    for (QByteArray& line : lines) {
+        if (!line.startsWith("Path=")) {
+            continue;
+        }
+        // The path is absolute, or relative to the top of the file system of the trash.
+        QString path = QUrl::fromPercentEncoding(line.mid(5));
+        if (path != heldTail && !path.endsWith(u'/' + heldTail)) {
+            return;
+        }
+        path = path.chopped(heldTail.size()) + QFileInfo(original).fileName();
+        line = "Path=" + QUrl::toPercentEncoding(path, "/");
+        changed = true;
+    }
+    QSaveFile out(infoPath);
+    if (changed && out.open(QIODevice::WriteOnly)) {
+        out.write(lines.join('\n'));
+        out.commit();
+    }
+}
+
+/// Whether the trash of the user's data folder is there, made when missing (in a data folder
+/// that a new account may not have yet either). QFile::moveToTrash falls back to it for a file
+/// on a file system without a trash of its own, and where it cannot make it, it trashes into the
+/// working folder: it is called only when this holds.
+bool homeTrashExists() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty() || !QDir().mkpath(data)) {
+        return false;
+    }
+    const QString trash = QDir(data).filePath(QStringLiteral("Trash"));
+    ::mkdir(QFile::encodeName(trash).constData(), 0700); // the trash is the user's alone
+    return QFileInfo(trash).isDir();
+}
+
+/// Moves each file with \p move; a failure asks \p onFailure whether to go on.
+MoveResult moveEach(const std::vector<IdentifiedFile>& files,
+                    const std::function<AfterFailure(const QString&)>& onFailure,
+                    const std::function<Move(const IdentifiedFile&, MoveResult&)>& move) {
+    MoveResult result;
+    for (const IdentifiedFile& file : files) {
+        if (move(file, result) != Move::Failed) {
+            continue;
+        }
+        const QString name = QFileInfo(file.path).fileName();
+        result.failed << name;
+        if (onFailure(name) == AfterFailure::Stop) {
+            result.stopped = true;
+            break;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+MoveResult trashRemoved(const std::vector<IdentifiedFile>& files,
+                        const std::function<AfterFailure(const QString&)>& onFailure) {
+    const bool trashAvailable = !files.empty() && homeTrashExists();
+    return moveEach(
+        files, onFailure, [trashAvailable](const IdentifiedFile& file, MoveResult& result) {
+            QString held;
+            const Move moved =
+                moveIfListed(file, QFileInfo(file.path).dir().filePath(HoldingFolderName), &held);
+            if (moved != Move::Moved) {
+                return moved;
+            }
+            // The trash takes the file by a rename, so it keeps the identity checked above; a trash
+            // on another file system, or none at all, leaves it in the holding folder.
+            QString inTrash;
+            if (trashAvailable && QFile::moveToTrash(held, &inTrash)) {
+                pointTrashEntryAt(inTrash, held, file.path);
+                ++result.trashed;
+            } else {
+                ++result.held;
+            }
+            return moved;
+        });
+}
+
+MoveResult setAsideNotSaved(const std::vector<IdentifiedFile>& files,
+                            const std::function<AfterFailure(const QString&)>& onFailure) {
+    return moveEach(files, onFailure, [](const IdentifiedFile& file, MoveResult& result) {
+        QString movedTo;
+        const Move moved =
+            moveIfListed(file, QFileInfo(file.path).dir().filePath(NotSavedFolderName), &movedTo);
+        if (moved == Move::Moved) {
+            ++result.setAside;
+        }
+        return moved;
+    });
 }
 
 } // namespace scannerfolder

@@ -83,11 +83,14 @@ struct FileIdentity {
 /// there is none.
 std::optional<FileIdentity> identify(const QString& path);
 
-/// A page file that went into a chart, as it was when it was read.
-struct ArchivedFile {
+/// A file as it was at a known moment: its path and its identity then.
+struct IdentifiedFile {
     QString path;
     FileIdentity identity;
 };
+
+/// A page file that went into a chart, as it was when it was read.
+using ArchivedFile = IdentifiedFile;
 
 /// Why the folder \p folder must not be emptied after a save into \p archiveBase, or an empty
 /// text when it may: the home folder, the file system root, and the archive base folder or a
@@ -101,5 +104,38 @@ QString clearingRefusal(const QString& folder, const QString& archiveBase);
 /// is moved back. \p onFailure as for clear().
 ClearResult removeArchived(const std::vector<ArchivedFile>& files,
                            const std::function<AfterFailure(const QString&)>& onFailure);
+
+/// The subfolder of the scanner folder that takes the pages a clearing save could not write.
+/// Intake reads no subfolder, so they never reach another chart.
+extern const QString NotSavedFolderName;
+/// The hidden subfolder of the scanner folder that takes removed pages where no desktop trash
+/// can be had.
+extern const QString HoldingFolderName;
+
+/// Where the files of a move went.
+struct MoveResult {
+    int trashed = 0;    ///< into the desktop trash
+    int held = 0;       ///< into HoldingFolderName, as no trash could be had
+    int setAside = 0;   ///< into NotSavedFolderName
+    QStringList failed; ///< names of the files that could not be moved and stay where they were
+    bool stopped = false;
+};
+
+/// Moves the files of \p files that are still the files that were listed into the desktop
+/// trash (the freedesktop trash), or where no trash can be had into the hidden holding folder
+/// beside them. Nothing is deleted. A file replaced or rewritten since it was listed stays, as
+/// does every file not in the list: each file is first moved under a hidden name into the
+/// holding folder, so the identity is checked on exactly the file that moves, even while a
+/// scanner writes into the folder; one that turns out to be another file goes back to its name
+/// (to the first free "name_2.ext", ... should a newer file hold it by then). The trash entry
+/// names the page's own path as the place it came from. \p onFailure as for clear().
+MoveResult trashRemoved(const std::vector<IdentifiedFile>& files,
+                        const std::function<AfterFailure(const QString&)>& onFailure);
+
+/// Moves the files of \p files that are still the files that were listed into the subfolder
+/// NotSavedFolderName of their folder, never replacing a file there: a name that is taken gives
+/// "name_2.ext", "name_3.ext", ... Checked against races as trashRemoved() is.
+MoveResult setAsideNotSaved(const std::vector<IdentifiedFile>& files,
+                            const std::function<AfterFailure(const QString&)>& onFailure);
 
 } // namespace scannerfolder

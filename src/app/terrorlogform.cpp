@@ -15,6 +15,7 @@ TErrorLogForm::TErrorLogForm(UserPrompts& prompts, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     m_text = new QPlainTextEdit(this);
     m_text->setObjectName(QStringLiteral("ErrorLogText"));
+    m_text->setAccessibleName(QStringLiteral("エラーログ"));
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -12,7 +12,8 @@ ThumbnailBuilder::~ThumbnailBuilder() {
     cancel();
 }
 
-void ThumbnailBuilder::start(const QStringList& paths, int side, bool stretch) {
+void ThumbnailBuilder::start(const QStringList& paths, int side, bool stretch,
+                             const std::optional<blankpage::Thresholds>& blankCheck) {
     cancel();
     m_waiting.clear();
     m_nextJob = 0;
@@ -32,9 +33,10 @@ void ThumbnailBuilder::start(const QStringList& paths, int side, bool stretch) {
                 m_waiting.insert(index, watcher->resultAt(index));
                 deliverInOrder();
             });
-    m_watcher->setFuture(QtConcurrent::mapped(&m_pool, paths, [side, stretch](const QString& path) {
-        return pageimages::makeThumbnail(path, side, stretch);
-    }));
+    m_watcher->setFuture(
+        QtConcurrent::mapped(&m_pool, paths, [side, stretch, blankCheck](const QString& path) {
+            return pageimages::makeThumbnail(path, side, stretch, blankCheck);
+        }));
 }
 
 void ThumbnailBuilder::deliverInOrder() {

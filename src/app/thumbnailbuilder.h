@@ -18,9 +18,11 @@ public:
     explicit ThumbnailBuilder(QObject* parent = nullptr);
     ~ThumbnailBuilder() override;
 
-    /// Starts making thumbnails of \p paths. A build still running is abandoned first: none of
-    /// its results arrive any more.
-    void start(const QStringList& paths, int side, bool stretch);
+    /// Starts making thumbnails of \p paths, each with the blank-page check when
+    /// \p blankCheck is given. A build still running is abandoned first: none of its results
+    /// arrive any more.
+    void start(const QStringList& paths, int side, bool stretch,
+               const std::optional<blankpage::Thresholds>& blankCheck = std::nullopt);
     /// Abandons the running build.
     void cancel();
     bool isRunning() const { return m_running; }

@@ -30,6 +30,7 @@ TLog::TLog(CreationLog& log, TRegistory& settings, UserPrompts& prompts, QWidget
 
     m_text = new QPlainTextEdit(this);
     m_text->setObjectName(QStringLiteral("LogText"));
+    m_text->setAccessibleName(QStringLiteral("保存ログ"));
     m_text->setReadOnly(true);
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

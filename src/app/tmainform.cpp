@@ -79,6 +79,7 @@ TMainForm::TMainForm(AppServices services, QWidget* parent)
     buildTabs();
     buildStatusBar();
     buildMenus();
+    createJournal();
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), designSize);
@@ -133,10 +134,14 @@ void TMainForm::createWindows() {
     connect(m_listView, &TPageListView::filesDropped, this,
             [this](const QStringList& files) { runCommand([&] { takeDroppedFiles(files); }); });
     connectCommand(m_readSettings, [this] { editReadSettings(); });
-    connectCommand(m_saveSettings,
-                   [this] { m_pdfOutSet->Execute(*m_settings, *m_services.prompts); });
+    connectCommand(m_saveSettings, [this] {
+        if (m_pdfOutSet->Execute(*m_settings, *m_services.prompts)) {
+            writeSettings();
+        }
+    });
     connectCommand(m_keyLabelSettings, [this] {
         m_fileSetForm->Execute(*m_settings, *m_services.prompts);
+        writeSettings(); // the dialog takes its fields however it was closed
         applyKeywordLabels();
     });
     connectCommand(m_redraw, [this] { redrawPageCheck(); });
@@ -155,6 +160,7 @@ void TMainForm::createWindows() {
     createUtilityWindows();
     createEditorWindow();
     createBarcodeReading();
+    createPageChecks();
 }
 
 // --- Building -------------------------------------------------------------------------------
@@ -226,6 +232,10 @@ void TMainForm::buildMenus() {
     m_movePageRight = addCommand(m_editMenu, QStringLiteral("ページを右へ移動"),
                                  QStringLiteral("MovePageRight"), [this] { movePage(1); });
     m_movePageRight->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Right));
+    m_selectBlankPages = addCommand(m_editMenu, QStringLiteral("白紙ページを選択"),
+                                    QStringLiteral("SelectBlankPages"));
+    m_straightenPages = addCommand(m_editMenu, QStringLiteral("選択ページの傾き補正"),
+                                   QStringLiteral("StraightenPages"));
     m_editMenu->addSeparator();
     m_paste = addCommand(m_editMenu, QStringLiteral("貼り付け"), QStringLiteral("Paste"),
                          [this] { paste(); });
@@ -311,6 +321,9 @@ void TMainForm::updateMenu(QMenu* menu) {
         enable(m_deletePage, pageDeletionAllowed());
         enable(m_movePageLeft, pageDeletionAllowed());
         enable(m_movePageRight, pageDeletionAllowed());
+        enable(m_selectBlankPages,
+               pageTabActive && !pageCommandsHeld() && !m_workspace->blankPages().isEmpty());
+        enable(m_straightenPages, pageDeletionAllowed());
     } else if (menu == m_viewMenu) {
         enable(m_redraw, pageTabActive && !pageCommandsHeld());
     } else if (menu == m_inquiryMenu) {
@@ -342,14 +355,18 @@ void TMainForm::buildToolBar() {
     auto* panel = new QWidget(bar);
     auto* layout = new QHBoxLayout(panel);
     layout->setContentsMargins(8, 0, 8, 0);
-    layout->addWidget(new QLabel(QStringLiteral("患者番号"), panel));
+    auto* idLabel = new QLabel(QStringLiteral("患者番号"), panel);
+    layout->addWidget(idLabel);
     m_idEdit = new QLineEdit(panel);
+    idLabel->setBuddy(m_idEdit); // the name a screen reader gives the box
     m_idEdit->setObjectName(QStringLiteral("IdEdit"));
     m_idEdit->setFixedWidth(110);
     layout->addWidget(m_idEdit);
     layout->addSpacing(12);
-    layout->addWidget(new QLabel(QStringLiteral("連番"), panel));
+    auto* volNoLabel = new QLabel(QStringLiteral("連番"), panel);
+    layout->addWidget(volNoLabel);
     m_volNoEdit = new QLineEdit(QStringLiteral("0"), panel);
+    volNoLabel->setBuddy(m_volNoEdit);
     m_volNoEdit->setObjectName(QStringLiteral("VolNoEdit"));
     m_volNoEdit->setFixedWidth(50);
     layout->addWidget(m_volNoEdit);
@@ -412,6 +429,12 @@ void TMainForm::buildStatusBar() {
     m_pageCountPanel->setMinimumWidth(80);
     m_messagePanel = addPanel(StatusPanel::Message, 1);
     m_chartPathPanel = addPanel(StatusPanel::ChartPath, 0);
+    // Beside the page count, once an intake has looked for blank pages.
+    m_blankPagesPanel = new QLabel(bar);
+    m_blankPagesPanel->setObjectName(QStringLiteral("StatusPanel3"));
+    m_blankPagesPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->insertWidget(1, m_blankPagesPanel);
+    m_blankPagesPanel->setVisible(false);
     m_chartPathPanel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_chartPathPanel->setVisible(false);
     m_progress = new QProgressBar(bar);
@@ -457,6 +480,10 @@ QAction* TMainForm::command(Command which) const {
         return m_movePageLeft;
     case Command::MovePageRight:
         return m_movePageRight;
+    case Command::SelectBlankPages:
+        return m_selectBlankPages;
+    case Command::StraightenPages:
+        return m_straightenPages;
     case Command::Paste:
         return m_paste;
     case Command::Redraw:
@@ -497,6 +524,8 @@ QLabel* TMainForm::statusPanel(StatusPanel panel) const {
         return m_pageCountPanel;
     case StatusPanel::ChartPath:
         return m_chartPathPanel;
+    case StatusPanel::BlankPages:
+        return m_blankPagesPanel;
     case StatusPanel::Message:
         break;
     }
@@ -576,6 +605,7 @@ void TMainForm::loadLists() {
 
 void TMainForm::checkChartIndex() {
     if (m_index->isOpen()) {
+        startJournal();
         return;
     }
     if (!m_dbErrorMes) {
@@ -589,7 +619,8 @@ void TMainForm::checkChartIndex() {
 // --- Closing --------------------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    waitForSave(); // a chart being written is finished, never cut off
+    waitForSave();          // a chart being written is finished, never cut off
+    waitForStraightening(); // so is a page being rewritten
     if (!m_closed && (!askToCloseWithUnsavedLog() || !runClosingSteps())) {
         event->ignore();
         return;
@@ -614,6 +645,13 @@ void TMainForm::clearCreationLog() {
     }
 }
 
+void TMainForm::writeSettings() {
+    QString error;
+    if (!m_settingsFile->save(*m_settings, &error)) {
+        reportError(QStringLiteral("設定を保存できませんでした: %1").arg(error));
+    }
+}
+
 bool TMainForm::runClosingSteps() {
     QStringList errors;
     QString error;
@@ -621,6 +659,7 @@ bool TMainForm::runClosingSteps() {
         errors << QStringLiteral("設定を保存できませんでした: %1").arg(error);
     }
     writeLists(errors);
+    closeJournal();
     m_index->close();
     m_closed = true;
     if (!errors.isEmpty()) {
@@ -675,19 +714,32 @@ void TMainForm::openHelp() {
         m_services.urlOpener->open(QUrl::fromLocalFile(helpFile));
         return;
     }
-    // The operator's manual: beside the program in a copied program folder, or where an
-    // installation puts it.
+    // The operator's manual: in the program folder, beside the program (a copied program folder,
+    // or the build's bin/), or where an installation puts it.
     const QString manual = QStringLiteral("manual/index.html");
-    for (const QString& candidate :
-         {QDir(m_services.programFolder).filePath(manual),
-          QDir(QCoreApplication::applicationDirPath())
-              .filePath(QStringLiteral("../share/pelorafile/") + manual)}) {
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    QStringList candidates{QDir(m_services.programFolder).filePath(manual),
+                           programDir.filePath(manual),
+                           programDir.filePath(QStringLiteral("../share/pelorafile/") + manual)};
+    for (QString& candidate : candidates) {
+        candidate = QDir::cleanPath(candidate);
+    }
+    candidates.removeDuplicates();
+    for (const QString& candidate : candidates) {
         if (QFileInfo(candidate).isFile()) {
-            m_services.urlOpener->open(QUrl::fromLocalFile(QDir::cleanPath(candidate)));
+            m_services.urlOpener->open(QUrl::fromLocalFile(candidate));
             return;
         }
     }
-    openSupport();
+    // A clinic may have no network: the web address is named, not opened.
+    QMessageBox box(
+        QMessageBox::Information, product::name,
+        QStringLiteral("操作説明書が見つかりません。次のどれかの場所に置いてください。\n\n%1"
+                       "\n\nサポート: %2")
+            .arg(candidates.join(u'\n'), product::supportUrl),
+        QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("ManualMissing"));
+    m_services.prompts->exec(box);
 }
 
 void TMainForm::openLastChart() {

@@ -18,6 +18,7 @@
 #include <optional>
 
 class ChartIndex;
+class JournalSession;
 class PageWorkspace;
 class QProgressBar;
 class TDeleteWarningForm;
@@ -46,6 +47,9 @@ class SettingsFile;
 class TDBErrorMes;
 class TKeywordPanel;
 class TRegistory;
+namespace workjournal {
+struct Work;
+}
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -96,6 +100,8 @@ public:
         DeletePage,
         MovePageLeft,
         MovePageRight,
+        SelectBlankPages,
+        StraightenPages,
         Paste,
         // "表示"
         Redraw,
@@ -123,7 +129,7 @@ public:
     void updateMenu(QMenu* menu);
 
     /// The panels of the status bar, left to right; the chart path shows only after a save.
-    enum class StatusPanel : quint8 { PageCount = 0, Message = 1, ChartPath = 2 };
+    enum class StatusPanel : quint8 { PageCount = 0, Message = 1, ChartPath = 2, BlankPages = 3 };
     QString statusText(StatusPanel panel) const;
     void setStatusText(StatusPanel panel, const QString& text);
 
@@ -153,6 +159,9 @@ private:
     void connectCommand(QAction* action, std::function<void()> command);
     void markUnbuilt(QAction* action);
 
+    /// Writes the settings file now, as each settings dialog's "設定" does, so that a crash
+    /// loses none; a failure reaches the general error report.
+    void writeSettings();
     void runShowingSteps();
     void checkChartIndex();
     bool runClosingSteps();
@@ -186,8 +195,8 @@ private:
     void redrawPageCheck();
     void showPatientCheck();
     void updateBusyCommands();
-    /// Commands that change the page list or start a save wait while thumbnails are being made
-    /// or a chart is being written.
+    /// Commands that change the page list or start a save wait while thumbnails are being made,
+    /// a chart is being written or pages are being straightened.
     bool pageCommandsHeld() const;
     void editReadSettings();
 
@@ -200,6 +209,8 @@ public:
     bool isSaving() const { return m_saving; }
     /// Blocks until a chart being written is done and its last steps ran (tests, closing).
     void waitForSave();
+    /// The work journal; null when the program keeps none (no state folder was given).
+    JournalSession* journal() const;
 
 private:
     bool askToCloseWithUnsavedLog();
@@ -212,11 +223,30 @@ private:
     void keywordSearch();
     void createUtilityWindows();
     void createEditorWindow();
+    // Blank pages found at intake and skewed pages straightened (tmainform_pagechecks.cpp).
+    void createPageChecks();
+    void selectBlankPages();
+    void straightenSelectedPages();
+    struct PageChecks;
+    struct PageChecksDeleter {
+        void operator()(PageChecks* checks) const;
+    };
+    std::unique_ptr<PageChecks, PageChecksDeleter> m_pageChecks;
+
+public:
+    /// True while selected pages are being straightened.
+    bool isStraightening() const;
+    /// Blocks until the pages being straightened are done and shown (tests, closing).
+    void waitForStraightening();
+
+private:
     // The patient number read from the label's barcode (tmainform_barcode.cpp).
     void createBarcodeReading();
     /// Asked before a chart is saved: false stops the save (the typed number disagrees with
     /// the barcode's and the operator does not go on).
     bool confirmPatientNumber();
+    /// The page files the patient label is looked for on (patientlabel::labelPages()).
+    QStringList labelPageFiles() const;
     struct BarcodeReading;
     struct BarcodeReadingDeleter {
         void operator()(BarcodeReading* reading) const;
@@ -237,6 +267,30 @@ private:
     std::unique_ptr<InquiryWindows, InquiryWindowsDeleter> m_inquiry;
     std::unique_ptr<UtilityWindows, UtilityWindowsDeleter> m_utility;
     std::unique_ptr<EditorWindow, EditorWindowDeleter> m_editor;
+
+    // The work journal (tmainform_journal.cpp): the unsaved chart kept on disk as it changes.
+    void createJournal();
+    /// Claims the scanner folder's journal and offers back the work a run that did not end
+    /// cleanly left in it; runs once the chart index is known to be open.
+    void startJournal();
+    /// Claims the journal of \p folder; \p offerRestore: ask about work left in it (else it
+    /// is put aside). False when no journal is kept for it (in use, or not possible).
+    bool claimJournal(const QString& folder, bool offerRestore);
+    void restoreWork(const workjournal::Work& work);
+    void scheduleJournal();
+    void recordJournal();
+    /// The work was saved or replaced: its journal goes.
+    void endJournal();
+    /// The program ends cleanly: the journal goes, and so does the claim on the folder.
+    void closeJournal();
+    void journalPageRewritten(const QString& imageFile);
+    /// After the scanner folder setting changed.
+    void followScannerFolder();
+    struct WorkJournal;
+    struct WorkJournalDeleter {
+        void operator()(WorkJournal* journal) const;
+    };
+    std::unique_ptr<WorkJournal, WorkJournalDeleter> m_journal;
 
     void paste();
     void openHelp();
@@ -269,7 +323,8 @@ private:
     TKeywordPanel* m_keywords = nullptr;
     QLabel* m_pageCountPanel = nullptr;
     QLabel* m_messagePanel = nullptr;
-    QLabel* m_chartPathPanel = nullptr; // where the last chart went, beside its message
+    QLabel* m_chartPathPanel = nullptr;  // where the last chart went, beside its message
+    QLabel* m_blankPagesPanel = nullptr; // how many blank pages the last intake found
     QString m_lastChart;
 
     QMenu* m_fileMenu = nullptr;
@@ -289,6 +344,8 @@ private:
     QAction* m_openLastChart = nullptr;
     QAction* m_movePageLeft = nullptr;
     QAction* m_movePageRight = nullptr;
+    QAction* m_selectBlankPages = nullptr;
+    QAction* m_straightenPages = nullptr;
     QAction* m_quit = nullptr;
     QAction* m_clearScannerFolder = nullptr;
     QAction* m_clearLog = nullptr;

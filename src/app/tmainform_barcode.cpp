@@ -1,10 +1,10 @@
-// The patient number read from the label's barcode: after an intake the number of the first
-// page fills an empty patient number box, and a save asks before it files a chart under a typed
-// number that is not the label's.
+// The patient number read from the label's barcode: after an intake the number of the label
+// fills an empty patient number box, and a save asks before it files a chart under a typed
+// number that is not the label's, or when the label gives two different numbers.
 
 #include "app/pageworkspace.h"
+#include "app/patientlabel.h"
 #include "app/tmainform.h"
-#include "barcode/patientbarcode.h"
 #include "platform/userprompts.h"
 #include "settings/barcodesettings.h"
 #include "settings/integertext.h"
@@ -20,33 +20,12 @@
 namespace {
 
 const QString readMessage = QStringLiteral("バーコードから患者番号を読み取りました。");
+const QString ambiguousMessage = QStringLiteral("バーコードの患者番号が一つに決まりません。");
 const QString mismatchQuestion =
     QStringLiteral("入力した患者番号とバーコードの患者番号が違います。保存しますか？");
+const QString ambiguousQuestion = ambiguousMessage + QStringLiteral("保存しますか？");
 
-barcode::PatientBarcodeReader readerFor(const BarcodeSettings& settings) {
-    QList<barcode::Symbology> symbologies;
-    for (const auto& name : settings.Symbologies) {
-        if (const auto symbology = barcode::symbologyFromName(name)) {
-            symbologies << *symbology;
-        }
-    }
-    return barcode::PatientBarcodeReader(symbologies, settings.Pattern);
-}
-
-/// The number of the first of \p files that yields one; none when a page is ambiguous.
-std::optional<int> readNumber(const barcode::PatientBarcodeReader& reader,
-                              const QStringList& files) {
-    for (const auto& file : files) {
-        const barcode::PageReading reading = reader.readFile(file);
-        if (reading.status == barcode::PageReading::Status::Found) {
-            return reading.patient;
-        }
-        if (reading.status == barcode::PageReading::Status::Ambiguous) {
-            return std::nullopt;
-        }
-    }
-    return std::nullopt;
-}
+using patientlabel::LabelNumber;
 
 } // namespace
 
@@ -55,10 +34,10 @@ struct TMainForm::BarcodeReading {
     TBarcodeSet* dialog = nullptr;
     QAction* action = nullptr;
     /// Reads on a worker thread: a full page takes far longer than a window may wait.
-    QFutureWatcher<std::optional<int>>* watcher = nullptr;
+    QFutureWatcher<LabelNumber>* watcher = nullptr;
     QStringList readingFiles; ///< the files of the reading under way
-    QStringList readFiles;    ///< the files the number below was read from
-    std::optional<int> number;
+    QStringList readFiles;    ///< the files the label below was read from
+    LabelNumber label;
     bool readAgain = false; ///< the pages changed while a reading was under way
     bool stale = false;     ///< the settings changed while a reading was under way
     bool settled = true;    ///< the last reading's result has been taken
@@ -71,27 +50,25 @@ void TMainForm::BarcodeReadingDeleter::operator()(BarcodeReading* reading) const
     delete reading;
 }
 
+QStringList TMainForm::labelPageFiles() const {
+    QStringList files;
+    const PageList& pages = m_workspace->pages();
+    for (int n = 0; n < std::min(2, pages.count()); ++n) {
+        files << pages.at(n).ImageFile;
+    }
+    return patientlabel::labelPages(files, m_settings->FirstPage);
+}
+
 void TMainForm::createBarcodeReading() {
     m_barcode.reset(new BarcodeReading);
     BarcodeReading& state = *m_barcode;
     state.settings.load(m_services.settingsPath);
     state.dialog = new TBarcodeSet(this);
-    state.watcher = new QFutureWatcher<std::optional<int>>(this);
+    state.watcher = new QFutureWatcher<LabelNumber>(this);
 
-    // The pages the label is looked for on: the first, and the second when the first is a cover
-    // sheet that is not saved.
-    auto labelPages = [this] {
-        QStringList files;
-        const PageList& pages = m_workspace->pages();
-        const int count = m_settings->FirstPage ? 1 : 2;
-        for (int n = 0; n < count && n < pages.count(); ++n) {
-            files << pages.at(n).ImageFile;
-        }
-        return files;
-    };
-    auto start = [this, labelPages] {
+    auto start = [this] {
         BarcodeReading& state = *m_barcode;
-        const QStringList files = state.settings.Enabled ? labelPages() : QStringList();
+        const QStringList files = state.settings.Enabled ? labelPageFiles() : QStringList();
         if (state.watcher->isRunning()) {
             state.readAgain = true;
             return;
@@ -99,25 +76,27 @@ void TMainForm::createBarcodeReading() {
         if (files == state.readFiles) {
             return;
         }
-        state.number.reset();
+        state.label = LabelNumber();
         state.readFiles.clear();
         if (files.isEmpty()) {
             return;
         }
         state.readingFiles = files;
         state.settled = false;
-        state.watcher->setFuture(QtConcurrent::run(
-            [reader = readerFor(state.settings), files] { return readNumber(reader, files); }));
+        state.watcher->setFuture(
+            QtConcurrent::run([reader = patientlabel::readerFor(state.settings), files] {
+                return patientlabel::readLabel(reader, files);
+            }));
     };
-    auto settle = [this, labelPages, start] {
+    auto settle = [this, start] {
         BarcodeReading& state = *m_barcode;
         if (state.settled) {
             return;
         }
         state.settled = true;
         state.readFiles = state.readingFiles;
-        state.number = state.watcher->result();
-        const bool again = state.stale || (state.readAgain && labelPages() != state.readFiles);
+        state.label = state.watcher->result();
+        const bool again = state.stale || (state.readAgain && labelPageFiles() != state.readFiles);
         state.readAgain = false;
         state.stale = false;
         if (again) {
@@ -125,10 +104,15 @@ void TMainForm::createBarcodeReading() {
             start();
             return;
         }
-        // A box the operator typed into, or pages that changed meanwhile, are left alone.
-        if (state.settings.Enabled && state.number && m_idEdit->text().isEmpty() &&
-            labelPages() == state.readFiles) {
-            m_idEdit->setText(QString::number(*state.number));
+        // A box the operator typed into, or pages that changed meanwhile, are left alone; a
+        // label of two numbers fills in neither.
+        if (!state.settings.Enabled || labelPageFiles() != state.readFiles) {
+            return;
+        }
+        if (state.label.status == LabelNumber::Status::Ambiguous) {
+            setStatusText(StatusPanel::Message, ambiguousMessage);
+        } else if (state.label.status == LabelNumber::Status::Found && m_idEdit->text().isEmpty()) {
+            m_idEdit->setText(QString::number(state.label.patient));
             setStatusText(StatusPanel::Message, readMessage);
         }
     };
@@ -170,28 +154,32 @@ bool TMainForm::confirmPatientNumber() {
     if (!state.settled) {
         state.settled = true;
         state.readFiles = state.readingFiles;
-        state.number = state.watcher->result();
+        state.label = state.watcher->result();
     }
-    QStringList files;
-    const int count = m_settings->FirstPage ? 1 : 2;
-    for (int n = 0; n < count && n < m_workspace->pages().count(); ++n) {
-        files << m_workspace->pages().at(n).ImageFile;
-    }
+    const QStringList files = labelPageFiles();
     if (files != state.readFiles) {
         state.readAgain = false;
         state.readFiles = files;
-        state.number =
-            files.isEmpty() ? std::nullopt : readNumber(readerFor(state.settings), files);
+        state.label = files.isEmpty()
+                          ? LabelNumber()
+                          : patientlabel::readLabel(patientlabel::readerFor(state.settings), files);
     }
     const std::optional<int> typed = parseSignedInteger(m_idEdit->text());
-    if (!state.number || !typed || *typed == *state.number) {
+    if (!typed || state.label.status == LabelNumber::Status::None ||
+        (state.label.status == LabelNumber::Status::Found && *typed == state.label.patient)) {
         return true; // no label number, or a typed text the save itself refuses
     }
     // Through exec() rather than question(): only a message box of our own can make "No" the
     // button that Enter presses.
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"), mismatchQuestion,
+    const bool ambiguous = state.label.status == LabelNumber::Status::Ambiguous;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"),
+                    ambiguous ? ambiguousQuestion : mismatchQuestion,
                     QMessageBox::Yes | QMessageBox::No, this);
-    box.setObjectName(QStringLiteral("BarcodeMismatch"));
+    box.setObjectName(ambiguous ? QStringLiteral("BarcodeAmbiguous")
+                                : QStringLiteral("BarcodeMismatch"));
+    if (ambiguous) {
+        box.setInformativeText(state.label.texts.join(QStringLiteral(", ")));
+    }
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return m_services.prompts->exec(box) == QMessageBox::Yes;

@@ -39,6 +39,7 @@ void TMainForm::createEditorWindow() {
             m_workspace->setPageTexts(page, editor.shiori(), editor.note());
             m_settings->ShowImage = editor.zoomIndex();
             if (editor.saved()) {
+                journalPageRewritten(entry.ImageFile);
                 m_workspace->remakeThumbnail(page);
             }
         });

@@ -9,6 +9,7 @@
 #include "app/scannerfolder.h"
 #include "app/tpagelistview.h"
 #include "app/warningdialogs.h"
+#include "chart/chartpageimage.h"
 #include "imaging/imageopenerror.h"
 #include "imaging/imagereader.h"
 #include "imaging/timageio.h"
@@ -37,9 +38,6 @@ const QString folderCancelledMessage =
     QStringLiteral("読み込みフォルダーの指定はキャンセルされました。");
 const QString dropRefusedMessage = QStringLiteral("画像ファイル以外は取り込めません。");
 
-/// The margin of a chart page around its image area, in dots.
-constexpr int chartPageMargin = 33;
-
 QString sameFolder(const QString& path) {
     return QDir::cleanPath(path);
 }
@@ -51,7 +49,7 @@ int TMainForm::selectedPageIndex() const {
 }
 
 bool TMainForm::pageCommandsHeld() const {
-    return m_workspace->isBusy() || m_saving;
+    return m_workspace->isBusy() || m_saving || isStraightening();
 }
 
 std::optional<QString> TMainForm::startIntake() {
@@ -77,6 +75,7 @@ void TMainForm::scannerIntake(bool replace) {
     }
     if (replace) {
         m_workspace->clearPages();
+        endJournal(); // the pages before are given up: their journal goes with them
     }
     const QStringList masks = scannerfolder::masks(*filter);
     takePages(scannerfolder::listImageFiles(m_settings->ScannerDir, masks), replace);
@@ -120,6 +119,7 @@ void TMainForm::folderIntake(bool replace) {
     }
     if (replace) {
         m_workspace->clearPages();
+        endJournal(); // the pages before are given up: their journal goes with them
     }
     // The file dialog lists the chosen files in the order they were picked: Sequence 0 takes
     // them in that order, any other value in the reverse order.
@@ -163,8 +163,23 @@ void TMainForm::importFiles() {
         return;
     }
     m_settings->FileOpenDir = QFileInfo(choice.files.first()).absolutePath();
-    scannerfolder::importFiles(choice.files, m_settings->ScannerDir);
-    setStatusText(StatusPanel::Message, QStringLiteral("インポート完了"));
+    const QStringList imported = scannerfolder::importFiles(choice.files, m_settings->ScannerDir);
+    // Intake takes only the enabled file types: a file it will pass over is said now, or the
+    // operator looks in vain for its page after the next intake.
+    const QStringList masks = scannerfolder::masks(scannerfolder::BuildTypeFilter(*m_settings));
+    const auto passedOver =
+        std::count_if(imported.begin(), imported.end(), [&](const QString& path) {
+            const QString name = QFileInfo(path).fileName();
+            return name.startsWith(u'.') || !QDir::match(masks, name);
+        });
+    setStatusText(
+        StatusPanel::Message,
+        passedOver == 0
+            ? QStringLiteral("インポート完了（%1 件）").arg(imported.size())
+            : QStringLiteral("インポート完了（%1 件。うち %2 "
+                             "件は読み込み設定にないファイル形式のため、取り込まれません）")
+                  .arg(imported.size())
+                  .arg(passedOver));
 }
 
 void TMainForm::takeDroppedFiles(const QStringList& files) {
@@ -233,6 +248,7 @@ void TMainForm::clearScannerFolderOnRequest() {
     }
     clearScannerFolder();
     m_workspace->clearPages();
+    endJournal();
 }
 
 void TMainForm::clearScannerFolder() {
@@ -260,7 +276,7 @@ bool TMainForm::pageDeletionAllowed() const {
 
 void TMainForm::updatePageDeletion() {
     // Moving a page one place follows the same rule as deleting it.
-    for (QAction* action : {m_deletePage, m_movePageLeft, m_movePageRight}) {
+    for (QAction* action : {m_deletePage, m_movePageLeft, m_movePageRight, m_straightenPages}) {
         action->setEnabled(!m_unbuilt.contains(action) && pageDeletionAllowed());
     }
 }
@@ -295,17 +311,16 @@ void TMainForm::showPatientCheck() {
     }
     const QSize area = m_patientCheck->leftArea()->size().expandedTo(QSize(200, 280));
     // Without stretch a chart page keeps only the top-left corner of the image that fits its
-    // image area (the page less its margins on both sides). Scans far larger than that lose
-    // most of the page, so the patient check marks what is kept.
+    // image area. Where that loses most of the page, as the save will ask, the patient check
+    // marks what is kept.
     auto croppedPart = [this](QSize full) -> std::optional<QRectF> {
-        const qint64 width = m_settings->PdfPageWidth - 2 * chartPageMargin;
-        const qint64 height = m_settings->PdfPageHeight - 2 * chartPageMargin;
-        if (m_settings->Stretch || width <= 0 || height <= 0 || full.isEmpty() ||
-            qint64(full.width()) * full.height() <= 2 * width * height) {
+        const QSize area =
+            chartpage::imageArea(m_settings->PdfPageWidth, m_settings->PdfPageHeight);
+        if (m_settings->Stretch || area.isEmpty() || !chartpage::cropDropsMost(full, area)) {
             return std::nullopt;
         }
-        return QRectF(0, 0, std::min(1.0, double(width) / full.width()),
-                      std::min(1.0, double(height) / full.height()));
+        return QRectF(0, 0, std::min(1.0, double(area.width()) / full.width()),
+                      std::min(1.0, double(area.height()) / full.height()));
     };
     for (int page = 0; page < std::min(2, pages.count()); ++page) {
         imaging::ImageReadResult loaded;
@@ -358,8 +373,10 @@ void TMainForm::editReadSettings() {
     if (!result.accepted) {
         return;
     }
+    writeSettings();
     m_volNoEdit->setText(m_settings->VolNo);
     if (result.rebuildThumbnails) {
         m_workspace->rebuildThumbnails();
     }
+    followScannerFolder();
 }

@@ -5,6 +5,7 @@
 
 #include "app/creationlog.h"
 #include "app/keywordpanel.h"
+#include "app/messages.h"
 #include "app/pageworkspace.h"
 #include "app/terrorlogform.h"
 #include "app/warningdialogs.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -55,16 +57,35 @@ public:
             m_form.m_workspace->appendPages(keptFiles);
         }
     }
-    void showPagesLeftOut(const QStringList& files) override {
+    void showPagesLeftOut(const QStringList& files, const QString& movedInto) override {
+        m_form.m_pagesLeftOut->prepare(
+            fileNames(files),
+            movedInto.isEmpty() ? QString()
+                                : messages::PagesSetAside.arg(QDir::toNativeSeparators(movedInto)));
+        m_form.m_services.prompts->exec(*m_form.m_pagesLeftOut);
+    }
+    bool confirmPartialPages(const QStringList& files) override {
+        // Through exec() rather than question(): only a message box of our own can make "No"
+        // the button that Enter presses.
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"),
+                        ChartSaver::PartialPagesQuestion, QMessageBox::Yes | QMessageBox::No,
+                        &m_form);
+        box.setObjectName(QStringLiteral("PartialPages"));
+        box.setInformativeText(fileNames(files).join(u'\n'));
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return m_form.m_services.prompts->exec(box) == QMessageBox::Yes;
+    }
+
+private:
+    static QStringList fileNames(const QStringList& files) {
         QStringList names;
         for (const auto& file : files) {
             names << QFileInfo(file).fileName();
         }
-        m_form.m_pagesLeftOut->prepare(names);
-        m_form.m_services.prompts->exec(*m_form.m_pagesLeftOut);
+        return names;
     }
 
-private:
     TMainForm& m_form;
 };
 
@@ -86,6 +107,7 @@ void TMainForm::saveChart() {
         const APageList& page = pages.at(i);
         input.pages.push_back(SavePage{page.ImageFile, page.Note, page.Shiori});
     }
+    input.removed = pages.removedFiles();
 
     MainFormSaveFrontEnd frontEnd(*this);
     const ChartSaver saver(*m_settings, m_services.clock);
@@ -135,6 +157,7 @@ void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::W
             const ChartSaver saver(*m_settings, m_services.clock);
             saver.finish(plan, written, frontEnd, *m_creationLog, *m_index);
         });
+        endJournal(); // the chart is written: what a journal would bring back is in it
         // The file is written whatever the later steps said: the status bar tells where it went.
         m_lastChart = plan.chartPath;
         setStatusText(StatusPanel::ChartPath, QDir::toNativeSeparators(plan.chartPath));

@@ -7,16 +7,26 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace {
 const QString dragFormat = QStringLiteral("application/x-pelorafile-page");
 
-/// Paints each item with its page number above its caption.
+/// Paints each item with its page number above its caption, and the mark of a blank page over
+/// the top of its thumbnail.
 class PageItemDelegate final : public QStyledItemDelegate {
 public:
     explicit PageItemDelegate(TPageListView* view) : QStyledItemDelegate(view), m_view(view) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (index.data(TPageListView::BlankRole).toBool()) {
+            paintBlankMark(painter, option);
+        }
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -36,6 +46,25 @@ protected:
     }
 
 private:
+    /// A band across the top of the thumbnail saying "白紙", in a colour no scan is likely to
+    /// have there, so it shows on any page at any thumbnail size.
+    void paintBlankMark(QPainter* painter, const QStyleOptionViewItem& option) const {
+        const QSize icon = m_view->iconSize();
+        const QRect thumbnail(option.rect.left() + (option.rect.width() - icon.width()) / 2,
+                              option.rect.top() + 2, icon.width(), icon.height());
+        const int height = std::max(14, icon.height() / 5);
+        const QRect band(thumbnail.left(), thumbnail.top(), thumbnail.width(), height);
+        painter->save();
+        painter->fillRect(band, QColor(230, 120, 0, 220));
+        QFont font = option.font;
+        font.setBold(true);
+        font.setPixelSize(std::max(10, height - 4));
+        painter->setFont(font);
+        painter->setPen(Qt::white);
+        painter->drawText(band, Qt::AlignCenter, QStringLiteral("白紙"));
+        painter->restore();
+    }
+
     TPageListView* m_view;
 };
 
@@ -70,7 +99,7 @@ TPageListView::TPageListView(QWidget* parent) : QListWidget(parent) {
     setWrapping(true);
     setUniformItemSizes(true);
     setWordWrap(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setDragEnabled(true);
     setAcceptDrops(true);
     // Drops land on the viewport, which a static movement has just told to refuse them.
@@ -219,22 +248,80 @@ void TPageListView::keyPressEvent(QKeyEvent* event) {
     QListWidget::keyPressEvent(event);
 }
 
+QList<int> TPageListView::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedIndexes()) {
+        rows << index.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void TPageListView::selectRows(const QList<int>& rows) {
+    QItemSelection selection;
+    for (int row : rows) {
+        const QModelIndex index = model()->index(row, 0);
+        if (index.isValid()) {
+            selection.select(index, index);
+        }
+    }
+    if (selection.isEmpty()) {
+        setCurrentRow(-1);
+        return;
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(selection.indexes().first(), QItemSelectionModel::NoUpdate);
+}
+
 void TPageListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QListWidget::currentChanged(current, previous);
-    // Some moves make an item current without selecting it (the first focus of the list).
+    // Some moves make an item current without selecting it (the first focus of the list). A
+    // Ctrl+click that adds a page makes it current before it selects it: the pages chosen so
+    // far stay.
     if (!current.isValid()) {
         selectionModel()->clearSelection();
-    } else if (!selectionModel()->isSelected(current)) {
+    } else if (!selectionModel()->hasSelection()) {
         selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+    }
+}
+
+void TPageListView::selectionChanged(const QItemSelection& selected,
+                                     const QItemSelection& deselected) {
+    QListWidget::selectionChanged(selected, deselected);
+    // A Ctrl+click that takes one page out of several leaves it current: the current page
+    // moves to one that is still chosen, so the page commands never act on an unchosen page.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && !selectionModel()->isSelected(current) &&
+        selectionModel()->hasSelection()) {
+        selectionModel()->setCurrentIndex(selectionModel()->selectedIndexes().first(),
+                                          QItemSelectionModel::NoUpdate);
     }
 }
 
 QItemSelectionModel::SelectionFlags TPageListView::selectionCommand(const QModelIndex& index,
                                                                     const QEvent* event) const {
-    // Ctrl+click and Ctrl+Space would deselect the current page and leave it current, so a
+    // Ctrl+click and Ctrl+Space would deselect the only chosen page and leave it current, so a
     // page command would act on a page that no longer shows as chosen.
     const auto flags = QListWidget::selectionCommand(index, event);
-    return flags.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : flags;
+    const bool takesOff = flags.testFlag(QItemSelectionModel::Deselect) ||
+                          (flags.testFlag(QItemSelectionModel::Toggle) && index.isValid() &&
+                           selectionModel()->isSelected(index));
+    const bool onlyOne = selectionModel()->selectedIndexes().size() <= 1;
+    return takesOff && onlyOne ? QItemSelectionModel::NoUpdate : flags;
+}
+
+bool TPageListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // A Ctrl+ or Shift+click on a chosen page changes which pages are chosen; it does not
+    // start editing the caption.
+    if (trigger == SelectedClicked && event &&
+        (event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonPress)) {
+        const auto* mouse = static_cast<const QMouseEvent*>(event);
+        if (mouse->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) {
+            return false;
+        }
+    }
+    return QListWidget::edit(index, trigger, event);
 }
 
 void TPageListView::commitData(QWidget* editor) {

@@ -12,12 +12,24 @@ class QMimeData;
 ///
 /// The current item is the page the page commands act on, so the view keeps it highlighted:
 /// the selection follows every move of the current item (mouse, arrows, Home/End, PgUp/PgDn)
-/// and nothing takes the highlight off it. The right button is kept for the page editor and
+/// and nothing takes the highlight off it. Ctrl+click and Shift+click add pages to the
+/// selection, for the commands that act on every selected page (deleting, straightening); the
+/// current item is always one of them. The right button is kept for the page editor and
 /// neither moves nor selects.
+///
+/// A page found blank carries a mark on its thumbnail (BlankRole).
 class TPageListView : public QListWidget {
     Q_OBJECT
 public:
+    /// Item data: true for a page found blank.
+    static constexpr int BlankRole = Qt::UserRole + 1;
+
     explicit TPageListView(QWidget* parent = nullptr);
+
+    /// Rows of the selected items, in page order.
+    QList<int> selectedRows() const;
+    /// Selects exactly \p rows and makes the first of them current; none: nothing selected.
+    void selectRows(const QList<int>& rows);
 
     void setThumbnailSide(int side);
     /// Row of the item at \p pos in viewport coordinates, or -1 over empty space.
@@ -59,7 +71,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void commitData(QWidget* editor) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
 

@@ -66,17 +66,27 @@ TFileListWarning::TFileListWarning(QWidget* parent, const QString& objectName,
     addLine(headline);
     m_names = new QListWidget(this);
     m_names->setObjectName(QStringLiteral("FileNames"));
+    m_names->setAccessibleName(QStringLiteral("ファイル"));
     m_names->setMinimumWidth(360);
     m_names->setMaximumHeight(160); // a long list scrolls instead of growing off the screen
     addLineWidget(m_names);
+    m_note = addLine(QString());
+    m_note->setObjectName(QStringLiteral("Note"));
+    m_note->hide();
     addButton(QStringLiteral("了解"), QDialog::Accepted, QStringLiteral("OkButton"));
     finishLayout();
 }
 
-void TFileListWarning::prepare(const QStringList& names) {
+void TFileListWarning::prepare(const QStringList& names, const QString& note) {
     m_names->clear();
     m_names->addItems(names);
+    m_note->setText(note);
+    m_note->setVisible(!note.isEmpty());
     centreOnOwner();
+}
+
+QString TFileListWarning::note() const {
+    return m_note->text();
 }
 
 QStringList TFileListWarning::names() const {

@@ -51,12 +51,15 @@ class TFileListWarning : public WarningDialog {
     Q_OBJECT
 public:
     TFileListWarning(QWidget* parent, const QString& objectName, const QString& headline);
-    /// \p names: the file names, in the order they are to be read.
-    void prepare(const QStringList& names);
+    /// \p names: the file names, in the order they are to be read; \p note, when not empty, a
+    /// line under them (where the files went).
+    void prepare(const QStringList& names, const QString& note = {});
     QStringList names() const;
+    QString note() const;
 
 private:
     QListWidget* m_names;
+    QLabel* m_note;
 };
 
 /// The scanner folder was not emptied after a save; the line says why.

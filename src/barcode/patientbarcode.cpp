@@ -8,6 +8,7 @@
 
 #include <QRegularExpression>
 #include <QSet>
+#include <vector>
 
 namespace barcode {
 
@@ -44,8 +45,9 @@ ZXing::ImageView viewOf(const QImage& grey) {
 
 /// Search hints of every pass. Every row is scanned (a label sits anywhere on the page, the
 /// library's quick scan looks only at the middle); rows are read both ways, so a label upside
-/// down is read too. Matrix codes are found at any angle; a linear code stuck on sideways is not
-/// looked for, since that would double the time of every page.
+/// down is read too. Matrix codes are found at any angle; linear codes stuck on sideways are
+/// looked for in a turned copy of the page (readLinear), since the library's own turn reads the
+/// page column by column, several times slower.
 ZXing::DecodeHints hintsFor(ZXing::BarcodeFormats formats) {
     ZXing::DecodeHints hints;
     hints.setFormats(formats);
@@ -60,19 +62,20 @@ ZXing::DecodeHints hintsFor(ZXing::BarcodeFormats formats) {
 
 /// Linear codes one at a time: each one found is painted over before the next search, so the
 /// library never holds two results of several rows at once.
-void readLinear(QImage grey, ZXing::BarcodeFormats formats, QStringList& texts) {
+void readLinearRows(QImage grey, ZXing::BarcodeFormats formats, QStringList& texts) {
     const ZXing::DecodeHints hints = hintsFor(formats);
     constexpr int maxSymbols = 6;
+    QStringList found;
     for (int n = 0; n < maxSymbols; ++n) {
         const ZXing::Result result = ZXing::ReadBarcode(viewOf(grey), hints);
         if (!result.isValid()) {
-            return;
+            break;
         }
         const QString text = QString::fromStdString(result.text());
-        if (texts.contains(text)) {
-            return; // painting over did not hide it: searching again finds nothing new
+        if (found.contains(text)) {
+            break; // painting over did not hide it: searching again finds nothing new
         }
-        texts << text;
+        found << text;
         int left = grey.width();
         int top = grey.height();
         int right = 0;
@@ -87,13 +90,54 @@ void readLinear(QImage grey, ZXing::BarcodeFormats formats, QStringList& texts) 
         // third of the code's length above and below on labels.
         const int margin = std::max(8, grey.width() / 100);
         const int across = std::max(3 * margin, (right - left) / 3);
-        const QRect found = QRect(QPoint(left, top), QPoint(right, bottom))
-                                .adjusted(-margin, -across, margin, across)
-                                .intersected(grey.rect());
-        for (int y = found.top(); y <= found.bottom(); ++y) {
-            std::fill_n(grey.scanLine(y) + found.left(), found.width(), uchar(255));
+        const QRect hidden = QRect(QPoint(left, top), QPoint(right, bottom))
+                                 .adjusted(-margin, -across, margin, across)
+                                 .intersected(grey.rect());
+        for (int y = hidden.top(); y <= hidden.bottom(); ++y) {
+            std::fill_n(grey.scanLine(y) + hidden.left(), hidden.width(), uchar(255));
         }
     }
+    for (const QString& text : found) {
+        if (!texts.contains(text)) {
+            texts << text;
+        }
+    }
+}
+
+/// \p grey turned a quarter clockwise and halved along its rows, two pixels side by side made
+/// one: the bars of a linear code stuck on sideways run along the rows, so they keep their edges,
+/// and the turned copy costs half as much.
+QImage turnedQuarter(const QImage& grey) {
+    const int width = grey.width() / 2;
+    const int height = grey.height();
+    QImage turned(height, width, QImage::Format_Grayscale8);
+    const uchar* source = grey.constBits();
+    const qsizetype sourceStride = grey.bytesPerLine();
+    uchar* target = turned.bits();
+    const qsizetype targetStride = turned.bytesPerLine();
+    constexpr int tile = 32;
+    for (int y0 = 0; y0 < height; y0 += tile) {
+        const int y1 = std::min(y0 + tile, height);
+        for (int x0 = 0; x0 < width; x0 += tile) {
+            const int x1 = std::min(x0 + tile, width);
+            for (int y = y0; y < y1; ++y) {
+                const uchar* in = source + y * sourceStride;
+                uchar* out = target + (height - 1 - y);
+                for (int x = x0; x < x1; ++x) {
+                    out[x * targetStride] =
+                        static_cast<uchar>((in[2 * x] + in[2 * x + 1] + 1) >> 1);
+                }
+            }
+        }
+    }
+    return turned;
+}
+
+/// Linear codes across the rows of the page and across its columns: a label stuck on sideways
+/// is as much the patient's label as one stuck on straight.
+void readLinear(const QImage& grey, ZXing::BarcodeFormats formats, QStringList& texts) {
+    readLinearRows(grey, formats, texts);
+    readLinearRows(turnedQuarter(grey), formats, texts);
 }
 
 void addText(QStringList& texts, const ZXing::Result& result) {
@@ -150,18 +194,38 @@ QImage greyOf(const QImage& page) {
     return grey;
 }
 
-QStringList decodeTexts(const QImage& page, const QList<Symbology>& symbologies) {
-    if (symbologies.isEmpty() || page.isNull()) {
-        return {};
+/// \p grey halved in both directions, each pixel the mean of its square of four.
+QImage halved(const QImage& grey) {
+    const int width = grey.width() / 2;
+    const int height = grey.height() / 2;
+    QImage half(width, height, QImage::Format_Grayscale8);
+    const uchar* source = grey.constBits();
+    const qsizetype stride = grey.bytesPerLine();
+    uchar* target = half.bits();
+    for (int y = 0; y < height; ++y) {
+        const uchar* upper = source + qsizetype(2 * y) * stride;
+        const uchar* lower = upper + stride;
+        uchar* out = target + y * half.bytesPerLine();
+        for (int x = 0; x < width; ++x) {
+            out[x] = static_cast<uchar>(
+                (upper[2 * x] + upper[2 * x + 1] + lower[2 * x] + lower[2 * x + 1] + 2) >> 2);
+        }
     }
+    return half;
+}
+
+ZXing::BarcodeFormats linearFormats(const QList<Symbology>& symbologies) {
     ZXing::BarcodeFormats linear;
     for (Symbology symbology : symbologies) {
         if (symbology != Symbology::QrCode && symbology != Symbology::DataMatrix) {
             linear |= entryOf(symbology).formats;
         }
     }
-    const QImage grey = greyOf(page);
-    QStringList texts;
+    return linear;
+}
+
+/// The matrix codes of \p grey.
+void readMatrix(const QImage& grey, const QList<Symbology>& symbologies, QStringList& texts) {
     if (symbologies.contains(Symbology::QrCode)) {
         for (const ZXing::Result& result :
              ZXing::ReadBarcodes(viewOf(grey), hintsFor(ZXing::BarcodeFormat::QRCode))) {
@@ -171,10 +235,6 @@ QStringList decodeTexts(const QImage& page, const QList<Symbology>& symbologies)
     if (symbologies.contains(Symbology::DataMatrix)) {
         readDataMatrix(grey, texts);
     }
-    if (!linear.empty()) {
-        readLinear(grey, linear, texts);
-    }
-    return texts;
 }
 
 } // namespace
@@ -268,50 +328,47 @@ PageReading PatientBarcodeReader::verdict(const QStringList& texts) const {
 }
 
 PageReading PatientBarcodeReader::read(const QImage& page) const {
-    return verdict(decodeTexts(page, m_symbologies));
+    if (m_symbologies.isEmpty() || page.isNull()) {
+        return verdict({});
+    }
+    const QImage grey = greyOf(page);
+    QStringList texts;
+    readMatrix(grey, m_symbologies, texts);
+    if (const ZXing::BarcodeFormats linear = linearFormats(m_symbologies); !linear.empty()) {
+        readLinear(grey, linear, texts);
+    }
+    return verdict(texts);
 }
 
 PageReading PatientBarcodeReader::readFile(const QString& path) const {
     PageReading unreadable;
     unreadable.status = PageReading::Status::Unreadable;
-    imaging::ImageReadResult reduced;
+    imaging::ImageReadResult full;
     try {
-        reduced = imaging::readImageForSize(path, QSize(ReducedWidth, 1));
+        full = imaging::readGreyImage(path);
     } catch (const std::exception& error) {
         unreadable.error = QString::fromLocal8Bit(error.what());
         return unreadable;
     }
-    if (reduced.failed || reduced.image.isNull()) {
-        unreadable.error = reduced.error;
+    if (full.failed || full.image.isNull()) {
+        unreadable.error = full.error;
         return unreadable;
     }
-    PageReading reading = read(reduced.image);
-    if (reduced.scaleDenominator == 1 || reading.status == PageReading::Status::Found ||
-        reading.status == PageReading::Status::Ambiguous) {
-        return reading;
+    if (m_symbologies.isEmpty()) {
+        return verdict({});
     }
-    imaging::ImageReadResult full;
-    try {
-        full = imaging::readImageForSize(path, reduced.fullSize);
-    } catch (const std::exception&) {
-        return reading;
+    // Every code of the page is read before a number is taken, so that two labels of different
+    // patients are never one patient. Matrix codes are searched on the page reduced to about
+    // 150 dpi for A4, where their cells are still large and the search is four times quicker;
+    // the narrow bars of linear codes need the full resolution.
+    QImage reduced = full.image;
+    while (reduced.width() / 2 >= ReducedWidth) {
+        reduced = halved(reduced);
     }
-    if (full.failed || full.image.isNull()) {
-        return reading;
-    }
-    // Only the narrow bars of a linear code need the full resolution; the cells of the matrix
-    // codes are large enough at the reduced one.
-    QList<Symbology> linear;
-    for (Symbology symbology : m_symbologies) {
-        if (symbology != Symbology::QrCode && symbology != Symbology::DataMatrix) {
-            linear << symbology;
-        }
-    }
-    QStringList texts = reading.texts;
-    for (const QString& text : decodeTexts(full.image, linear)) {
-        if (!texts.contains(text)) {
-            texts << text;
-        }
+    QStringList texts;
+    readMatrix(reduced, m_symbologies, texts);
+    if (const ZXing::BarcodeFormats linear = linearFormats(m_symbologies); !linear.empty()) {
+        readLinear(full.image, linear, texts);
     }
     return verdict(texts);
 }

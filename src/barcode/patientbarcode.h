@@ -63,15 +63,17 @@ public:
 
     bool patternIsValid() const { return m_patternValid; }
 
-    /// The verdict over the barcodes of \p page, at the resolution it has.
+    /// The verdict over every barcode of \p page, at the resolution it has: linear codes across
+    /// its rows and across its columns, matrix codes at any angle.
     PageReading read(const QImage& page) const;
 
-    /// Decodes the page file reduced to about 150 dpi for A4 (DCT scaling for JPEG) and reads
-    /// it; when that finds no number and the file was reduced, looks for linear codes again at
-    /// full size, so a fine bar code on a 300 dpi scan is still read. Safe on a worker thread.
+    /// Decodes the page file in grey levels and reads every barcode on it before it gives a
+    /// verdict: linear codes at full size (a fine bar code on a 300 dpi scan needs it), straight,
+    /// upside down or sideways; matrix codes on the page reduced to about 150 dpi for A4. Safe on
+    /// a worker thread.
     PageReading readFile(const QString& path) const;
 
-    /// Width below which readFile() does not reduce a page.
+    /// Width below which readFile() does not reduce a page for the matrix codes.
     static constexpr int ReducedWidth = 1240;
 
 private:

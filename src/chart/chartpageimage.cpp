@@ -24,6 +24,18 @@ int effectiveQuality(int quality) {
     return std::clamp(quality, 50, 100);
 }
 
+QSize imageArea(int pageWidth, int pageHeight) {
+    return QSize(pageWidth - AreaReduction, pageHeight - AreaReduction);
+}
+
+bool cropDropsMost(QSize image, QSize area) {
+    if (image.isEmpty()) {
+        return false;
+    }
+    const QSize kept = placedSize(image, area, false).expandedTo(QSize(0, 0));
+    return 2 * qint64(kept.width()) * kept.height() < qint64(image.width()) * image.height();
+}
+
 QSize placedSize(QSize image, QSize area, bool stretch) {
     const qint64 w = image.width();
     const qint64 h = image.height();

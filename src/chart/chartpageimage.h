@@ -17,6 +17,17 @@ namespace chartpage {
 /// (the setting is read as an unsigned number).
 int effectiveQuality(int quality);
 
+/// What the margins and the page's border take from each side of a chart page, together, in
+/// points: the image area is the page less this in both directions.
+constexpr int AreaReduction = 66;
+
+/// The image area of a chart page of \p pageWidth x \p pageHeight points.
+QSize imageArea(int pageWidth, int pageHeight);
+
+/// Whether cropping an image of \p image pixels to \p area (a save without stretch) keeps less
+/// than half of the image.
+bool cropDropsMost(QSize image, QSize area);
+
 /// Size of the page image in the PDF for an image of \p image pixels in an area of \p area:
 /// with \p stretch it fits inside the area keeping its aspect ratio (small images are enlarged),
 /// the scale held as a 32-bit float and the size truncated; otherwise it is cropped to the area.

@@ -12,7 +12,8 @@ namespace {
 /// Room between the page edge and the layout panel: the margin plus the page's one-pixel border.
 constexpr int PanelOffset = 33;
 /// What the margins and the border take from each page dimension.
-constexpr int AreaReduction = 2 * PanelOffset;
+constexpr int AreaReduction = chartpage::AreaReduction;
+static_assert(AreaReduction == 2 * PanelOffset);
 
 // Where the note annotation sits in the layout panel and how large it is.
 constexpr int NoteLeft = 744;

@@ -19,15 +19,31 @@ QRect withPen(const QRect& rect, int width) {
 } // namespace
 
 void DrawingEngine::setBitmap(const QImage& image) {
+    m_pageColours = image.isNull() ? PageColours() : PageColours(image);
     m_bitmap = image.isNull() || image.format() == QImage::Format_RGB32
                    ? image
                    : image.convertToFormat(QImage::Format_RGB32);
+    m_revision = ++m_lastRevision;
+    m_colour = m_pageColours.nearest(m_colour);
+    m_textFont.colour = m_pageColours.nearest(m_textFont.colour);
     // The undo page stays as memory for the next press (its content is never shown again).
     if (m_bitmap.isNull()) {
         m_undo = QImage();
     }
     m_undoEnabled = false;
     m_drawing = false;
+}
+
+void DrawingEngine::setTextFont(const TextFont& font) {
+    m_textFont = font;
+    m_textFont.colour = m_pageColours.nearest(font.colour);
+}
+
+QRect DrawingEngine::changed(const QRect& area) {
+    // Only what this drag changed: the undo page holds the page as it was at the press.
+    m_pageColours.holdTo(m_bitmap, area, &m_undo);
+    m_revision = ++m_lastRevision;
+    return area;
 }
 
 void DrawingEngine::setLineWidth(int width) {
@@ -48,6 +64,7 @@ QRect DrawingEngine::press(QPoint point) {
     } else {
         m_undo = m_bitmap.copy();
     }
+    m_undoRevision = m_revision;
     m_anchor = m_current = m_previous = point;
     m_drawing = true;
     if (m_tool != EditorTool::Eyedropper) {
@@ -127,10 +144,9 @@ QRect DrawingEngine::strokeTo(QPoint point, const QColor& colour) {
         painter.setPen(solidPen(colour, m_lineWidth));
         painter.drawLine(m_current, point);
     }
-    const QRect changed = withPen(QRect(m_current, point), m_lineWidth);
     m_previous = m_current;
     m_current = point;
-    return changed;
+    return changed(withPen(QRect(m_previous, point), m_lineWidth));
 }
 
 QRect DrawingEngine::finishShape(QPoint point) {
@@ -149,7 +165,8 @@ QRect DrawingEngine::finishShape(QPoint point) {
         painter.drawRect(rect);
         break;
     }
-    return withPen(rect, m_lineWidth);
+    painter.end();
+    return changed(withPen(rect, m_lineWidth));
 }
 
 QRect DrawingEngine::stamp(QPoint point) {
@@ -164,7 +181,8 @@ QRect DrawingEngine::stamp(QPoint point) {
     QRect written;
     painter.drawText(QRect(point, m_bitmap.size().expandedTo(QSize(1, 1))),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, m_stampText, &written);
-    return written.adjusted(-2, -2, 2, 2);
+    painter.end();
+    return changed(written.adjusted(-2, -2, 2, 2));
 }
 
 bool DrawingEngine::undo() {
@@ -174,8 +192,20 @@ bool DrawingEngine::undo() {
     m_bitmap = m_undo;
     m_undo = QImage();
     m_undoEnabled = false;
+    m_revision = m_undoRevision;
     m_drawing = false;
     return true;
+}
+
+void DrawingEngine::replacePage(const QImage& page) {
+    if (!hasBitmap() || page.isNull()) {
+        return;
+    }
+    m_undo = m_bitmap;
+    m_undoEnabled = true;
+    m_drawing = false;
+    m_bitmap =
+        page.format() == QImage::Format_RGB32 ? page : page.convertToFormat(QImage::Format_RGB32);
 }
 
 void DrawingEngine::rotate(Rotation rotation) {
@@ -186,6 +216,8 @@ void DrawingEngine::rotate(Rotation rotation) {
     QImage spare = std::move(m_undo);
     m_undo = m_bitmap;
     m_undoEnabled = true;
+    m_undoRevision = m_revision;
+    m_revision = ++m_lastRevision; // a turn keeps the page's colours
     switch (rotation) {
     case Rotation::Left:
         m_bitmap = m_unit.RotateLeft(m_undo, std::move(spare));

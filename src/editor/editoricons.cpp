@@ -143,6 +143,12 @@ QPixmap draw(Icon which) {
         arrowHead(p, QPointF(5, 12), QPointF(5, 7));
         p.drawArc(QRectF(5, 5, 14, 14), 180 * 16, 120 * 16);
         break;
+    case Icon::Straighten:
+        // A tilted line of text brought level: a slanted stroke over a level one.
+        p.drawLine(QPointF(4, 10), QPointF(20, 5));
+        p.drawLine(QPointF(4, 18), QPointF(20, 18));
+        arrowHead(p, QPointF(20, 14), QPointF(20, 17));
+        break;
     }
     return pixmap;
 }

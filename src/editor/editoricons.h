@@ -28,6 +28,7 @@ enum class Icon : quint8 {
     RotateLeft,
     RotateRight,
     Rotate180,
+    Straighten,
 };
 
 QIcon icon(Icon which);

@@ -1,8 +1,10 @@
 #include "editor/timageshow.h"
 
+#include "analysis/pagefile.h"
 #include "editor/editorgeometry.h"
 #include "editor/editoricons.h"
 #include "editor/pageview.h"
+#include "editor/stampfontdialog.h"
 #include "platform/cp932qt.h"
 #include "platform/fileattributes.h"
 #include "platform/userprompts.h"
@@ -13,21 +15,24 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryFile>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QtConcurrent>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -40,6 +45,7 @@ const QString dicomRefused = QStringLiteral("DicomFileへの変更書き込み�
 const QString notLoadedRefused =
     QStringLiteral("読み込めなかったページは保存できません。ページは元のままです。");
 const QString saveFailed = QStringLiteral("＊＊＊　ファイル保存に失敗しました。");
+const QString saveQuestion = QStringLiteral("変更を保存しますか？");
 
 /// The comment box's own font: the face the system names, at 12 pixels, in the window text
 /// colour; Japanese faces that are installed stand in when that face is missing.
@@ -51,29 +57,22 @@ TextFont commentBoxFont(const QWidget& box) {
     return TextFont{font, box.palette().color(QPalette::WindowText)};
 }
 
-/// A chosen font held at a height in pixels, which is what a stamp is measured in.
-QFont inPixels(QFont font) {
-    if (font.pixelSize() <= 0) {
-        font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pointSizeF() * 96 / 72))));
+/// Why a page file could not be opened, as the operator can act on it.
+QString openFailureReason(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists() && !file.isSymLink()) {
+        return QStringLiteral("ファイルがありません");
     }
-    return font;
-}
-
-/// The working bitmap in the pixel format the page was loaded in, for writing it back.
-QImage inPageFormat(const QImage& bitmap, QImage::Format format, const QList<QRgb>& colours) {
-    switch (format) {
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB:
-        return bitmap.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-    case QImage::Format_Indexed8:
-        return colours.isEmpty()
-                   ? bitmap.convertToFormat(QImage::Format_Grayscale8)
-                   : bitmap.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither);
-    case QImage::Format_Grayscale8:
-        return bitmap.convertToFormat(QImage::Format_Grayscale8);
-    default:
-        return bitmap.convertToFormat(QImage::Format_RGB888);
+    if (file.isDir()) {
+        return QStringLiteral("フォルダーです");
     }
+    if (!file.isFile()) {
+        return QStringLiteral("通常のファイルではありません");
+    }
+    if (!file.isReadable()) {
+        return QStringLiteral("読み取りが許可されていません");
+    }
+    return QStringLiteral("読み取りできません");
 }
 
 void setItems(QComboBox& box, const QStringList& items) {
@@ -104,6 +103,7 @@ QComboBox* editableBox(const QString& name, const QString& hint, int width) {
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert); // the lists grow only through "登録"
     box->setToolTip(hint);
+    box->setAccessibleName(hint);
     box->setMinimumWidth(width);
     return box;
 }
@@ -168,6 +168,7 @@ void TImageShow::buildCentre() {
     bottom->setMinimumHeight(20);
     m_noteMemo = new QPlainTextEdit(bottom);
     m_noteMemo->setObjectName(QStringLiteral("NoteMemo"));
+    m_noteMemo->setAccessibleName(QStringLiteral("ページのメモ"));
     m_noteMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_noteMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_noteMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -249,6 +250,10 @@ void TImageShow::buildToolBars() {
     m_undoBtn =
         addAction(toolBar, QStringLiteral("UndoBtn"), QStringLiteral("戻す"), icon(Icon::Undo));
     m_undoBtn->setEnabled(false);
+    // Also while the tool bar is hidden; a text box with the focus keeps the key for its own
+    // typing.
+    m_undoBtn->setShortcut(QKeySequence::Undo);
+    QWidget::addAction(m_undoBtn);
     connect(m_undoBtn, &QAction::triggered, this, &TImageShow::undo);
 
     QToolBar* lineBar = bar(QStringLiteral("LineBar"), QStringLiteral("線"));
@@ -303,6 +308,11 @@ void TImageShow::buildToolBars() {
     connect(addAction(rotateBar, QStringLiteral("UpDownBtn"), QStringLiteral("１８０°回転"),
                       icon(Icon::Rotate180)),
             &QAction::triggered, this, [this] { rotate(Rotation::Half); });
+    m_straightenBtn = addAction(rotateBar, QStringLiteral("StraightenBtn"),
+                                QStringLiteral("傾き補正"), icon(Icon::Straighten));
+    connect(m_straightenBtn, &QAction::triggered, this, &TImageShow::straighten);
+    m_straightening = new QFutureWatcher<skew::Straightening>(this);
+    connect(m_straightening, &QFutureWatcherBase::finished, this, &TImageShow::takeStraightened);
 }
 
 void TImageShow::buildMenus() {
@@ -311,6 +321,8 @@ void TImageShow::buildMenus() {
     file->setObjectName(QStringLiteral("FileMenu"));
     QAction* save = file->addAction(QStringLiteral("保存"), this, &TImageShow::savePage);
     save->setObjectName(QStringLiteral("SaveMenu"));
+    save->setShortcut(QKeySequence::Save);
+    QWidget::addAction(save); // the key works wherever the focus is in the window
     file->addSeparator();
     QAction* close = file->addAction(QStringLiteral("閉じる"), this, &QDialog::reject);
     close->setObjectName(QStringLiteral("CloseMenu"));
@@ -426,7 +438,14 @@ void TImageShow::setMessage(const QString& text) {
 }
 
 int TImageShow::Execute() {
-    preparePage();
+    try {
+        preparePage();
+    } catch (const ImageOpenError& error) {
+        m_prompts.showError(parentWidget() ? parentWidget() : this,
+                            QStringLiteral("ページのファイルを開くことができません（%1）。\n%2")
+                                .arg(openFailureReason(error.path()), error.path()));
+        return QDialog::Rejected;
+    }
     if (QWidget* owner = parentWidget()) {
         move(owner->geometry().center() - QPoint(width() / 2, height() / 2));
     }
@@ -436,13 +455,68 @@ int TImageShow::Execute() {
     return result;
 }
 
+void TImageShow::straighten() {
+    if (!m_engine.hasBitmap() || isStraightening()) {
+        return;
+    }
+    setMessage(QStringLiteral("傾きを測っています…"));
+    m_straightenBtn->setEnabled(false);
+    m_view->setEnabled(false); // nothing is drawn on a page that is about to be replaced
+    const QImage page = m_engine.bitmap();
+    m_straighteningFrom = page.cacheKey();
+    m_straightening->setFuture(QtConcurrent::run([page] { return skew::straighten(page); }));
+}
+
+void TImageShow::takeStraightened() {
+    m_straightenBtn->setEnabled(true);
+    m_view->setEnabled(true);
+    if (m_straightening->future().isCanceled() || m_straightening->future().resultCount() == 0) {
+        return;
+    }
+    const skew::Straightening result = m_straightening->result();
+    if (m_engine.bitmap().cacheKey() != m_straighteningFrom) {
+        return; // another page, or the page changed meanwhile
+    }
+    setMessage(skew::describe(result.outcome, result.degrees));
+    if (result.outcome != skew::Outcome::Straightened) {
+        return;
+    }
+    m_engine.replacePage(result.image);
+    m_undoBtn->setEnabled(true);
+    redisplay();
+}
+
+bool TImageShow::isStraightening() const {
+    return m_straightening->isRunning();
+}
+
+void TImageShow::waitForStraightening() {
+    if (!m_straightening->isRunning() && m_straightenBtn->isEnabled()) {
+        return;
+    }
+    m_straightening->waitForFinished();
+    // The finished signal is queued; taking it here applies the result at once.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (!m_straightenBtn->isEnabled()) {
+        takeStraightened();
+    }
+}
+
 void TImageShow::done(int result) {
+    // A straightening under way ends before the window does; its result is for a page that is
+    // no longer shown and is dropped.
+    m_straightening->waitForFinished();
+    m_straighteningFrom = 0;
     // However the window closes, the bookmark it hands back is cut to its limit.
     m_resultShiori = cp932::qTruncate(m_shioriBox->currentText(), ShioriBytes);
     QDialog::done(result);
 }
 
 bool TImageShow::preparePage() {
+    m_straightening->waitForFinished();
+    m_straighteningFrom = 0;
+    m_straightenBtn->setEnabled(true);
+    m_view->setEnabled(true);
     m_saved = false;
     setMessage(QString());
     m_view->textPreview()->hide();
@@ -456,8 +530,6 @@ bool TImageShow::preparePage() {
         m_undoBtn->setEnabled(false);
         return false;
     }
-    m_pageFormat = m_io.bitmap().format();
-    m_pageColours = m_io.bitmap().colorTable();
     m_engine.setBitmap(m_io.bitmap());
     m_io.bitmap() = QImage(); // the engine holds the page now
 
@@ -471,6 +543,7 @@ bool TImageShow::preparePage() {
     showColour();
     m_undoBtn->setEnabled(false);
     m_zoomPanel->setText(editorgeometry::zoomText(m_zoomIndex));
+    m_savedRevision = m_engine.revision();
     return true;
 }
 
@@ -522,12 +595,9 @@ void TImageShow::chooseColour() {
 }
 
 void TImageShow::chooseFont() {
-    QFontDialog dialog(m_engine.textFont().font, this);
-    dialog.setObjectName(QStringLiteral("FontDialog1"));
+    StampFontDialog dialog(m_engine.textFont(), m_prompts, this);
     if (m_prompts.exec(dialog) == QDialog::Accepted) {
-        TextFont font = m_engine.textFont();
-        font.font = inPixels(dialog.currentFont());
-        m_engine.setTextFont(font);
+        m_engine.setTextFont(dialog.chosenFont());
     }
 }
 
@@ -614,6 +684,39 @@ void TImageShow::savePage() {
         return;
     }
     m_saved = true;
+    m_savedRevision = m_engine.revision();
+}
+
+bool TImageShow::hasUnsavedChanges() const {
+    return m_pageLoaded && m_engine.hasBitmap() && m_engine.revision() != m_savedRevision;
+}
+
+void TImageShow::reject() {
+    if (hasUnsavedChanges() && !settleUnsavedChanges()) {
+        return;
+    }
+    QDialog::reject();
+}
+
+bool TImageShow::settleUnsavedChanges() {
+    QMessageBox box(QMessageBox::Question, windowTitle(), saveQuestion,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setObjectName(QStringLiteral("SaveChangesQuestion"));
+    box.button(QMessageBox::Save)->setText(QStringLiteral("保存"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("破棄"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    m_prompts.exec(box);
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Save:
+        savePage();
+        return !hasUnsavedChanges(); // a refused or failed save says why and stays open
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::optional<QString> TImageShow::writePage() {
@@ -627,7 +730,7 @@ std::optional<QString> TImageShow::writePage() {
     }
     temporary.close();
     const QString written = temporary.fileName();
-    m_io.bitmap() = inPageFormat(m_engine.bitmap(), m_pageFormat, m_pageColours);
+    m_io.bitmap() = m_engine.pageColours().inPageFormat(m_engine.bitmap());
     try {
         m_io.SaveImageFile(written);
     } catch (const ImageOpenError& error) {

@@ -4,8 +4,11 @@
 /// The page editor window: one page large, with tools to draw, stamp text, pick colours, rotate
 /// and undo, the page's bookmark and note, and the command that writes the page back.
 
+#include "analysis/skew.h"
 #include "editor/drawingengine.h"
 #include "imaging/timageio.h"
+
+#include <QFutureWatcher>
 
 #include <QDialog>
 #include <QImage>
@@ -53,8 +56,8 @@ public:
     void setShioriItems(const QStringList& items);
 
     /// Prepares the page (the showing steps), shows the window modally through the prompts and
-    /// runs the closing step. A page file that cannot be opened throws ImageOpenError before
-    /// anything is shown.
+    /// runs the closing step. A page file that cannot be opened is reported through the
+    /// prompts' error report, in Japanese, and the window is not shown.
     int Execute();
     /// The showing steps alone: loads the page and resets tools, colour, width and undo. False
     /// when the page did not decode; the window then shows no page and refuses to save.
@@ -69,9 +72,16 @@ public:
     QStringList shioriItems() const;
     /// True once the page file was written during this showing.
     bool saved() const { return m_saved; }
+    /// True when the page differs from its file: drawn on, stamped or turned since it was read
+    /// or last saved (an undo back to that page counts as no change).
+    bool hasUnsavedChanges() const;
 
     /// Save through the window's command ("保存").
     void savePage();
+    /// True while "傾き補正" measures and turns the page on its worker.
+    bool isStraightening() const;
+    /// Blocks until a straightening under way has been applied (tests, closing).
+    void waitForStraightening();
     const DrawingEngine& engine() const { return m_engine; }
     PageView* pageView() const { return m_view; }
     /// The texts of status panels 1 (zoom factor) and 2 (messages).
@@ -79,6 +89,9 @@ public:
 
 protected:
     void done(int result) override;
+    /// Escape, the close box and "閉じる": with unsaved changes, asks first whether to save them,
+    /// drop them or stay.
+    void reject() override;
 
 private:
     void buildMenus();
@@ -90,12 +103,16 @@ private:
     void redisplay();
     void zoomBy(int step);
     void rotate(Rotation rotation);
+    void straighten();
+    void takeStraightened();
     void undo();
     void chooseColour();
     void chooseFont();
     void showColour();
     void updateEditMenu();
     void setMessage(const QString& text);
+    /// The question before unsaved changes would be lost; true when the window may close.
+    bool settleUnsavedChanges();
     QFont scaledPreviewFont() const;
     void onPressed(QPoint pos, Qt::MouseButton button);
     void onMoved(QPoint pos);
@@ -112,8 +129,7 @@ private:
     bool m_pageLoaded = false;
     bool m_saved = false;
     QString m_resultShiori;
-    QImage::Format m_pageFormat = QImage::Format_RGB888;
-    QList<QRgb> m_pageColours;
+    quint64 m_savedRevision = 0; ///< the engine's revision that the page file holds
 
     QMenuBar* m_menuBar = nullptr;
     QStatusBar* m_statusBar = nullptr;
@@ -129,6 +145,11 @@ private:
     QLabel* m_messagePanel = nullptr;
     QAction* m_dispToolBtn = nullptr;
     QAction* m_undoBtn = nullptr;
+    QAction* m_straightenBtn = nullptr;
+    // "傾き補正" runs on a worker: measuring and turning a page takes longer than the window may
+    // wait. The page it started from tells a result for another page (or a drawn-on one) apart.
+    QFutureWatcher<skew::Straightening>* m_straightening = nullptr;
+    qint64 m_straighteningFrom = 0;
     QAction* m_shioriPaste = nullptr;
     QAction* m_commentPaste = nullptr;
     QMenu* m_editMenu = nullptr;

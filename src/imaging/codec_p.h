@@ -36,6 +36,9 @@ struct DecodeRequest {
     qint64 maxPixels = maxImagePixels;
     int tiffPage = 0;
     QImage* recycle = nullptr; ///< a bitmap whose buffer may be reused (see allocateImage)
+    /// JPEG: the luminance alone, as Format_Grayscale8, for readers that want grey levels; the
+    /// colour planes are never transformed.
+    bool luminance = false;
 };
 
 struct DecodeResult {

@@ -47,4 +47,9 @@ ImageReadResult readImageForSize(const QString& path, QSize minimumSize);
 /// full decode followed by a crop. A JPEG decodes only the rows and columns it needs.
 ImageReadResult readImageTopLeft(const QString& path, QSize regionSize);
 
+/// Decodes the whole image in grey levels, as Format_Grayscale8 (not the layout above): a
+/// colour JPEG gives its luminance alone, which spares the decoder its colour planes; other
+/// images are converted.
+ImageReadResult readGreyImage(const QString& path);
+
 } // namespace imaging

@@ -166,6 +166,7 @@ quint32 RegistryValue::dword() const {
 
 RegistryFile::LoadStatus RegistryFile::load(const QString& path) {
     m_keys.clear();
+    m_keyPositions.clear();
     m_loadError.clear();
     QFile file(path);
     if (!file.exists()) {
@@ -185,11 +186,13 @@ RegistryFile::LoadStatus RegistryFile::load(const QString& path) {
 
 bool RegistryFile::parse(const QByteArray& bytes, QString* error) {
     m_keys.clear();
+    m_keyPositions.clear();
     const QString text = decodeFileText(bytes);
     QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
 
     auto fail = [&](int lineNumber, const QString& why) {
         m_keys.clear();
+        m_keyPositions.clear();
         if (error) {
             *error = QStringLiteral("line %1: %2").arg(lineNumber).arg(why);
         }
@@ -220,11 +223,8 @@ bool RegistryFile::parse(const QByteArray& bytes, QString* error) {
             }
             const QString path = line.mid(1, line.size() - 2);
             skippingDeletedKey = path.startsWith(u'-');
-            current = nullptr;
-            if (!skippingDeletedKey) {
-                createKey(path);
-                current = findKey(path);
-            }
+            // Only a new key adds to the list, so the key stays where it is until the next one.
+            current = skippingDeletedKey ? nullptr : &keyFor(path);
             continue;
         }
         if (skippingDeletedKey) {
@@ -260,7 +260,7 @@ bool RegistryFile::parse(const QByteArray& bytes, QString* error) {
             if (end < 0 || !data.mid(end).trimmed().isEmpty()) {
                 return fail(firstLine, QStringLiteral("malformed text value \"%1\"").arg(name));
             }
-            setValue(current->path, name, RegistryValue::fromString(textValue));
+            current->set(name, RegistryValue::fromString(textValue));
         } else if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
             const QString digits = data.mid(6).trimmed();
             bool ok = false;
@@ -268,7 +268,7 @@ bool RegistryFile::parse(const QByteArray& bytes, QString* error) {
             if (!ok || digits.isEmpty() || digits.size() > 8) {
                 return fail(firstLine, QStringLiteral("malformed dword value \"%1\"").arg(name));
             }
-            setValue(current->path, name, RegistryValue::fromDword(number));
+            current->set(name, RegistryValue::fromDword(number));
         } else if (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
             // Long byte lists continue on following lines after a trailing backslash.
             while (data.endsWith(u'\\')) {
@@ -298,9 +298,9 @@ bool RegistryFile::parse(const QByteArray& bytes, QString* error) {
             if (!parseHexBytes(QStringView(data).mid(colon + 1), bytes)) {
                 return fail(firstLine, QStringLiteral("malformed byte list of \"%1\"").arg(name));
             }
-            setValue(current->path, name, RegistryValue::fromTypedBytes(type, bytes));
+            current->set(name, RegistryValue::fromTypedBytes(type, bytes));
         } else if (data == QLatin1String("-")) {
-            removeValue(current->path, name);
+            current->remove(name);
         } else {
             return fail(firstLine, QStringLiteral("unknown value form of \"%1\"").arg(name));
         }
@@ -315,7 +315,10 @@ QByteArray RegistryFile::serialize() const {
     QString out = headerV5 + QStringLiteral("\r\n");
     for (const auto& key : m_keys) {
         out += QStringLiteral("\r\n[%1]\r\n").arg(key.path);
-        for (const auto& [name, value] : key.values) {
+        for (const auto& [name, value, removed] : key.values) {
+            if (removed) {
+                continue;
+            }
             out += name.isEmpty() ? QStringLiteral("@") : quoted(name);
             out += u'=';
             switch (value.type()) {
@@ -367,17 +370,69 @@ bool RegistryFile::save(const QString& path, QString* error) const {
     return true;
 }
 
-RegistryFile::Key* RegistryFile::findKey(const QString& key) {
-    for (auto& k : m_keys) {
-        if (k.path.compare(key, Qt::CaseInsensitive) == 0) {
-            return &k;
+const RegistryValue* RegistryFile::Key::find(const QString& name) const {
+    const auto at = positions.constFind(name.toCaseFolded());
+    return at == positions.cend() ? nullptr : &values.at(*at).value;
+}
+
+void RegistryFile::Key::set(const QString& name, const RegistryValue& value) {
+    const QString folded = name.toCaseFolded();
+    if (const auto at = positions.constFind(folded); at != positions.cend()) {
+        values[*at].value = value; // an existing value keeps its place
+        return;
+    }
+    positions.insert(folded, values.size());
+    values.append(NamedValue{name, value});
+}
+
+void RegistryFile::Key::remove(const QString& name) {
+    const auto at = positions.constFind(name.toCaseFolded());
+    if (at == positions.cend()) {
+        return;
+    }
+    NamedValue& slot = values[*at];
+    slot.removed = true;
+    slot.value = RegistryValue();
+    positions.erase(at);
+    if (++removedCount < values.size() / 2) {
+        return;
+    }
+    values.removeIf([](const NamedValue& v) { return v.removed; });
+    removedCount = 0;
+    positions.clear();
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        positions.insert(values.at(i).name.toCaseFolded(), i);
+    }
+}
+
+QStringList RegistryFile::Key::names() const {
+    QStringList out;
+    out.reserve(values.size() - removedCount);
+    for (const auto& v : values) {
+        if (!v.removed) {
+            out.append(v.name);
         }
     }
-    return nullptr;
+    return out;
+}
+
+RegistryFile::Key* RegistryFile::findKey(const QString& key) {
+    const auto at = m_keyPositions.constFind(key.toCaseFolded());
+    return at == m_keyPositions.cend() ? nullptr : &m_keys[*at];
 }
 
 const RegistryFile::Key* RegistryFile::findKey(const QString& key) const {
-    return const_cast<RegistryFile*>(this)->findKey(key);
+    const auto at = m_keyPositions.constFind(key.toCaseFolded());
+    return at == m_keyPositions.cend() ? nullptr : &m_keys.at(*at);
+}
+
+RegistryFile::Key& RegistryFile::keyFor(const QString& key) {
+    if (Key* existing = findKey(key)) {
+        return *existing;
+    }
+    m_keyPositions.insert(key.toCaseFolded(), m_keys.size());
+    m_keys.append(Key{key, {}, {}, 0});
+    return m_keys.last();
 }
 
 bool RegistryFile::hasKey(const QString& key) const {
@@ -385,9 +440,7 @@ bool RegistryFile::hasKey(const QString& key) const {
 }
 
 void RegistryFile::createKey(const QString& key) {
-    if (!findKey(key)) {
-        m_keys.append(Key{key, {}});
-    }
+    keyFor(key);
 }
 
 QStringList RegistryFile::keys() const {
@@ -400,42 +453,20 @@ QStringList RegistryFile::keys() const {
 
 const RegistryValue* RegistryFile::value(const QString& key, const QString& name) const {
     const Key* k = findKey(key);
-    if (!k) {
-        return nullptr;
-    }
-    for (const auto& v : k->values) {
-        if (v.name.compare(name, Qt::CaseInsensitive) == 0) {
-            return &v.value;
-        }
-    }
-    return nullptr;
+    return k ? k->find(name) : nullptr;
 }
 
 QStringList RegistryFile::valueNames(const QString& key) const {
-    QStringList out;
-    if (const Key* k = findKey(key)) {
-        for (const auto& v : k->values) {
-            out.append(v.name);
-        }
-    }
-    return out;
+    const Key* k = findKey(key);
+    return k ? k->names() : QStringList();
 }
 
 void RegistryFile::setValue(const QString& key, const QString& name, const RegistryValue& value) {
-    createKey(key);
-    Key* k = findKey(key);
-    for (auto& v : k->values) {
-        if (v.name.compare(name, Qt::CaseInsensitive) == 0) {
-            v.value = value;
-            return;
-        }
-    }
-    k->values.append(NamedValue{name, value});
+    keyFor(key).set(name, value);
 }
 
 void RegistryFile::removeValue(const QString& key, const QString& name) {
     if (Key* k = findKey(key)) {
-        k->values.removeIf(
-            [&](const NamedValue& v) { return v.name.compare(name, Qt::CaseInsensitive) == 0; });
+        k->remove(name);
     }
 }

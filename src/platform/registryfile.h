@@ -17,6 +17,7 @@
 /// the old one.
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -92,15 +93,28 @@ private:
     struct NamedValue {
         QString name;
         RegistryValue value;
+        bool removed = false; ///< taken out; the slot goes at the next compaction
     };
+    /// The values of a key in file order, with their case-folded names indexed, so that a file
+    /// of n values loads in time proportional to n. A removal leaves a slot behind and the list
+    /// is compacted once the slots are as many as the values, so removals stay cheap too.
     struct Key {
         QString path;
         QList<NamedValue> values;
+        QHash<QString, qsizetype> positions; ///< case-folded name -> index into values
+        qsizetype removedCount = 0;
+
+        const RegistryValue* find(const QString& name) const;
+        void set(const QString& name, const RegistryValue& value);
+        void remove(const QString& name);
+        QStringList names() const;
     };
 
     Key* findKey(const QString& key);
     const Key* findKey(const QString& key) const;
+    Key& keyFor(const QString& key);
 
     QList<Key> m_keys;
+    QHash<QString, qsizetype> m_keyPositions; ///< case-folded key path -> index into m_keys
     QString m_loadError;
 };

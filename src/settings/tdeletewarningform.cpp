@@ -8,6 +8,7 @@ TDeleteWarningForm::TDeleteWarningForm(QWidget* parent) : WarningDialog(parent) 
     m_folder = new QLineEdit(this);
     m_folder->setObjectName(QStringLiteral("FolderEdit"));
     m_folder->setReadOnly(true);
+    m_folder->setAccessibleName(QStringLiteral("削除するフォルダー"));
     m_folder->setMinimumWidth(360);
     addLineWidget(m_folder);
     addLine(QStringLiteral("削除してよいですか？"));

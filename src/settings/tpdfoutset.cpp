@@ -62,6 +62,7 @@ TPdfOutSet::TPdfOutSet(QWidget* parent, TDeleteWarningForm* deleteWarning)
     m_tree = new FolderTree(this);
     m_tree->setObjectName(QStringLiteral("FolderTree"));
     m_tree->setFixedSize(260, 480);
+    m_tree->setAccessibleName(QStringLiteral("保存先フォルダーの選択"));
     connect(m_tree, &FolderTree::folderChosen, this, &TPdfOutSet::showChosenFolder);
 
     auto* pathLabel = new QLabel(QStringLiteral("ベースフォルダー"), this);

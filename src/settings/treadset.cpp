@@ -28,12 +28,14 @@ TReadSet::TReadSet(QWidget* parent)
     m_tree = new FolderTree(this);
     m_tree->setObjectName(QStringLiteral("FolderTree"));
     m_tree->setFixedSize(260, 400);
+    m_tree->setAccessibleName(QStringLiteral("スキャナフォルダーの選択"));
     connect(m_tree, &FolderTree::folderChosen, this, &TReadSet::showChosenFolder);
 
     auto* pathLabel = new QLabel(QStringLiteral("スキャナフォルダー"), this);
     m_scanPathDisp = new QLineEdit(this);
     m_scanPathDisp->setObjectName(QStringLiteral("ScanPathDisp"));
     m_scanPathDisp->setReadOnly(true);
+    pathLabel->setBuddy(m_scanPathDisp);
 
     auto* typeGroup = new QGroupBox(QStringLiteral("ファイル形式"), this);
     auto* typeLayout = new QHBoxLayout(typeGroup);

@@ -301,7 +301,7 @@ private slots:
             chosen({source + "/p1.jpg", source + "/p2.jpg", scan("p2.jpg")}));
         trigger(TMainForm::Command::FileImport);
         QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
-                 QStringLiteral("インポート完了"));
+                 QStringLiteral("インポート完了（3 件）"));
         QCOMPARE(m_form->settings().FileOpenDir, source);
         QCOMPARE(QImage(scan("p1.jpg")).size(), QSize(50, 50));
         QCOMPARE(QImage(scan("p2.jpg")).size(),

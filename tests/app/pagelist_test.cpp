@@ -1,6 +1,8 @@
 #include "app/apagelist.h"
 #include "app/thumbnailrule.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -94,6 +96,42 @@ TEST(PageList, EntriesKeepTheirAddressAcrossMovesAndRemovals) {
     EXPECT_TRUE(list.containsFileName("3.jpg"));
     EXPECT_FALSE(list.containsFileName("3.JPG"));
     EXPECT_FALSE(list.containsFileName("1.jpg"));
+}
+
+TEST(PageList, RemovedFilesAreRecordedAsTheyAreWhenRemoved) {
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return dir.filePath(name);
+    };
+    PageList list;
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg"}) {
+        list.append(APageList{write(name, "scanned")});
+    }
+    // Page 2 is rewritten (as the page editor saves it: a new file under the name) before the
+    // operator removes it; the record holds the file as it is then.
+    const QString edited = write("2.jpg.new", "edited page");
+    ASSERT_TRUE(QFile::remove(dir.filePath("2.jpg")) &&
+                QFile::rename(edited, dir.filePath("2.jpg")));
+    list.remove(1);
+    ASSERT_EQ(list.removedFiles().size(), 1u);
+    EXPECT_EQ(list.removedFiles().at(0).path, dir.filePath("2.jpg"));
+    EXPECT_EQ(list.removedFiles().at(0).identity, scannerfolder::identify(dir.filePath("2.jpg")));
+
+    // A page whose file is gone leaves nothing to record; a file taken in again leaves the record.
+    QFile::remove(dir.filePath("3.jpg"));
+    list.remove(1);
+    EXPECT_EQ(list.removedFiles().size(), 1u);
+    list.append(APageList{dir.filePath("2.jpg")});
+    EXPECT_TRUE(list.removedFiles().empty());
+
+    // A new chart begins with an empty record.
+    list.remove(0);
+    EXPECT_EQ(list.removedFiles().size(), 1u);
+    list.clear();
+    EXPECT_TRUE(list.removedFiles().empty());
 }
 
 TEST(PageList, CaptionsAreCutAt18Bytes) {

@@ -7,11 +7,13 @@
 #include "app/pageworkspace.h"
 #include "app/terrorlogform.h"
 #include "app/tmainform.h"
+#include "app/tpagelistview.h"
 #include "app/warningdialogs.h"
 #include "index/chartindex.h"
 #include "index/chartindexschema.h"
 #include "platform/filelock.h"
 #include "settings/tregistory.h"
+#include "support/desktoptrash.h"
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
 #include "support/testimages.h"
@@ -24,6 +26,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 #include <future>
 
@@ -39,7 +42,10 @@ public:
     QStringList waits;
     QStringList clearingRefusals;
     QStringList leftOut;
+    QString leftOutMovedInto;
     std::optional<QStringList> keptPages;
+    QList<QStringList> partialPagesAsked;
+    bool agreeToPartialPages = false;
 
     void showStatus(const QString& text) override { statuses << text; }
     void showOverwriteRefused(const QString& fileName) override { overwriteRefusals << fileName; }
@@ -51,7 +57,14 @@ public:
     }
     void showClearingRefused(const QString& why) override { clearingRefusals << why; }
     void keepOnlyPages(const QStringList& files) override { keptPages = files; }
-    void showPagesLeftOut(const QStringList& files) override { leftOut = files; }
+    void showPagesLeftOut(const QStringList& files, const QString& movedInto) override {
+        leftOut = files;
+        leftOutMovedInto = movedInto;
+    }
+    bool confirmPartialPages(const QStringList& files) override {
+        partialPagesAsked << files;
+        return agreeToPartialPages;
+    }
     QString lastStatus() const { return statuses.isEmpty() ? QString() : statuses.last(); }
 };
 
@@ -81,6 +94,7 @@ class SaveTest : public QObject {
     std::unique_ptr<ChartIndex> m_index;
     CreationLog m_log;
     RecordingFrontEnd m_frontEnd;
+    std::unique_ptr<DesktopTrash> m_trash;
 
     QString scan(const QString& name) const { return m_dir->filePath("scanner/" + name); }
     QString archive() const { return m_dir->filePath("archive"); }
@@ -134,6 +148,28 @@ class SaveTest : public QObject {
         return QDir(m_settings.ScannerDir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
+    /// "スキャナ画像読取" by a click on its tool button; returns when every thumbnail is made.
+    static void clickScannerIntake(TMainForm& form) {
+        QAction* intake = form.command(TMainForm::Command::ScannerIntake);
+        QWidget* button = nullptr;
+        for (QToolBar* bar : form.findChildren<QToolBar*>()) {
+            if (QWidget* widget = bar->widgetForAction(intake)) {
+                button = widget;
+            }
+        }
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+        form.workspace().waitForThumbnails();
+    }
+
+    /// Types \p text into \p edit as the operator does, over what it held.
+    static void typeInto(QLineEdit* edit, const QString& text) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+
     int indexRows() {
         int rows = 0;
         IndexCursor cursor = m_index->allRows();
@@ -160,6 +196,7 @@ private slots:
         QVERIFY(m_index->open(m_dir->path()));
         m_log = CreationLog();
         m_frontEnd = RecordingFrontEnd();
+        m_trash = std::make_unique<DesktopTrash>(m_dir->path());
     }
 
     /// Every chart a test wrote must satisfy an outside reader.
@@ -169,6 +206,7 @@ private slots:
             const QString chart = charts.next();
             QVERIFY2(qpdfAccepts(chart), qPrintable(chart));
         }
+        m_trash.reset();
     }
 
     void numberChecks_data() {
@@ -362,7 +400,7 @@ private slots:
         QCOMPARE(m_log.lines().size(), 1);
     }
 
-    void clearingDeletesOnlyThePagesTheChartHolds() {
+    void clearingLeavesNothingOfTheChartWhereIntakeReads() {
         m_settings.FolderClear = true;
         m_settings.WriteDate = false;
         const QString label = page("0.jpg"); // the first page, not saved by the rule
@@ -375,12 +413,23 @@ private slots:
         const QString rewritten = page("4.jpg");
         const QString last = page("5.jpg");
         auto in = input("9", "0", {label, good, pngNamedJpeg, truncated, rewritten, last});
+        // Pages the operator deleted from the list: one as it was, one a scanner replaces while
+        // the chart is written, and one taken into the list again.
+        const QString removed = page("7.jpg");
+        const QString replacedRemoved = page("8.jpg");
+        for (const QString& file : {removed, replacedRemoved, good}) {
+            in.removed.push_back({file, *scannerfolder::identify(file)});
+        }
 
-        // While the chart is written a scanner rewrites one page and drops a new one.
+        // While the chart is written a scanner rewrites pages and drops a new one.
         auto scanner = [&](int done, int, const QString&) {
             if (done == 1) {
                 QVERIFY(testimages::save(testimages::page(210, 290), rewritten));
+                QVERIFY(testimages::save(testimages::page(220, 290), replacedRemoved));
                 page("6.jpg");
+            }
+            if (done == 3) { // after the truncated page was found unreadable
+                QVERIFY(testimages::save(testimages::page(210, 300), truncated));
             }
         };
         ChartSaver::Written written;
@@ -388,11 +437,53 @@ private slots:
         QCOMPARE(pdfPageCount(archive() + "/00/00/00/09/HP1234_9_0.pdf"), 3);
         QCOMPARE(written.leftOut, (QStringList{pngNamedJpeg, truncated}));
         QCOMPARE(m_frontEnd.leftOut, written.leftOut);
-        QCOMPARE(m_frontEnd.lastStatus(),
-                 QStringLiteral("保存しました。　保存できなかったページ：2"));
-        QCOMPARE(scannerFiles(), (QStringList{"2.jpg", "3.jpg", "4.jpg", "6.jpg"}));
-        QCOMPARE(m_frontEnd.keptPages,
-                 std::optional<QStringList>({pngNamedJpeg, truncated, rewritten}));
+        const QString notSaved = scan(scannerfolder::NotSavedFolderName);
+        QCOMPARE(m_frontEnd.leftOutMovedInto, notSaved);
+        QCOMPARE(
+            m_frontEnd.lastStatus(),
+            QStringLiteral("保存しました。　保存できなかったページ：2　ごみ箱に移したページ：1"));
+        // What the chart holds is gone, what it could not hold is set aside, the deleted page
+        // is in the trash; the files that are not what was listed stay: the rewritten page, the
+        // deleted page replaced meanwhile (its new scan), the new scan.
+        QCOMPARE(scannerFiles(), (QStringList{"3.jpg", "4.jpg", "6.jpg", "8.jpg"}));
+        QCOMPARE(QDir(notSaved).entryList(QDir::Files), QStringList{"2.jpg"});
+        QCOMPARE(m_trash->files(), QStringList{"7.jpg"});
+        QCOMPARE(m_trash->origin("7.jpg"), removed);
+        QCOMPARE(m_frontEnd.keptPages, std::optional<QStringList>({truncated, rewritten}));
+    }
+
+    void cropThatDropsMostOfAPageIsAskedFirst_data() {
+        QTest::addColumn<QSize>("scan");
+        QTest::addColumn<bool>("stretch");
+        QTest::addColumn<bool>("asked");
+        // The defaults: pages of 700 x 1000 points, an image area of 634 x 934.
+        QTest::newRow("A4 at 300 dpi") << QSize(2480, 3508) << false << true;
+        QTest::newRow("wide strip") << QSize(1900, 500) << false << true;
+        QTest::newRow("exactly half kept") << QSize(1268, 934) << false << false;
+        QTest::newRow("fits") << QSize(600, 900) << false << false;
+        QTest::newRow("A4 at 300 dpi, stretched") << QSize(2480, 3508) << true << false;
+    }
+    void cropThatDropsMostOfAPageIsAskedFirst() {
+        QFETCH(QSize, scan);
+        QFETCH(bool, stretch);
+        QFETCH(bool, asked);
+        m_settings.FirstPage = true;
+        m_settings.Stretch = stretch;
+        const QString small = page("1.jpg");
+        const QString large = page("2.jpg", scan.width(), scan.height());
+        const auto in = input("42", "0", {small, large});
+        QCOMPARE(save(in), asked ? SaveOutcome::CropRefused : SaveOutcome::Saved);
+        QCOMPARE(m_frontEnd.partialPagesAsked,
+                 asked ? QList<QStringList>{{large}} : QList<QStringList>());
+        if (!asked) {
+            return;
+        }
+        // Answered no, nothing is written, not even the patient folder.
+        QVERIFY(QDir(archive()).isEmpty());
+        QCOMPARE(indexRows(), 0);
+        m_frontEnd.agreeToPartialPages = true;
+        QCOMPARE(save(in), SaveOutcome::Saved);
+        QCOMPARE(indexRows(), 1);
     }
 
     void clearingNeverEmptiesHomeRootOrTheArchive_data() {
@@ -578,7 +669,7 @@ private slots:
         QVERIFY(QFile::exists(usersOwn));
     }
 
-    void windowReportsThePagesLeftOutAndKeepsThem() {
+    void windowSetsThePagesLeftOutAsideAndSaysWhere() {
         FakePrompts prompts;
         FakeUrlOpener opener;
         m_index.reset();
@@ -590,12 +681,11 @@ private slots:
         page("1.jpg");
         page("2.jpg");
         const QString truncated = page("3.jpg", 400, 400);
-        writeFile(truncated, readAll(truncated).left(700));
-        form.command(TMainForm::Command::ScannerIntake)->trigger();
-        form.workspace().waitForThumbnails();
+        const QByteArray truncatedBytes = readAll(truncated).left(700);
+        writeFile(truncated, truncatedBytes);
+        clickScannerIntake(form);
         QCOMPARE(form.workspace().pages().count(), 3);
-        form.idEdit()->setText("42");
-        form.volNoEdit()->setText("0");
+        typeInto(form.idEdit(), "42");
 
         QTest::mouseClick(form.saveButton(), Qt::LeftButton);
         form.waitForSave();
@@ -605,9 +695,112 @@ private slots:
         auto* leftOut = form.findChild<TFileListWarning*>("PagesLeftOut");
         QVERIFY(leftOut);
         QCOMPARE(leftOut->names(), QStringList{"3.jpg"});
-        QCOMPARE(scannerFiles(), QStringList{"3.jpg"});
-        QCOMPARE(form.workspace().pages().count(), 1);
-        QCOMPARE(form.workspace().pages().at(0).ImageFile, truncated);
+        const QString notSaved = scan(scannerfolder::NotSavedFolderName);
+        QCOMPARE(leftOut->note(), "これらのファイルは " + notSaved + " に移しました。");
+        QCOMPARE(scannerFiles(), QStringList());
+        QCOMPARE(readAll(notSaved + "/3.jpg"), truncatedBytes);
+        QVERIFY(form.workspace().pages().isEmpty());
+        prompts.questionAnswers.enqueue(QMessageBox::Yes);
+        QVERIFY(form.close());
+    }
+
+    // The operator takes in four pages, deletes two of them (one of them edited before), saves
+    // with the folder cleared, and takes in the next patient's scans: the deleted pages are in
+    // the desktop trash and never reach the next chart.
+    void aPageDeletedFromTheListNeverComesBackInTheNextChart() {
+        FakePrompts prompts;
+        FakeUrlOpener opener;
+        m_index.reset();
+        const auto window =
+            startMainWindow({m_dir->path(), {}, &prompts, &opener, [this] { return m_now; }});
+        TMainForm& form = *window;
+        form.settings() = m_settings;
+        form.settings().FolderClear = true;
+        form.settings().FirstPage = true;
+        form.settings().WriteDate = false;
+        for (int n = 1; n <= 4; ++n) {
+            page(QString("%1.jpg").arg(n), 200 + n, 280);
+        }
+        clickScannerIntake(form);
+        QCOMPARE(pageNames(form), (QStringList{"1.jpg", "2.jpg", "3.jpg", "4.jpg"}));
+        QApplication::setActiveWindow(&form);
+
+        // Page 3 is edited (the editor writes a new file under the page's name), then deleted;
+        // page 2 is deleted as it was scanned.
+        QVERIFY(testimages::save(testimages::page(300, 280), scan(".3.edited.jpg")));
+        QVERIFY(QFile::remove(scan("3.jpg")) &&
+                QFile::rename(scan(".3.edited.jpg"), scan("3.jpg")));
+        const QByteArray editedPage = readAll(scan("3.jpg"));
+        TPageListView* view = form.pageListView();
+        for (const int row : {2, 1}) {
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              view->visualItemRect(view->item(row)).center());
+            QTest::keyClick(view, Qt::Key_Delete);
+        }
+        QCOMPARE(pageNames(form), (QStringList{"1.jpg", "4.jpg"}));
+        typeInto(form.idEdit(), "42");
+        QTest::mouseClick(form.saveButton(), Qt::LeftButton);
+        form.waitForSave();
+        QCOMPARE(form.statusText(TMainForm::StatusPanel::Message),
+                 QStringLiteral("保存しました。　ごみ箱に移したページ：2"));
+        QCOMPARE(pdfPageCount(archive() + "/00/00/00/42/HP1234_42_0.pdf"), 2);
+        QCOMPARE(scannerFiles(), QStringList());
+        QCOMPARE(m_trash->files(), (QStringList{"2.jpg", "3.jpg"}));
+        QCOMPARE(m_trash->contents("3.jpg"), editedPage);
+        QCOMPARE(m_trash->origin("2.jpg"), scan("2.jpg"));
+
+        // The next patient's two scans, and nothing else.
+        page("5.jpg");
+        page("6.jpg");
+        clickScannerIntake(form);
+        QCOMPARE(pageNames(form), (QStringList{"5.jpg", "6.jpg"}));
+        typeInto(form.idEdit(), "43");
+        QTest::mouseClick(form.saveButton(), Qt::LeftButton);
+        form.waitForSave();
+        QCOMPARE(pdfPageCount(archive() + "/00/00/00/43/HP1234_43_0.pdf"), 2);
+        prompts.questionAnswers.enqueue(QMessageBox::Yes);
+        QVERIFY(form.close());
+    }
+
+    void windowAsksBeforeACropThatDropsMostOfAPage() {
+        FakePrompts prompts;
+        FakeUrlOpener opener;
+        m_index.reset();
+        const auto window =
+            startMainWindow({m_dir->path(), {}, &prompts, &opener, [this] { return m_now; }});
+        TMainForm& form = *window;
+        form.settings() = m_settings;
+        form.settings().FolderClear = true;
+        form.settings().FirstPage = true;
+        page("1.jpg");
+        page("2.jpg", 2480, 3508);
+        clickScannerIntake(form);
+        typeInto(form.idEdit(), "42");
+
+        QString text;
+        QString names;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        prompts.dialogAnswers.enqueue([&](QDialog& dialog) {
+            if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+                text = box->text();
+                names = box->informativeText();
+                defaultButton = box->standardButton(box->defaultButton());
+            }
+            return int(QMessageBox::No);
+        });
+        QTest::mouseClick(form.saveButton(), Qt::LeftButton);
+        form.waitForSave();
+        QCOMPARE(prompts.shownDialogs, QStringList{"PartialPages"});
+        QCOMPARE(text, QStringLiteral("次のページは一部しか保存されません。保存しますか？"));
+        QCOMPARE(names, QStringLiteral("2.jpg"));
+        QCOMPARE(defaultButton, QMessageBox::No);
+        QVERIFY(QDir(archive()).isEmpty());
+        QCOMPARE(scannerFiles(), (QStringList{"1.jpg", "2.jpg"}));
+
+        prompts.dialogAnswers.enqueue([](QDialog&) { return int(QMessageBox::Yes); });
+        QTest::mouseClick(form.saveButton(), Qt::LeftButton);
+        form.waitForSave();
+        QCOMPARE(pdfPageCount(archive() + "/00/00/00/42/HP1234_42_0_2024_3_5.pdf"), 2);
         prompts.questionAnswers.enqueue(QMessageBox::Yes);
         QVERIFY(form.close());
     }

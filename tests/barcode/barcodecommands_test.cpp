@@ -58,6 +58,7 @@ class BarcodeCommandsTest : public QObject {
         settings.HPCode = "77";
         settings.WriteDate = false;
         settings.FirstPage = true;
+        settings.Stretch = true; // label pages are whole A4 scans
         settings.FolderClear = true;
         if (change) {
             change(settings);
@@ -71,8 +72,9 @@ class BarcodeCommandsTest : public QObject {
         QVERIFY(registry.save(path("config/Tovani/registry.reg")));
     }
 
-    /// Scanner page \p name: a label of \p numbers (one label each), or a plain small page.
-    void page(const QString& name, const QStringList& numbers = {}) {
+    /// Scanner page \p name: a label of \p numbers (one label each, the second stuck on
+    /// sideways when \p secondSideways), or a plain small page.
+    void page(const QString& name, const QStringList& numbers = {}, bool secondSideways = false) {
         const QString file = path("scanner/" + name + ".jpg");
         if (numbers.isEmpty()) {
             QVERIFY(testimages::save(testimages::page(300, 400), file));
@@ -81,6 +83,10 @@ class BarcodeCommandsTest : public QObject {
         QList<labelpages::Label> labels;
         for (qsizetype n = 0; n < numbers.size(); ++n) {
             labels.append({barcode::Symbology::Code128, numbers.at(n), {20.0, 20.0 + 100.0 * n}});
+        }
+        if (secondSideways && labels.size() > 1) {
+            labels[1].topLeftMm = {150.0, 120.0};
+            labels[1].turnDegrees = 90.0;
         }
         QVERIFY(labelpages::writeJpeg(labelpages::page(labels, 200, 1.5, 8), file));
     }
@@ -159,16 +165,20 @@ private slots:
 
     void numberRefusals_data() {
         QTest::addColumn<QStringList>("firstPage");
+        QTest::addColumn<bool>("sideways");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("no barcode") << QStringList() << 18;
-        QTest::newRow("not a patient number") << QStringList{"123456789"} << 18;
-        QTest::newRow("two numbers") << QStringList{"1234567", "7654321"} << 19;
+        QTest::newRow("no barcode") << QStringList() << false << 18;
+        QTest::newRow("not a patient number") << QStringList{"123456789"} << false << 18;
+        QTest::newRow("two numbers") << QStringList{"1234567", "7654321"} << false << 19;
+        QTest::newRow("two numbers, one sideways")
+            << QStringList{"1234567", "7654321"} << true << 19;
     }
     void numberRefusals() {
         QFETCH(QStringList, firstPage);
+        QFETCH(bool, sideways);
         QFETCH(int, exitCode);
         writeSettings();
-        page("001", firstPage);
+        page("001", firstPage, sideways);
         page("002");
         const Run refused = save({"--patient-from-barcode"});
         QCOMPARE(refused.exitCode, exitCode);

@@ -90,9 +90,9 @@ QImage page(const QList<Label>& labels, int dpi, double degrees, int noise,
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (const auto& label : labels) {
-        const QImage turned =
-            labelImage(label, dpi)
-                .transformed(QTransform().rotate(degrees), Qt::SmoothTransformation);
+        const QImage turned = labelImage(label, dpi)
+                                  .transformed(QTransform().rotate(degrees + label.turnDegrees),
+                                               Qt::SmoothTransformation);
         painter.drawImage(
             QPointF(label.topLeftMm.x() / 25.4 * dpi, label.topLeftMm.y() / 25.4 * dpi), turned);
     }

@@ -18,6 +18,7 @@ struct Label {
     barcode::Symbology symbology;
     QString text;
     QPointF topLeftMm{20.0, 20.0}; ///< where the label sits on the page
+    double turnDegrees = 0.0;      ///< turned this much beyond the page's angle (180: upside down)
 };
 
 /// An A4 page at \p dpi with \p labels, each turned by \p degrees, and noise of \p noise grey

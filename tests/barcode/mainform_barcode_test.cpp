@@ -11,6 +11,7 @@
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
 #include "support/testimages.h"
+#include "support/typetext.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -51,13 +52,6 @@ void clickSettingsEntry(QMainWindow& window, const QString& text) {
     QVERIFY(QTest::qWaitFor([&] { return !menu->isVisible(); }));
 }
 
-void typeInto(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
-}
-
 } // namespace
 
 class MainFormBarcodeTest : public QObject {
@@ -78,6 +72,7 @@ class MainFormBarcodeTest : public QObject {
         settings.HPCode = "77";
         settings.WriteDate = false;
         settings.FirstPage = true;
+        settings.Stretch = true; // label pages are whole A4 scans
         settings.FolderClear = false;
         BarcodeSettings barcode;
         barcode.Enabled = enabled;
@@ -154,7 +149,7 @@ private slots:
         QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message), readMessage);
 
         // A number that matches saves without a question.
-        typeInto(m_form->volNoEdit(), "1");
+        retypeText(m_form->volNoEdit(), "1");
         QTest::mouseClick(m_form->saveButton(), Qt::LeftButton);
         m_form->waitForSave();
         QVERIFY(!m_prompts.shownDialogs.contains("BarcodeMismatch"));
@@ -179,7 +174,7 @@ private slots:
         QVERIFY(m_form->statusText(TMainForm::StatusPanel::Message) != readMessage);
 
         // A typed number is saved without a question.
-        typeInto(m_form->idEdit(), "42");
+        retypeText(m_form->idEdit(), "42");
         QTest::mouseClick(m_form->saveButton(), Qt::LeftButton);
         m_form->waitForSave();
         QVERIFY(!m_prompts.shownDialogs.contains("BarcodeMismatch"));
@@ -192,7 +187,7 @@ private slots:
         start();
         clickScannerIntake();
         QTRY_COMPARE_WITH_TIMEOUT(m_form->idEdit()->text(), QString("1234567"), 20000);
-        typeInto(m_form->idEdit(), "7654321");
+        retypeText(m_form->idEdit(), "7654321");
 
         // The question's default and escape buttons are "No"; answered No, nothing is saved.
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
@@ -224,6 +219,39 @@ private slots:
         QCOMPARE(archiveFiles(), QStringList{"07/65/43/21/HP77_7654321_0.pdf"});
     }
 
+    // Two patients' labels on the first page, one stuck on sideways: no number is taken from
+    // it, and a save under either number asks first, "No" the default.
+    void aPageOfTwoPatientsLabelsIsNoNumber() {
+        writeSettings(true);
+        QVERIFY(labelpages::writeJpeg(
+            labelpages::page({{barcode::Symbology::Code128, "1234567"},
+                              {barcode::Symbology::Code128, "7654321", {150.0, 120.0}, 90.0}},
+                             200, 1.5, 8),
+            path("scanner/001.jpg")));
+        start();
+        clickScannerIntake();
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(TMainForm::StatusPanel::Message),
+                                  QString("バーコードの患者番号が一つに決まりません。"), 20000);
+        QCOMPARE(m_form->idEdit()->text(), QString());
+
+        retypeText(m_form->idEdit(), "1234567");
+        QString text;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        m_prompts.dialogAnswers.enqueue([&](QDialog& dialog) {
+            if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+                text = box->text();
+                defaultButton = box->standardButton(box->defaultButton());
+            }
+            return int(QMessageBox::No);
+        });
+        QTest::mouseClick(m_form->saveButton(), Qt::LeftButton);
+        m_form->waitForSave();
+        QCOMPARE(m_prompts.shownDialogs, QStringList{"BarcodeAmbiguous"});
+        QCOMPARE(text, QString("バーコードの患者番号が一つに決まりません。保存しますか？"));
+        QCOMPARE(defaultButton, QMessageBox::No);
+        QCOMPARE(archiveFiles(), QStringList());
+    }
+
     void settingsDialogUnderTheSettingsMenu() {
         writeSettings(false);
         labelPage("001.jpg", "7777");
@@ -243,13 +271,13 @@ private slots:
             }
             QTest::mouseClick(enabled, Qt::LeftButton);
             // Two groups: refused, the dialog stays open.
-            typeInto(pattern, "^(\\d)(\\d+)$");
+            retypeText(pattern, "^(\\d)(\\d+)$");
             QTest::mouseClick(set, Qt::LeftButton);
             refusal = static_cast<TBarcodeSet&>(dialog).statusText();
             if (dialog.result() == QDialog::Accepted) {
                 return int(QDialog::Accepted);
             }
-            typeInto(pattern, "^(\\d{1,8})$");
+            retypeText(pattern, "^(\\d{1,8})$");
             QTest::keyClick(pattern, Qt::Key_Return); // "設定" is the default button
             return dialog.result();
         });

@@ -95,6 +95,52 @@ TEST_F(LabelPageTest, TwoLabelsOfDifferentNumbersAreRefusedAndOfOneNumberTaken) 
     EXPECT_EQ(same.patient, 1234567);
 }
 
+struct TwoLabelsCase {
+    const char* name;
+    Symbology second;
+    QPointF secondAt; ///< where the second label sits; the first is at 20 mm, 20 mm
+    double secondTurn;
+    double pageAngle;
+};
+
+// A Code 39 label laid straight is not read on the page reduced for the matrix codes, only at
+// the scan's own resolution.
+const TwoLabelsCase twoLabelsCases[] = {
+    {"stacked", Symbology::Code128, {20.0, 48.0}, 0.0, 1.0},
+    {"stacked_Code39_straight", Symbology::Code39, {20.0, 44.0}, 0.0, 0.0},
+    {"side_by_side", Symbology::Code128, {110.0, 20.0}, 0.0, 1.0},
+    {"side_by_side_Code39_straight", Symbology::Code39, {110.0, 20.0}, 0.0, 0.0},
+    {"upside_down_far_below", Symbology::Code128, {110.0, 240.0}, 180.0, 1.0},
+    {"sideways", Symbology::Code128, {150.0, 120.0}, 90.0, 1.0},
+    {"sideways_Code39", Symbology::Code39, {150.0, 120.0}, -90.0, -2.0},
+};
+
+class TwoLabelsTest : public LabelPageTest,
+                      public ::testing::WithParamInterface<std::tuple<TwoLabelsCase, int>> {};
+
+// Two patients' labels on one page are no patient number, wherever the second one sits and
+// however it is turned: every code of the page is read before a number is taken.
+TEST_P(TwoLabelsTest, DifferentNumbersAnywhereOnThePageAreAmbiguous) {
+    const auto& [c, dpi] = GetParam();
+    const QString path =
+        writePage({{Symbology::Code128, QStringLiteral("1234567")},
+                   {c.second, QStringLiteral("7654321"), c.secondAt, c.secondTurn}},
+                  dpi, c.pageAngle);
+    const PageReading reading =
+        PatientBarcodeReader(barcode::allSymbologies(), barcode::defaultPattern).readFile(path);
+    EXPECT_EQ(reading.status, Status::Ambiguous)
+        << reading.texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(reading.patient, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, TwoLabelsTest,
+                         ::testing::Combine(::testing::ValuesIn(twoLabelsCases),
+                                            ::testing::Values(200, 300)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" +
+                                    std::to_string(std::get<1>(info.param)) + "dpi";
+                         });
+
 TEST_F(LabelPageTest, TwoCopiesOfOneLinearLabelAreOneNumber) {
     // Two runs of rows of one code text: the library merges such results, and its build asserts
     // on that merge when it is not kept apart.

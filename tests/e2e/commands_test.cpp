@@ -1,6 +1,7 @@
 // pelorafile-save and pelorafile-admin as automation uses them: real processes, a settings file
 // of their own, a scanner folder, an archive and an index.
 
+#include "app/workjournal.h"
 #include "index/chartindexschema.h"
 #include "platform/registryfile.h"
 #include "settings/tregistory.h"
@@ -127,7 +128,15 @@ private slots:
         Run second = run("pelorafile-admin", {"create-index", path("program")});
         QCOMPARE(second.exitCode, 1);
         QVERIFY(second.err.contains("already exists"));
-        QCOMPARE(run("pelorafile-admin", {"create-index", path("nowhere")}).exitCode, 2);
+        // A missing program folder is made; one that cannot be (below a file) is refused.
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("new/program")}).exitCode, 0);
+        QVERIFY(QFile::exists(path("new/program/PeloraFileDB.db")));
+        QFile file(path("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        Run belowAFile = run("pelorafile-admin", {"create-index", path("file/program")});
+        QCOMPARE(belowAFile.exitCode, 2);
+        QVERIFY2(belowAFile.err.contains("cannot be made"), qPrintable(belowAFile.err));
         QCOMPARE(run("pelorafile-admin", {}).exitCode, 64);
     }
 
@@ -183,7 +192,14 @@ private slots:
         Run changed = run("pelorafile-admin", common + QStringList{"verify", "1", "99999999"});
         QCOMPARE(changed.exitCode, 1);
         QCOMPARE(changed.out, "changed\t" + chart + "\n");
-        QCOMPARE(run("pelorafile-admin", common + QStringList{"verify", "5", "1"}).exitCode, 64);
+        // Only a range of patient numbers, 1 to 99999999, is a range to verify.
+        for (const QStringList& range :
+             {QStringList{"5", "1"}, QStringList{"0", "0"}, QStringList{"-5", "-1"},
+              QStringList{"1", "100000000"}, QStringList{"1", "5 "}, QStringList{"x", "5"}}) {
+            const Run refused = run("pelorafile-admin", common + QStringList{"verify"} + range);
+            QVERIFY2(refused.exitCode == 64, qPrintable(range.join(' ')));
+            QCOMPARE(refused.out, QString());
+        }
     }
 
     void batchSaveRefusals_data() {
@@ -284,17 +300,97 @@ private slots:
         const Run saved =
             run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
         QCOMPARE(saved.exitCode, 16);
+        // The page it could not write is set aside where the next intake does not take it.
+        const QString notSaved = path("scanner/保存できなかったページ");
         QVERIFY2(saved.err.contains("次のページは保存できませんでした。\n" +
-                                    path("scanner/002b.jpg") + "\n"),
+                                    path("scanner/002b.jpg") + "\nこれらのファイルは " + notSaved +
+                                    " に移しました。\n"),
                  qPrintable(saved.err));
         QVERIFY2(saved.err.contains("名前の文字コードが正しくない"), qPrintable(saved.err));
         QVERIFY(saved.err.contains(path("scanner/caf")));
         QCOMPARE(rowCount(), 1);
-        QVERIFY(QFile::exists(path("scanner/002b.jpg")));
+        QVERIFY(!QFile::exists(path("scanner/002b.jpg")));
+        QFile setAside(notSaved + "/002b.jpg");
+        QVERIFY(setAside.open(QIODevice::ReadOnly));
+        QCOMPARE(setAside.readAll(), QByteArray("not a picture"));
         QVERIFY(copied.exists(0));
         QVERIFY(!QFile::exists(path("scanner/001.jpg"))); // the label page, read and not saved
         QVERIFY(!QFile::exists(path("scanner/002.jpg")));
         QVERIFY(!QFile::exists(path("scanner/003.jpg")));
+    }
+
+    // Scans keep arriving while the save runs: each is either a page of the chart (and then
+    // gone from the folder) or still in the folder; none is set aside or lost.
+    void batchSaveWhileAScannerWritesIntoTheFolder() {
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) {
+            s.FolderClear = true;
+            s.FirstPage = true;
+        });
+        scanPages(2);
+        QFile bad(path("scanner/002b.jpg"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("not a picture");
+        bad.close();
+        QVERIFY(testimages::save(testimages::page(100, 100), path("scan.jpg")));
+        QFile scan(path("scan.jpg"));
+        QVERIFY(scan.open(QIODevice::ReadOnly));
+        const QByteArray scanned = scan.readAll();
+
+        QProcess save;
+        start(save, "pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
+        QStringList dropped;
+        while (save.state() != QProcess::NotRunning || dropped.isEmpty()) {
+            // Each scan appears whole, as a scanner driver that renames its finished file.
+            const QString name = QString("new-%1.jpg").arg(dropped.size(), 4, 10, QChar('0'));
+            QFile part(path("scanner/.part"));
+            QVERIFY(part.open(QIODevice::WriteOnly));
+            part.write(scanned);
+            part.close();
+            QVERIFY(QFile::rename(part.fileName(), path("scanner/" + name)));
+            dropped << name;
+            save.waitForFinished(5);
+        }
+        QCOMPARE(save.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(save.exitCode(), 16);
+        const QStringList left = QDir(path("scanner")).entryList(QDir::Files, QDir::Name);
+        const int taken = int(dropped.size()) - int(left.size());
+        for (const auto& name : left) {
+            QVERIFY2(dropped.contains(name), qPrintable(name));
+        }
+        QFile chart(path("archive/00/00/00/42/HP77_42_0.pdf"));
+        QVERIFY(chart.open(QIODevice::ReadOnly));
+        QCOMPARE(int(chart.readAll().count("/Type /Page\r\n")), 2 + taken);
+        QCOMPARE(QDir(path("scanner/保存できなかったページ")).entryList(QDir::Files),
+                 QStringList{"002b.jpg"});
+    }
+
+    void batchSaveRefusesACropThatDropsMostOfAPage() {
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) {
+            s.FolderClear = true;
+            s.FirstPage = true;
+        });
+        scanPages(1);
+        QVERIFY(testimages::save(testimages::page(2480, 3508), path("scanner/002.jpg")));
+        const QStringList arguments{"--patient", "42", "--program-folder", path("program")};
+        const Run refused = run("pelorafile-save", arguments);
+        QCOMPARE(refused.exitCode, 23);
+        QVERIFY2(refused.err.contains("次のページは一部しか保存されません。\n" +
+                                      path("scanner/002.jpg") + "\n"),
+                 qPrintable(refused.err));
+        QCOMPARE(QDir(path("scanner")).entryList(QDir::Files), (QStringList{"001.jpg", "002.jpg"}));
+        QVERIFY(QDir(path("archive")).isEmpty());
+        QCOMPARE(rowCount(), 0);
+
+        const Run help = run("pelorafile-save", {"--help"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains("--allow-crop"));
+        QVERIFY2(help.out.contains("\n  23  "), qPrintable(help.out));
+
+        const Run saved = run("pelorafile-save", arguments + QStringList{"--allow-crop"});
+        QCOMPARE(saved.exitCode, 0);
+        QCOMPARE(rowCount(), 1);
     }
 
     void batchSaveRemovesItsTemporaryChartWhenStopped_data() {
@@ -311,7 +407,8 @@ private slots:
         scanPages(12, 1240, 1754);
         const QString folder = path("archive/00/00/00/42");
         QProcess save;
-        start(save, "pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
+        start(save, "pelorafile-save",
+              {"--patient", "42", "--allow-crop", "--program-folder", path("program")});
         QVERIFY(save.waitForStarted());
         QElapsedTimer waited;
         waited.start();
@@ -326,8 +423,9 @@ private slots:
         QCOMPARE(rowCount(), 0);
         if (signalNumber == SIGKILL) {
             QCOMPARE(temporaryCharts(folder).size(), 1); // nothing runs on SIGKILL
-            const Run next = run("pelorafile-save", {"--patient", "42", "--serial", "1",
-                                                     "--program-folder", path("program")});
+            const Run next =
+                run("pelorafile-save", {"--patient", "42", "--serial", "1", "--allow-crop",
+                                        "--program-folder", path("program")});
             QCOMPARE(next.exitCode, 0);
         }
         QCOMPARE(temporaryCharts(folder), QStringList());
@@ -340,7 +438,8 @@ private slots:
             s.WriteInhibit = true;
         });
         scanPages(8, 1240, 1754);
-        const QStringList arguments{"--patient", "42", "--program-folder", path("program")};
+        const QStringList arguments{"--patient", "42", "--allow-crop", "--program-folder",
+                                    path("program")};
         QProcess first;
         QProcess second;
         start(first, "pelorafile-save", arguments);
@@ -397,6 +496,49 @@ private slots:
         QCOMPARE(info.exitCode, 0);
         QVERIFY2(info.out.contains("64") && info.out.contains("48"), qPrintable(info.out));
         QVERIFY(run("pelorafile-admin", {"image-info", path("missing.png")}).exitCode != 0);
+    }
+
+    void recoverInfoPrintsTheJournalOfTheScannerFolder() {
+        writeSettings([](TRegistory&) {});
+        QVERIFY(run("pelorafile-admin", {"recover-info"}).exitCode == 1); // no journal yet
+        scanPages(2);
+        workjournal::Work work;
+        work.scannerFolder = path("scanner");
+        for (const char* name : {"002.jpg", "001.jpg", "003.jpg"}) {
+            const QString file = path("scanner/") + name;
+            work.pages.push_back(
+                workjournal::Page{file, scannerfolder::identify(file), QString(), std::nullopt});
+        }
+        work.pages[0].shiori = QStringLiteral("紹介状");
+        work.pages[1].note = QStringList{"first line", "second line"};
+        work.patientText = "4711";
+        work.keywords[2] = QStringLiteral("内科");
+        const QString state = path("home/.local/state/pelorafile");
+        QDir().mkpath(state);
+        const QString journal = workjournal::journalPath(state, path("scanner"));
+        QFile file(journal);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray bytes = workjournal::serialize(work, QDateTime::currentDateTimeUtc());
+        file.write(bytes);
+        file.close();
+
+        const Run info = run("pelorafile-admin", {"recover-info"});
+        QCOMPARE(info.exitCode, 0);
+        for (const QString& line :
+             {QString("patient number: 4711"), QString("keyword 3: 内科"), QString("pages: 3"),
+              "1\tpresent\t" + path("scanner/002.jpg"), QString("\tcaption: 紹介状"),
+              "2\tpresent\t" + path("scanner/001.jpg"), QString("\tnote: first line"),
+              QString("\tnote: second line"), "3\tgone\t" + path("scanner/003.jpg")}) {
+            QVERIFY2(info.out.contains(line + '\n'), qPrintable(line + " not in\n" + info.out));
+        }
+        // A journal file named directly, also one put aside; one cut short is refused.
+        QCOMPARE(run("pelorafile-admin", {"recover-info", journal}).out, info.out);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes.left(bytes.size() - 1));
+        file.close();
+        const Run refused = run("pelorafile-admin", {"recover-info", path("scanner")});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.err.contains(journal), qPrintable(refused.err));
     }
 };
 

@@ -84,6 +84,9 @@ private slots:
     void eyedropperPicksWithoutEnablingUndo();
     void textStampAtTheReleasePointInTheFontColour();
     void withoutAPageNothingHappens();
+    void drawingKeepsToThePagesColours_data();
+    void drawingKeepsToThePagesColours();
+    void revisionFollowsChangesAndUndo();
 };
 
 void DrawingEngineTest::zoomTable_data() {
@@ -341,6 +344,81 @@ void DrawingEngineTest::withoutAPageNothingHappens() {
     engine.rotate(Rotation::Left);
     QVERIFY(!engine.hasBitmap());
     QVERIFY(!engine.canUndo());
+}
+
+void DrawingEngineTest::drawingKeepsToThePagesColours_data() {
+    QTest::addColumn<QImage>("page");
+    QTest::addColumn<QColor>("drawn"); // what a red pen draws on it
+    QImage white(60, 40, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    QImage blackWhite = white.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    QImage blueWhite(60, 40, QImage::Format_Mono);
+    blueWhite.setColorTable({qRgb(0, 0, 160), qRgb(255, 255, 255)});
+    blueWhite.fill(1);
+    QImage fourColours(60, 40, QImage::Format_Indexed8);
+    fourColours.setColorTable(
+        {qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(200, 30, 30), qRgb(0, 128, 0)});
+    fourColours.fill(0);
+    QTest::newRow("one bit, black and white") << blackWhite << QColor(Qt::black);
+    QTest::newRow("one bit, blue and white") << blueWhite << QColor(0, 0, 160);
+    QTest::newRow("four-colour table") << fourColours << QColor(200, 30, 30);
+    QImage red(1, 1, QImage::Format_RGB32);
+    red.fill(QColor(230, 0, 0));
+    QTest::newRow("grey") << white.convertToFormat(QImage::Format_Grayscale8)
+                          << red.convertToFormat(QImage::Format_Grayscale8).pixelColor(0, 0);
+    QTest::newRow("colour") << white.convertToFormat(QImage::Format_RGB888) << QColor(230, 0, 0);
+}
+
+void DrawingEngineTest::drawingKeepsToThePagesColours() {
+    QFETCH(QImage, page);
+    QFETCH(QColor, drawn);
+    DrawingEngine engine;
+    engine.setBitmap(page);
+    engine.setColour(QColor(230, 0, 0));
+    QCOMPARE(engine.colour(), drawn); // the swatch shows what the page will hold
+    QFont font;
+    font.setPixelSize(16);
+    engine.setTextFont(TextFont{font, QColor(30, 30, 240)});
+    engine.press(QPoint(5, 5));
+    engine.move(QPoint(50, 30));
+    engine.release(QPoint(50, 30));
+    QCOMPARE(engine.bitmap().pixelColor(27, 17), drawn);
+    engine.setTool(EditorTool::Circle);
+    engine.press(QPoint(10, 20));
+    engine.move(QPoint(40, 38));
+    engine.release(QPoint(40, 38));
+    engine.setTool(EditorTool::Text);
+    engine.setStampText(QStringLiteral("済 Wg"));
+    engine.press(QPoint(2, 2));
+    engine.release(QPoint(2, 2));
+    // Every pixel on the screen is the pixel the save writes, soft text edges included.
+    const QImage written =
+        engine.pageColours().inPageFormat(engine.bitmap()).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(written, engine.bitmap());
+}
+
+void DrawingEngineTest::revisionFollowsChangesAndUndo() {
+    DrawingEngine engine;
+    engine.setBitmap(whitePage());
+    const quint64 opened = engine.revision();
+    engine.press(QPoint(10, 10)); // a click without a move draws nothing
+    engine.release(QPoint(10, 10));
+    QCOMPARE(engine.revision(), opened);
+    engine.press(QPoint(10, 10));
+    engine.move(QPoint(30, 30));
+    engine.release(QPoint(30, 30));
+    const quint64 drawn = engine.revision();
+    QVERIFY(drawn != opened);
+    QVERIFY(engine.undo());
+    QCOMPARE(engine.revision(), opened); // the page as it was read
+    engine.rotate(Rotation::Half);
+    QVERIFY(engine.revision() != opened && engine.revision() != drawn);
+    QVERIFY(engine.undo());
+    QCOMPARE(engine.revision(), opened);
+    engine.setTool(EditorTool::Eyedropper);
+    engine.press(QPoint(5, 5));
+    engine.release(QPoint(5, 5));
+    QCOMPARE(engine.revision(), opened);
 }
 
 QTEST_MAIN(DrawingEngineTest)

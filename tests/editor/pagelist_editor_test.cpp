@@ -13,6 +13,7 @@
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
 #include "support/testimages.h"
+#include "support/typetext.h"
 
 #include <QComboBox>
 #include <QDirIterator>
@@ -32,12 +33,6 @@ namespace {
 QByteArray bytesOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
 }
 
 void click(QDialog& editor, const char* action) {
@@ -103,14 +98,20 @@ class PageListEditorTest : public QObject {
         QTRY_VERIFY(!m_form->workspace().isBusy());
     }
 
-    /// The next modal editor runs \p steps and is closed with its close box.
+    /// The next modal editor runs \p steps and is closed with its close box; what was not
+    /// saved is dropped when it asks.
     void whenEditorOpens(const std::function<void(QDialog&)>& steps) {
-        m_prompts.dialogAnswers.enqueue([steps](QDialog& dialog) {
+        m_prompts.dialogAnswers.enqueue([this, steps](QDialog& dialog) {
             dialog.show();
             if (QTest::qWaitForWindowExposed(&dialog)) {
                 steps(dialog);
             }
+            const qsizetype queued = m_prompts.dialogAnswers.size();
+            m_prompts.dialogAnswers.enqueue(FakePrompts::clickInMessageBox("破棄"));
             dialog.close();
+            if (m_prompts.dialogAnswers.size() > queued) {
+                m_prompts.dialogAnswers.removeLast(); // it asked nothing
+            }
             return dialog.result();
         });
     }
@@ -155,7 +156,7 @@ private slots:
             drag(show->pageView(), QPoint(10, 10), QPoint(300, 300)); // drawn, never saved
         });
         QTest::mouseClick(list()->viewport(), Qt::RightButton, {}, itemCentre(1));
-        QCOMPARE(m_prompts.shownDialogs, QStringList{"TImageShow"});
+        QCOMPARE(m_prompts.shownDialogs, (QStringList{"TImageShow", "SaveChangesQuestion"}));
 
         const APageList& page = m_form->workspace().pages().at(1);
         QCOMPARE(page.Shiori, QStringLiteral("紹介状紹介状紹介")); // 16 bytes

@@ -7,17 +7,25 @@
 #include "editor/timageshow.h"
 #include "imaging/timageio.h"
 #include "support/fakeprompts.h"
+#include "support/typetext.h"
+#include "support/scannedpages.h"
+#include "support/skewmeasure.h"
 
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -121,19 +129,24 @@ bool menuEntryEnabled(TImageShow& editor, const char* menuName, const char* acti
     return enabled;
 }
 
-/// Types \p text into \p widget one key at a time, Japanese characters included (as an input
-/// method hands them over).
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
 void drag(QWidget* view, Qt::MouseButton button, QPoint from, QPoint to) {
     QTest::mousePress(view, button, {}, from);
     QTest::mouseMove(view, (from + to) / 2);
     QTest::mouseMove(view, to);
     QTest::mouseRelease(view, button, {}, to);
+}
+
+/// The font chooser of the text properties dialog.
+QFontDialog* fontChooser(QDialog& dialog) {
+    auto* chooser = qobject_cast<QFontDialog*>(&dialog);
+    return chooser ? chooser : dialog.findChild<QFontDialog*>();
+}
+
+/// Clicks the dialog's OK button.
+void clickOk(QDialog& dialog) {
+    auto* buttons = dialog.findChild<QDialogButtonBox*>("Buttons");
+    QVERIFY(buttons);
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
 }
 
 QColor swatch(TImageShow& editor) {
@@ -159,20 +172,30 @@ class TImageShowTest : public QObject {
     }
 
     /// Shows the editor for \p path at \p zoom, runs \p steps on the open window and closes it
-    /// with its close box.
+    /// with its close box, dropping what was not saved when it asks.
     void edit(const QString& path, int zoom, const std::function<void(TImageShow&)>& steps) {
         m_editor->setPagePath(path);
         m_editor->setZoomIndex(zoom);
         m_prompts.dialogAnswers.enqueue([&](QDialog& dialog) {
             dialog.show();
-            if (!QTest::qWaitForWindowExposed(&dialog)) {
+            QApplication::setActiveWindow(&dialog);
+            if (!QTest::qWaitForWindowActive(&dialog)) {
                 return int(QDialog::Rejected);
             }
             steps(*m_editor);
-            dialog.close();
+            closeDiscarding(dialog);
             return dialog.result();
         });
         m_editor->Execute();
+    }
+    /// Closes \p editor with its close box, answering "破棄" if it asks.
+    void closeDiscarding(QDialog& editor) {
+        const qsizetype queued = m_prompts.dialogAnswers.size();
+        m_prompts.dialogAnswers.enqueue(FakePrompts::clickInMessageBox(QStringLiteral("破棄")));
+        editor.close();
+        if (m_prompts.dialogAnswers.size() > queued) {
+            m_prompts.dialogAnswers.removeLast(); // it asked nothing
+        }
     }
     QWidget* view() const { return m_editor->pageView(); }
 
@@ -369,6 +392,47 @@ private slots:
                  QStringList{"turn.png"}); // nothing left beside it
     }
 
+    void straighteningIsUndoneAndSaved() {
+        // A scan turned 2.5° clockwise, at 150 dpi to keep the window test quick.
+        const QString page =
+            makePage("skewed.png", scannedpages::page(scannedpages::Kind::Text, 2.5, 150));
+        const QImage before = loaded(page);
+        edit(page, 2, [&](TImageShow& editor) {
+            QElapsedTimer clock;
+            clock.start();
+            click(editor, "StraightenBtn");
+            // The click returns at once; the page is measured and turned on a worker.
+            QVERIFY2(clock.elapsed() < 50, qPrintable(QString::number(clock.elapsed())));
+            QVERIFY(editor.isStraightening() || !button(editor, "StraightenBtn")->isEnabled());
+            QTRY_VERIFY(button(editor, "StraightenBtn")->isEnabled());
+            QVERIFY2(editor.statusText(2).contains(QStringLiteral("補正しました")),
+                     qPrintable(editor.statusText(2)));
+            const double left = skewmeasure::linesAngle(editor.engine().bitmap());
+            QVERIFY2(std::abs(left) <= 0.2, qPrintable(QString::number(left)));
+            click(editor, "UndoBtn");
+            QCOMPARE(editor.engine().bitmap(), before);
+            click(editor, "StraightenBtn");
+            QTRY_VERIFY(button(editor, "StraightenBtn")->isEnabled());
+            click(editor, "ToolButton3");
+        });
+        QVERIFY(m_editor->saved());
+        QVERIFY(std::abs(skewmeasure::linesAngle(loaded(page))) <= 0.2);
+    }
+
+    void levelPageIsLeftAloneAndSaysSo() {
+        const QString page =
+            makePage("level.png", scannedpages::page(scannedpages::Kind::Text, 0.0, 150));
+        const QImage before = loaded(page);
+        edit(page, 2, [&](TImageShow& editor) {
+            click(editor, "StraightenBtn");
+            QTRY_VERIFY(button(editor, "StraightenBtn")->isEnabled());
+            QVERIFY2(editor.statusText(2).contains(QStringLiteral("補正しませんでした")),
+                     qPrintable(editor.statusText(2)));
+            QCOMPARE(editor.engine().bitmap(), before);
+            QVERIFY(!button(editor, "UndoBtn")->isEnabled());
+        });
+    }
+
     void savedJpegKeepsItsFormat() {
         const QString page = makePage("scan.jpg", plainPage(64, 48));
         edit(page, 5, [&](TImageShow& editor) {
@@ -449,6 +513,250 @@ private slots:
             QStringList{"full.png"}); // the written page went again
     }
 
+    void closingWithUnsavedChangesAsks_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("closing");
+        QTest::addColumn<QString>("answer"); // empty: no question is expected
+        QTest::newRow("drawn, Escape, save") << "draw"
+                                             << "Escape"
+                                             << "保存";
+        QTest::newRow("drawn, Escape, discard") << "draw"
+                                                << "Escape"
+                                                << "破棄";
+        QTest::newRow("drawn, close box, cancel") << "draw"
+                                                  << "close box"
+                                                  << "キャンセル";
+        QTest::newRow("turned, menu, save") << "turn"
+                                            << "閉じる"
+                                            << "保存";
+        QTest::newRow("stamped, Escape, cancel") << "stamp"
+                                                 << "Escape"
+                                                 << "キャンセル";
+        QTest::newRow("drawn and undone: nothing to ask") << "undone"
+                                                          << "Escape"
+                                                          << "";
+        QTest::newRow("drawn and saved: nothing to ask") << "saved"
+                                                         << "Escape"
+                                                         << "";
+    }
+    void closingWithUnsavedChangesAsks() {
+        QFETCH(QString, change);
+        QFETCH(QString, closing);
+        QFETCH(QString, answer);
+        const QString page = makePage("ask.png");
+        const QByteArray original = bytesOf(page);
+        QImage edited;
+        QString asked;
+        bool stayedOpen = false;
+        bool stayedWithTheWork = false;
+        m_editor->setPagePath(page);
+        m_editor->setZoomIndex(5);
+        m_prompts.dialogAnswers.enqueue([&](QDialog& dialog) {
+            dialog.show();
+            QApplication::setActiveWindow(&dialog);
+            if (!QTest::qWaitForWindowActive(&dialog)) {
+                return int(QDialog::Rejected);
+            }
+            if (change == "turn") {
+                click(*m_editor, "RotRieghtBtn");
+            } else if (change == "stamp") {
+                m_editor->findChild<QComboBox*>("StrBox")->setEditText(QStringLiteral("済"));
+                click(*m_editor, "StrSetBtn");
+                QTest::mouseClick(view(), Qt::LeftButton, {}, QPoint(100, 100));
+            } else {
+                drag(view(), Qt::LeftButton, QPoint(20, 100), QPoint(200, 100));
+            }
+            if (change == "undone") {
+                click(*m_editor, "UndoBtn");
+            } else if (change == "saved") {
+                click(*m_editor, "ToolButton3");
+            }
+            edited = m_editor->engine().bitmap();
+            if (!answer.isEmpty()) {
+                m_prompts.dialogAnswers.enqueue(FakePrompts::clickInMessageBox(answer, &asked));
+            }
+            if (closing == "Escape") {
+                QWidget* focus = QApplication::focusWidget();
+                QTest::keyClick(focus ? focus : &dialog, Qt::Key_Escape);
+            } else if (closing == "close box") {
+                dialog.close();
+            } else {
+                clickMenu(*m_editor, "FileMenu", "CloseMenu");
+            }
+            stayedOpen = dialog.isVisible();
+            if (stayedOpen) {
+                // Still there with the work on it; dropped now to end the test.
+                stayedWithTheWork = m_editor->engine().bitmap() == edited;
+                closeDiscarding(dialog);
+            }
+            return dialog.result();
+        });
+        m_editor->Execute();
+        QVERIFY(m_prompts.dialogAnswers.isEmpty()); // every question expected was asked
+        QCOMPARE(m_prompts.shownDialogs.count("SaveChangesQuestion"),
+                 answer.isEmpty() ? 0 : 1 + (answer == "キャンセル"));
+        QCOMPARE(asked, answer.isEmpty() ? QString() : QStringLiteral("変更を保存しますか？"));
+        QCOMPARE(stayedOpen, answer == "キャンセル");
+        QCOMPARE(stayedWithTheWork, stayedOpen);
+        const bool written = answer == "保存" || change == "saved";
+        QCOMPARE(m_editor->saved(), written);
+        if (written) {
+            QCOMPARE(loaded(page), edited);
+        } else {
+            QCOMPARE(bytesOf(page), original);
+        }
+    }
+
+    void keysSaveAndUndoAsTheirCommandsDo() {
+        const QString page = makePage("keys.png");
+        const QImage before = loaded(page);
+        QImage drawn;
+        edit(page, 5, [&](TImageShow& editor) {
+            drag(view(), Qt::LeftButton, QPoint(20, 100), QPoint(200, 100));
+            QVERIFY(editor.engine().bitmap() != before);
+            QTest::keyClick(view(), Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(editor.engine().bitmap(), before);
+            QVERIFY(!button(editor, "UndoBtn")->isEnabled());
+
+            // In the note box the key undoes the typing and leaves the page alone, also with
+            // the tool bar of the undo button hidden.
+            clickMenu(editor, "ViewMenu", "ViewTool");
+            drag(view(), Qt::LeftButton, QPoint(20, 50), QPoint(200, 50));
+            drawn = editor.engine().bitmap();
+            auto* memo = editor.findChild<QPlainTextEdit*>("NoteMemo");
+            QTest::mouseClick(memo->viewport(), Qt::LeftButton);
+            typeText(memo, QStringLiteral("要再診"));
+            QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(memo->toPlainText(), QString());
+            QCOMPARE(editor.engine().bitmap(), drawn);
+            QTest::keyClick(view(), Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(editor.engine().bitmap(), before);
+            QTest::keyClick(view(), Qt::Key_Z, Qt::ControlModifier); // one level only
+            QCOMPARE(editor.engine().bitmap(), before);
+
+            drag(view(), Qt::LeftButton, QPoint(20, 150), QPoint(200, 150));
+            drawn = editor.engine().bitmap();
+            QTest::keyClick(memo, Qt::Key_S, Qt::ControlModifier); // from the note box too
+            QCOMPARE(editor.statusText(2), QString());
+        });
+        QVERIFY(m_editor->saved());
+        QCOMPARE(loaded(page), drawn);
+        QVERIFY(!m_prompts.shownDialogs.contains("SaveChangesQuestion")); // saved: nothing to ask
+    }
+
+    void fontDialogOpensOnTheStampFontAndSetsItsColour() {
+        const QString page = makePage("fontcolour.png", plainPage(400, 300));
+        edit(page, 5, [&](TImageShow& editor) {
+            const TextFont before = editor.engine().textFont();
+            // Opened and closed with OK: it showed the stamp font and changes nothing.
+            QFont shown;
+            m_prompts.dialogAnswers.enqueue([&](QDialog& dialog) {
+                dialog.show();
+                shown = fontChooser(dialog)->currentFont();
+                clickOk(dialog);
+                return dialog.result();
+            });
+            click(editor, "StrPropertyBtn");
+            QCOMPARE(shown.family(), QFontInfo(before.font).family());
+            QVERIFY(!shown.bold());
+            QVERIFY(!shown.italic());
+            QCOMPARE(shown.pointSize(), 9); // 12 pixels
+            QCOMPARE(editor.engine().textFont().font, before.font);
+            QCOMPARE(editor.engine().textFont().colour, before.colour);
+
+            // The colour is chosen in the same dialog; Cancel keeps the old one.
+            bool closed = false;
+            for (const bool accept : {false, true}) {
+                m_prompts.dialogAnswers.enqueue([&, accept](QDialog& dialog) {
+                    dialog.show();
+                    m_prompts.dialogAnswers.enqueue([](QDialog& colours) {
+                        qobject_cast<QColorDialog*>(&colours)->setCurrentColor(QColor(220, 0, 0));
+                        return int(QDialog::Accepted);
+                    });
+                    auto* colourButton = dialog.findChild<QPushButton*>("FontColorBtn");
+                    if (!colourButton) {
+                        return int(QDialog::Rejected);
+                    }
+                    QTest::mouseClick(colourButton, Qt::LeftButton);
+                    if (accept) {
+                        clickOk(dialog);
+                    } else {
+                        // Escape in the list of faces closes the whole dialog.
+                        QTest::keyClick(fontChooser(dialog)->findChild<QListView*>(),
+                                        Qt::Key_Escape);
+                    }
+                    closed = !dialog.isVisible();
+                    return dialog.result();
+                });
+                click(editor, "StrPropertyBtn");
+                QVERIFY(closed);
+                QCOMPARE(editor.engine().textFont().colour,
+                         accept ? QColor(220, 0, 0) : before.colour);
+            }
+            QCOMPARE(m_prompts.shownDialogs.count("FontColorDialog"), 2);
+
+            editor.findChild<QComboBox*>("StrBox")->setEditText(QStringLiteral("済"));
+            click(editor, "StrSetBtn");
+            QTest::mouseClick(view(), Qt::LeftButton, {}, QPoint(100, 100));
+            int red = 0;
+            for (int y = 95; y < 120; ++y) {
+                for (int x = 95; x < 120; ++x) {
+                    const QRgb ink = editor.engine().bitmap().pixel(x, y);
+                    red += qRed(ink) > 150 && qGreen(ink) < 100 && qBlue(ink) < 100;
+                }
+            }
+            QVERIFY2(red > 10, qPrintable(QString::number(red)));
+        });
+    }
+
+    void aPageIsShownInTheColoursItIsSavedIn_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QColor>("line"); // what a red line becomes; invalid: some grey
+        QTest::newRow("one bit") << "mono.png" << int(QImage::Format_Mono) << QColor(Qt::black);
+        QTest::newRow("grey") << "grey.png" << int(QImage::Format_Grayscale8) << QColor();
+        QTest::newRow("colour") << "colour.png" << int(QImage::Format_RGB888) << QColor(220, 0, 0);
+    }
+    void aPageIsShownInTheColoursItIsSavedIn() {
+        QFETCH(QString, name);
+        QFETCH(int, format);
+        QFETCH(QColor, line);
+        QImage white(300, 200, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        QImage source = format == QImage::Format_Mono
+                            ? white.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither)
+                            : white.convertToFormat(QImage::Format(format));
+        const QString page = makePage(name, source);
+        QImage shown;
+        QColor swatchColour;
+        QColor lineColour;
+        edit(page, 5, [&](TImageShow& editor) {
+            m_prompts.dialogAnswers.enqueue([](QDialog& dialog) {
+                qobject_cast<QColorDialog*>(&dialog)->setCurrentColor(QColor(220, 0, 0));
+                return int(QDialog::Accepted);
+            });
+            click(editor, "ColorBtn");
+            swatchColour = swatch(editor);
+            drag(view(), Qt::LeftButton, QPoint(20, 100), QPoint(200, 100));
+            editor.findChild<QComboBox*>("StrBox")->setEditText(QStringLiteral("済 OK"));
+            click(editor, "StrSetBtn");
+            QTest::mouseClick(view(), Qt::LeftButton, {}, QPoint(30, 30));
+            view()->repaint();
+            lineColour = view()->grab().toImage().pixelColor(100, 100);
+            shown = editor.engine().bitmap();
+            click(editor, "ToolButton3");
+        });
+        QVERIFY(m_editor->saved());
+        QCOMPARE(swatchColour, lineColour); // the swatch shows what is drawn
+        if (line.isValid()) {
+            QCOMPARE(lineColour, line);
+        } else {
+            QVERIFY(lineColour.red() == lineColour.green() &&
+                    lineColour.green() == lineColour.blue());
+        }
+        QCOMPARE(loaded(page), shown); // every pixel, the stamp's soft edges included
+    }
+
     void textStampAtDoubleZoom() {
         const QString page = makePage("stamp.png", plainPage(400, 300));
         const QImage before = loaded(page);
@@ -492,7 +800,7 @@ private slots:
             m_prompts.dialogAnswers.enqueue([](QDialog& dialog) {
                 QFont font;
                 font.setPixelSize(40);
-                qobject_cast<QFontDialog*>(&dialog)->setCurrentFont(font);
+                fontChooser(dialog)->setCurrentFont(font);
                 return int(QDialog::Accepted);
             });
             click(editor, "StrPropertyBtn");
@@ -599,10 +907,18 @@ private slots:
         });
     }
 
-    void pageThatCannotBeOpenedRaisesTheOpenError() {
-        m_editor->setPagePath(pagePath("missing.png"));
-        QVERIFY_THROWS_EXCEPTION(ImageOpenError, m_editor->Execute());
-        QVERIFY(m_prompts.shownDialogs.isEmpty());
+    void pageThatCannotBeOpenedIsReportedInJapanese() {
+        const QString missing = pagePath("missing.png");
+        m_editor->setPagePath(missing);
+        m_editor->setShiori(QStringLiteral("紹介状"));
+        QCOMPARE(m_editor->Execute(), int(QDialog::Rejected));
+        QVERIFY(m_prompts.shownDialogs.isEmpty()); // the window did not open
+        QCOMPARE(m_prompts.errors,
+                 QStringList{QStringLiteral("ページのファイルを開くことができません（ファイルがあ"
+                                            "りません）。\n") +
+                             missing});
+        QCOMPARE(m_editor->shiori(), QStringLiteral("紹介状")); // the page keeps its texts
+        QVERIFY(!m_editor->saved());
     }
 };
 

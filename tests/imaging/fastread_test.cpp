@@ -172,6 +172,46 @@ const JpegLayout kJpegLayouts[] = {
 INSTANTIATE_TEST_SUITE_P(Jpeg, TopLeftTest, testing::ValuesIn(kJpegLayouts),
                          [](const auto& info) { return std::string(info.param.name); });
 
+/// The luminance of \p image (the weights of a JPEG's Y channel), as Format_Grayscale8.
+QImage luminanceOf(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    QImage grey(rgb.size(), QImage::Format_Grayscale8);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uchar* in = rgb.constScanLine(y);
+        for (int x = 0; x < rgb.width(); ++x, in += 3) {
+            grey.scanLine(y)[x] =
+                static_cast<uchar>((299 * in[0] + 587 * in[1] + 114 * in[2] + 500) / 1000);
+        }
+    }
+    return grey;
+}
+
+// The grey read of a colour JPEG is its luminance: what a full decode converted to grey gives,
+// within the rounding of the two colour transforms, for every sampling layout; other formats
+// are converted by the same weights.
+TEST(FastReadTest, GreyReadIsTheLuminanceOfTheFullDecode) {
+    QTemporaryDir temp;
+    const QDir dir(temp.path());
+    QStringList paths;
+    for (const JpegLayout& layout : kJpegLayouts) {
+        paths << dir.filePath(QString::fromLatin1(layout.name) + QStringLiteral(".jpg"));
+        writeJpeg(paths.last(), noisyPage(301, 203), layout);
+    }
+    paths << savedBy(dir, QStringLiteral("page.png"), noisyPage(90, 70))
+          << savedBy(dir, QStringLiteral("mono.tif"), testutil::monoPage(90, 70));
+    for (const QString& path : paths) {
+        const imaging::ImageReadResult grey = imaging::readGreyImage(path);
+        ASSERT_FALSE(grey.failed) << path.toStdString();
+        EXPECT_EQ(grey.image.format(), QImage::Format_Grayscale8);
+        const QImage reference = luminanceOf(fullLoad(path));
+        ASSERT_EQ(grey.image.size(), reference.size());
+        // A colour decode clips what the colour transform pushes out of range; its luminance
+        // then differs in places, the JPEG's own luminance does not.
+        EXPECT_LT(testutil::meanChannelDifference(grey.image, reference), 1.0)
+            << path.toStdString();
+    }
+}
+
 TEST(FastReadTest, OtherFormatsCropAfterAFullDecode) {
     QTemporaryDir temp;
     const QDir dir(temp.path());

@@ -104,7 +104,7 @@ TEST(LookupCommand, PrintsThePatientFoldersFilesAndRefusesWhatTheWindowRefuses) 
 
     ASSERT_TRUE(QDir().mkpath(base + "/00/00/00/05"));
     EXPECT_EQ(admin({"lookup", "5"}, home.path()).out, "");
-    for (const char* refused : {"0", "100000000", "-1", "12a"}) {
+    for (const char* refused : {"0", "100000000", "-1", "12a", "5 "}) {
         SCOPED_TRACE(refused);
         AdminRun run = admin({"lookup", refused}, home.path());
         EXPECT_EQ(run.exitCode, 1);

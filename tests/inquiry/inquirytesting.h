@@ -8,6 +8,7 @@
 #include "serverenvironment.h"
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
+#include "support/typetext.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -15,15 +16,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
-
-/// Types \p text into \p widget one character at a time, as a keyboard or an input method
-/// commits it (QTest's own typing knows only ASCII keys).
-inline void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::KeyAction::Click, widget, Qt::Key_unknown, QString(c),
-                            Qt::NoModifier);
-    }
-}
 
 /// Opens the menu of \p entry in the menu bar with a click and clicks \p entry.
 inline void clickMenuEntry(TMainForm& form, QAction* entry) {

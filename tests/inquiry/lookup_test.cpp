@@ -125,9 +125,16 @@ TEST_F(LookupTest, TheNumberIsCheckedAndItsFolderMustExist) {
         QString error;
     };
     const std::vector<Case> cases{
-        {"99999999", ""},         {"0", "患者番号エラー"},   {"100000000", "患者番号エラー"},
-        {"-1", "患者番号エラー"}, {"12a", "患者番号エラー"}, {"", "患者番号エラー"},
+        {"99999999", ""},
+        {"0", "患者番号エラー"},
+        {"100000000", "患者番号エラー"},
+        {"-1", "患者番号エラー"},
+        {"12a", "患者番号エラー"},
+        {"", "患者番号エラー"},
         {"1", "接続エラー"},
+        // Blanks and a sign before the digits, as every number box reads them; nothing after.
+        {" +99999999", ""},
+        {"99999999 ", "患者番号エラー"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());

@@ -205,6 +205,12 @@ TEST_P(ExistenceCheckTest, SavesPrintsAndCopiesTheList) {
     EXPECT_TRUE(m_prompts.errors.first().contains(chart));
     m_prompts.errors.clear();
 
+    // No printer on the system: Qt's fallback writes to no file, and the operator is told.
+    m_form->setPrinterSetup([](QPrinter& printer) { printer.setPrinterName(QString()); });
+    clickMenuEntry(bar, m_form->printAction());
+    EXPECT_EQ(m_prompts.errors, QStringList{"印刷できません: プリンターがありません。"});
+    m_prompts.errors.clear();
+
     const QString pdf = archivePath("printed.pdf");
     m_form->setPrinterSetup([&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);

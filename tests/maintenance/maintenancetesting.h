@@ -7,6 +7,7 @@
 #include "index/chartindex.h"
 #include "serverenvironment.h"
 #include "support/fakeprompts.h"
+#include "support/typetext.h"
 
 #include <QApplication>
 #include <QDir>
@@ -141,13 +142,6 @@ inline void clickMenuEntry(QMenuBar* bar, QAction* entry) {
     ASSERT_TRUE(entry->isEnabled()) << entry->text().toStdString() << " is disabled";
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !chain.first()->isVisible(); }));
-}
-
-/// Types \p text into \p widget key by key; unlike QTest::keyClicks, any character.
-inline void typeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
 }
 
 /// The text that pdftotext reads from \p pdf.

@@ -345,6 +345,11 @@ TEST_P(RegistrationCheckTest, SavesPrintsCopiesAndClearsTheLog) {
     EXPECT_EQ(rtfFile.readAll(), rtf::document({file}));
     rtfFile.remove();
 
+    m_form->setPrinterSetup([](QPrinter& printer) { printer.setPrinterName(QString()); });
+    clickMenuEntry(bar, m_form->printLogAction());
+    EXPECT_EQ(m_prompts.errors, QStringList{"印刷できません: プリンターがありません。"});
+    m_prompts.errors.clear();
+
     const QString pdf = m_archive.path() + "/../log.pdf";
     m_form->setPrinterSetup([&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);

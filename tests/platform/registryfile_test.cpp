@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <ctime>
 #include <gtest/gtest.h>
 
 namespace {
@@ -117,6 +119,70 @@ TEST(RegistryFile, LoadTellsMissingFromUnreadable) {
     bad.close();
     EXPECT_EQ(reg.load(bad.fileName()), RegistryFile::LoadStatus::Unreadable);
     EXPECT_TRUE(reg.loadError().contains("bad.reg"));
+}
+
+TEST(RegistryFile, ValuesKeepTheirPlacesThroughChangesAndRemovals) {
+    RegistryFile reg;
+    for (int i = 0; i < 10; ++i) {
+        reg.setValue(key, QStringLiteral("V%1").arg(i), RegistryValue::fromDword(i));
+    }
+    reg.setValue(key.toLower(), "v3", RegistryValue::fromDword(33)); // names ignore case
+    for (int i = 1; i <= 6; ++i) {
+        if (i != 3) {
+            reg.removeValue(key, QStringLiteral("v%1").arg(i));
+        }
+    }
+    reg.setValue(key, "V2", RegistryValue::fromDword(22)); // back, at the end
+    reg.removeValue(key, "V0");
+    reg.removeValue(key, "V0"); // twice: nothing more happens
+    const QStringList expected{"V3", "V7", "V8", "V9", "V2"};
+    EXPECT_EQ(reg.valueNames(key), expected);
+    EXPECT_EQ(reg.value(key, "v3")->dword(), 33u);
+    EXPECT_EQ(reg.value(key, "V2")->dword(), 22u);
+    EXPECT_EQ(reg.value(key, "V9")->dword(), 9u);
+    EXPECT_EQ(reg.value(key, "V1"), nullptr);
+    EXPECT_EQ(reg.keys(), QStringList{key});
+
+    RegistryFile reread;
+    ASSERT_TRUE(reread.parse(reg.serialize() + "\"v7\"=-\r\n\"V10\"=dword:0000000a\r\n"));
+    EXPECT_EQ(reread.valueNames(key), (QStringList{"V3", "V8", "V9", "V2", "V10"}));
+    EXPECT_EQ(reread.value(key, "V10")->dword(), 10u);
+}
+
+/// Processor seconds of this thread: unlike the clock on the wall, other work on a busy
+/// machine does not count.
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+/// Processor seconds to parse a file of \p count values in one key, the least of three tries.
+double parseSeconds(int count) {
+    QByteArray text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n";
+    for (int i = 0; i < count; ++i) {
+        text +=
+            QStringLiteral("\"Value%1\"=dword:%2\r\n").arg(i).arg(i, 8, 16, QChar(u'0')).toUtf8();
+    }
+    double fastest = 1e9;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        RegistryFile reg;
+        const double start = threadSeconds();
+        EXPECT_TRUE(reg.parse(text));
+        fastest = std::min(fastest, threadSeconds() - start);
+        EXPECT_EQ(reg.valueNames("HKEY_CURRENT_USER\\X").size(), count);
+    }
+    return fastest;
+}
+
+TEST(RegistryFile, LoadingGrowsInProportionToTheValues) {
+    // A settings file that other versions or tools filled with values of their own must load
+    // in time that grows with its size: four times the values, about four times the time (a
+    // search through the values for each one read made it sixteen).
+    const double small = parseSeconds(2500);
+    const double large = parseSeconds(10000);
+    EXPECT_LT(large, 8 * std::max(small, 1e-3))
+        << "2,500 values: " << small << " s, 10,000 values: " << large << " s";
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "settings/foldertree.h"
 #include "settings/tregistory.h"
+#include "support/typetext.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -41,13 +42,6 @@ template <class T> T* child(QWidget& parent, const char* name) {
 
 inline void click(QWidget& parent, const char* buttonName) {
     QTest::mouseClick(child<QAbstractButton>(parent, buttonName), Qt::LeftButton);
-}
-
-/// Replaces the text of \p edit by typing: everything selected, deleted, then \p text typed.
-inline void typeInto(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
 }
 
 /// Clicks a check box on its indicator, the part a person aims at.

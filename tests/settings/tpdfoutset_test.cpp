@@ -273,7 +273,7 @@ private slots:
         QFETCH(QString, message);
         const TRegistory before = m_settings;
         const QString result =
-            runAndSet([&] { typeInto(edit(field.toLatin1().constData()), text); });
+            runAndSet([&] { retypeText(edit(field.toLatin1().constData()), text); });
         QCOMPARE(result, status);
         if (status == "accepted") {
             QCOMPARE(m_prompts.errors, QStringList());
@@ -286,9 +286,9 @@ private slots:
 
     void acceptedAffixesAreStoredAsTyped() {
         const QString result = runAndSet([&] {
-            typeInto(edit("L1F"), "x.");
-            typeInto(edit("L2F"), "");
-            typeInto(edit("L4B"), "...");
+            retypeText(edit("L1F"), "x.");
+            retypeText(edit("L2F"), "");
+            retypeText(edit("L4B"), "...");
         });
         QCOMPARE(result, QStringLiteral("accepted"));
         QCOMPARE((QStringList{m_settings.L1Front, m_settings.L2Front, m_settings.L4Back}),
@@ -297,7 +297,7 @@ private slots:
 
     void affixCheckedAfterTheLengthOfItsLevel() {
         const QString result = runAndSet([&] {
-            typeInto(edit("L2F"), "../abcdefghi"); // 12 bytes and not plain
+            retypeText(edit("L2F"), "../abcdefghi"); // 12 bytes and not plain
         });
         QCOMPARE(result, QStringLiteral("フォルダー２サイズエラー"));
         QCOMPARE(m_focusAfterSet, QStringLiteral("L2F"));
@@ -337,8 +337,8 @@ private slots:
         QFETCH(QString, focus);
         const TRegistory before = m_settings;
         const QString result = runAndSet([&] {
-            typeInto(edit("Edit1"), height);
-            typeInto(edit("Edit2"), width);
+            retypeText(edit("Edit1"), height);
+            retypeText(edit("Edit2"), width);
         });
         QCOMPARE(result, outcome);
         QCOMPARE(m_prompts.errors, QStringList()); // told in the status bar only

@@ -7,9 +7,12 @@
 #include "platform/urlopener.h"
 #include "platform/userprompts.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QList>
+#include <QMessageBox>
 #include <QQueue>
+#include <QTest>
 #include <QUrl>
 #include <functional>
 
@@ -57,6 +60,28 @@ public:
     /// Answers the next modal window with \p code.
     void answerNextDialog(int code) {
         dialogAnswers.enqueue([code](QDialog&) { return code; });
+    }
+
+    /// An answer that shows a message box and clicks its button labelled \p button, as the
+    /// operator does; the box's text goes to \p asked. Anything else is rejected.
+    static DialogAnswer clickInMessageBox(const QString& button, QString* asked = nullptr) {
+        return [button, asked](QDialog& dialog) {
+            auto* box = qobject_cast<QMessageBox*>(&dialog);
+            if (!box) {
+                return int(QDialog::Rejected);
+            }
+            if (asked) {
+                *asked = box->text();
+            }
+            box->show();
+            for (QAbstractButton* candidate : box->buttons()) {
+                if (candidate->text() == button) {
+                    QTest::mouseClick(candidate, Qt::LeftButton);
+                    break;
+                }
+            }
+            return box->result();
+        };
     }
 };
 

@@ -22,6 +22,7 @@ struct MainWindowStart {
     FakePrompts* prompts = nullptr;
     FakeUrlOpener* opener = nullptr;
     std::function<QDateTime()> clock = &QDateTime::currentDateTime;
+    QString stateFolder; ///< where the work journal goes; empty: none is kept
 };
 
 inline std::unique_ptr<TMainForm> startMainWindow(const MainWindowStart& start) {
@@ -33,6 +34,7 @@ inline std::unique_ptr<TMainForm> startMainWindow(const MainWindowStart& start) 
     services.prompts = start.prompts;
     services.urlOpener = start.opener;
     services.clock = start.clock;
+    services.stateFolder = start.stateFolder;
     auto form = std::make_unique<TMainForm>(services);
     form->createWindows();
     form->show();

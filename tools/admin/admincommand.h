@@ -5,10 +5,12 @@
 /// its errors on standard error, and returns the process exit code.
 
 #include "index/chartindex.h"
+#include "settings/integertext.h"
 
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <optional>
 
 struct AdminCommand {
     QString name;
@@ -34,6 +36,7 @@ int runVerify(const QStringList& arguments, const QString& programFolder);
 int runAudit(const QStringList& arguments, const QString& programFolder);
 int runCheckExistence(const QStringList& arguments, const QString& programFolder);
 int runCheckRegistration(const QStringList& arguments, const QString& programFolder);
+int runRecoverInfo(const QStringList& arguments, const QString& programFolder);
 
 /// Opens the chart index of \p programFolder; false, with the reason written to \p err, when
 /// it cannot be opened.
@@ -43,4 +46,14 @@ inline bool openIndex(ChartIndex& index, const QString& programFolder, QTextStre
     }
     err << "cannot open the chart index of " << programFolder << ": " << index.lastError() << '\n';
     return false;
+}
+
+/// A patient number given as an argument: a signed decimal integer as the windows read one
+/// (blanks before it, nothing after it) from 1 to 99999999; nothing for anything else.
+inline std::optional<int> patientNumberArgument(const QString& text) {
+    const auto value = parseSignedInteger(text);
+    if (!value || *value < 1 || *value > 99999999) {
+        return std::nullopt;
+    }
+    return value;
 }

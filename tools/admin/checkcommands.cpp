@@ -4,7 +4,6 @@
 #include "index/chartindex.h"
 #include "index/maintenance/existencecheck.h"
 #include "index/maintenance/registrationwalk.h"
-#include "settings/integertext.h"
 #include "settings/settingsfile.h"
 #include "settings/tregistory.h"
 
@@ -31,14 +30,6 @@ enum CheckRegistrationExit : int {
 /// Long enough that the slices cost nothing; the commands have no window to keep answering.
 constexpr std::chrono::milliseconds Slice{1000};
 
-std::optional<int> patientNumber(const QString& text) {
-    const auto value = parseSignedInteger(text);
-    if (!value || *value < 1 || *value > 99999999) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 } // namespace
 
 /// check-existence FROM TO: the paths of the rows of patients FROM to TO whose file is missing,
@@ -46,8 +37,8 @@ std::optional<int> patientNumber(const QString& text) {
 int runCheckExistence(const QStringList& arguments, const QString& programFolder) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const auto from = arguments.size() == 2 ? patientNumber(arguments.at(0)) : std::nullopt;
-    const auto to = arguments.size() == 2 ? patientNumber(arguments.at(1)) : std::nullopt;
+    const auto from = arguments.size() == 2 ? patientNumberArgument(arguments.at(0)) : std::nullopt;
+    const auto to = arguments.size() == 2 ? patientNumberArgument(arguments.at(1)) : std::nullopt;
     if (!from || !to || *to < *from) {
         err << "usage: pelorafile-admin check-existence FROM TO (patient numbers of 1..99999999, "
                "FROM not above TO)\n";

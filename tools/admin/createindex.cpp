@@ -4,16 +4,22 @@
 #include "index/chartindexschema.h"
 #include "index/indexlocation.h"
 
+#include <QDir>
 #include <QTextStream>
 
 /// create-index FOLDER: an empty chart index for the program folder FOLDER: the SQLite file in
-/// it, or the tables on the server its PeloraFileDB.conf names. Exit 1 when the index exists
-/// already, 2 when it cannot be created.
+/// it, or the tables on the server its PeloraFileDB.conf names; a missing FOLDER is made. Exit 1
+/// when the index exists already, 2 when it cannot be created.
 int runCreateIndex(const QStringList& arguments, const QString&) {
     QTextStream err(stderr);
     if (arguments.size() != 1) {
         err << "usage: pelorafile-admin create-index FOLDER\n";
         return ExitUsage;
+    }
+    if (!QDir().mkpath(arguments.at(0))) {
+        err << "cannot create the chart index: the folder " << arguments.at(0)
+            << " cannot be made\n";
+        return 2;
     }
     QString error;
     const auto location = chartindex::locateIndex(arguments.at(0), &error);

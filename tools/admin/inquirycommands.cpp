@@ -87,9 +87,8 @@ int runLookup(const QStringList& arguments, const QString&) {
         err << "usage: pelorafile-admin lookup PATIENT\n";
         return ExitUsage;
     }
-    bool ok = false;
-    const qint64 number = arguments.at(0).toLongLong(&ok);
-    if (!ok || number <= 0 || number >= TPathString::NumberModulus) {
+    const std::optional<int> number = patientNumberArgument(arguments.at(0));
+    if (!number) {
         err << QStringLiteral("患者番号エラー") << ' ' << arguments.at(0) << '\n';
         return ExitPatientNumber;
     }
@@ -105,7 +104,7 @@ int runLookup(const QStringList& arguments, const QString&) {
     }
     TPathString path;
     path.setLayout(settings);
-    path.SetNumber(number);
+    path.SetNumber(*number);
     const QString folder = path.Folder();
     if (!QFileInfo(folder).isDir()) {
         err << QStringLiteral("接続エラー") << ' ' << folder << '\n';

@@ -2,6 +2,9 @@
 
 #include "admincommand.h"
 
+#include "index/programfolder.h"
+#include "platform/productversion.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -10,10 +13,10 @@ namespace {
 const QList<AdminCommand>& commands() {
     static const QList<AdminCommand> list{
         {QStringLiteral("create-index"), QStringLiteral("FOLDER"),
-         QStringLiteral("create an empty chart index for the program folder FOLDER: the SQLite "
-                        "file,\n      or the tables on the server its PeloraFileDB.conf names; "
-                        "never touches an\n      existing one (exit 1: it exists already, 2: it "
-                        "cannot be created)"),
+         QStringLiteral("create an empty chart index for the program folder FOLDER (made when "
+                        "missing):\n      the SQLite file, or the tables on the server its "
+                        "PeloraFileDB.conf names; never\n      touches an existing one (exit 1: it "
+                        "exists already, 2: it cannot be created)"),
          runCreateIndex},
         {QStringLiteral("upgrade-index"), QString(),
          QStringLiteral("bring an index made by an earlier version up to date (on a server, run "
@@ -79,12 +82,28 @@ const QList<AdminCommand>& commands() {
                         "the index cannot be opened or read, 3: FOLDER\n      is refused, 4: a "
                         "folder cannot be listed, 5: the settings file cannot be read)"),
          runCheckRegistration},
+        {QStringLiteral("recover-info"), QStringLiteral("[SCANNER-FOLDER | JOURNAL-FILE]"),
+         QStringLiteral("print what the work journal of a scanner folder (that of the settings "
+                        "file when\n      none is given) or a journal file holds: the boxes, "
+                        "and each page in its order\n      with present, gone or replaced, its "
+                        "caption and note (exit 1: no journal,\n      2: the journal cannot be "
+                        "read whole, 3: the settings file cannot be read)"),
+         runRecoverInfo},
     };
     return list;
 }
 
 void printHelp(QTextStream& out) {
-    out << "usage: pelorafile-admin [--program-folder DIR] COMMAND ARGUMENTS\n\ncommands:\n";
+    out << "usage: pelorafile-admin [--program-folder DIR] COMMAND ARGUMENTS\n"
+           "       pelorafile-admin --help | --version\n\n"
+           "options:\n"
+           "  --program-folder DIR\n"
+           "      the program folder of the chart index; without it PELORAFILE_PROGRAM_FOLDER,\n"
+           "      then the clinic-wide file /etc/pelorafile/pelorafile.conf, then this\n"
+           "      program's folder when it holds an index, then the user's data folder of an\n"
+           "      installed program (exit 2: the clinic-wide file cannot be used)\n"
+           "  --help     print this help\n"
+           "  --version  print the version\n\ncommands:\n";
     for (const auto& command : commands()) {
         out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary
             << '\n';
@@ -97,9 +116,9 @@ void printHelp(QTextStream& out) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
-    QString programFolder = QCoreApplication::applicationDirPath();
+    QString option;
     if (arguments.size() >= 2 && arguments.at(0) == QLatin1String("--program-folder")) {
-        programFolder = arguments.at(1);
+        option = arguments.at(1);
         arguments = arguments.mid(2);
     }
     QTextStream out(stdout);
@@ -108,9 +127,19 @@ int main(int argc, char** argv) {
         printHelp(arguments.isEmpty() ? err : out);
         return arguments.isEmpty() ? ExitUsage : ExitOk;
     }
+    if (arguments.at(0) == QLatin1String("--version")) {
+        out << "pelorafile-admin " << productVersion() << '\n';
+        return ExitOk;
+    }
     for (const auto& command : commands()) {
         if (command.name == arguments.at(0)) {
-            return command.run(arguments.mid(1), programFolder);
+            QString problem;
+            const auto folder = programfolder::find(programfolder::placesOf(option), &problem);
+            if (!folder) {
+                err << "no program folder: " << problem << '\n';
+                return 2;
+            }
+            return command.run(arguments.mid(1), folder->path);
         }
     }
     err << "unknown command: " << arguments.at(0) << '\n';

@@ -17,13 +17,15 @@ enum TrailExit : int {
     ExitReadFailed = 3,       ///< reading rows, hashes or the trail failed
 };
 
-/// Reads FROM TO as a range of patient numbers; false when they are not.
+/// Reads FROM TO as a range of patient numbers; false when they are not one.
 bool readRange(const QStringList& arguments, std::pair<int, int>* range) {
-    bool fromOk = false;
-    bool toOk = false;
-    range->first = arguments.at(0).toInt(&fromOk);
-    range->second = arguments.at(1).toInt(&toOk);
-    return fromOk && toOk && range->first <= range->second;
+    const auto from = patientNumberArgument(arguments.at(0));
+    const auto to = patientNumberArgument(arguments.at(1));
+    if (!from || !to || *from > *to) {
+        return false;
+    }
+    *range = {*from, *to};
+    return true;
 }
 
 } // namespace
@@ -38,7 +40,7 @@ int runVerify(const QStringList& arguments, const QString& programFolder) {
     if (arguments.size() == 2) {
         range.emplace();
         if (!readRange(arguments, &*range)) {
-            err << "FROM and TO must be patient numbers, FROM not above TO\n";
+            err << "FROM and TO must be patient numbers of 1..99999999, FROM not above TO\n";
             return ExitUsage;
         }
     } else if (!arguments.isEmpty()) {

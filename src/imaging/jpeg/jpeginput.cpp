@@ -286,7 +286,10 @@ DecodeResult decodeJpeg(InputSource& input, const DecodeRequest& request) {
 
     const bool gray = cinfo.jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
-    const J_COLOR_SPACE outSpace = gray ? JCS_GRAYSCALE : (cmyk ? JCS_CMYK : JCS_RGB);
+    // libjpeg gives the luminance of a colour file without the colour conversion, and skips
+    // the inverse transforms of the colour planes.
+    const bool luminance = request.luminance && !cmyk;
+    const J_COLOR_SPACE outSpace = gray || luminance ? JCS_GRAYSCALE : (cmyk ? JCS_CMYK : JCS_RGB);
     const bool topLeft = request.kind == DecodeRequest::Kind::TopLeft;
     unsigned scaleNum = 8;
     JDIMENSION cropWidth = 0;
@@ -312,13 +315,15 @@ DecodeResult decodeJpeg(InputSource& input, const DecodeRequest& request) {
         width = std::min<qint64>(width, request.size.width());
         height = std::min<qint64>(height, request.size.height());
     }
-    const QImage::Format format = gray ? QImage::Format_Indexed8 : QImage::Format_RGB888;
+    const QImage::Format format = luminance ? QImage::Format_Grayscale8
+                                  : gray    ? QImage::Format_Indexed8
+                                            : QImage::Format_RGB888;
     QImage image =
         allocateImage(width, height, format, request.maxPixels, &result.error, request.recycle);
     if (image.isNull()) {
         return result;
     }
-    if (gray) {
+    if (format == QImage::Format_Indexed8) {
         image.setColorTable(grayColorTable());
     }
     const auto wantedRows = static_cast<JDIMENSION>(height);
@@ -341,7 +346,8 @@ DecodeResult decodeJpeg(InputSource& input, const DecodeRequest& request) {
         for (JDIMENSION i = 0; i < kBatchRows; ++i) {
             rows[i] = buffer.data() + i * stride;
         }
-        const std::size_t copyBytes = std::size_t(image.width()) * (gray ? 1 : 3);
+        const std::size_t copyBytes =
+            std::size_t(image.width()) * (outSpace == JCS_GRAYSCALE ? 1 : 3);
         while (ok && cinfo.output_scanline < wantedRows) {
             const JDIMENSION first = cinfo.output_scanline;
             const JDIMENSION end = std::min(first + kBatchRows, wantedRows);

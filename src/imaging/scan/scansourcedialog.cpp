@@ -9,6 +9,7 @@
 ScanSourceDialog::ScanSourceDialog(const QList<SaneDeviceInfo>& devices, const QString& current,
                                    QWidget* parent)
     : QDialog(parent), m_list(new QListWidget(this)) {
+    m_list->setAccessibleName(QStringLiteral("スキャナー"));
     setWindowTitle(QStringLiteral("スキャナの選択"));
     m_list->setObjectName(QStringLiteral("devices"));
     for (const SaneDeviceInfo& device : devices) {

@@ -108,6 +108,22 @@ void ResultList::keyPressEvent(QKeyEvent* event) {
     QListView::keyPressEvent(event);
 }
 
+namespace {
+
+/// Whether \p printer leads anywhere. Without a printer of the system Qt falls back to PDF
+/// output with no file to write, and a job sent there vanishes without an error.
+bool canTakeJob(const QPrinter& printer) {
+    if (!printer.isValid()) {
+        return false;
+    }
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        return !printer.outputFileName().isEmpty();
+    }
+    return !printer.printerName().isEmpty();
+}
+
+} // namespace
+
 namespace resultlist {
 
 bool isRtfFile(const QString& path) {
@@ -144,8 +160,7 @@ void print(QWidget* parent, UserPrompts& prompts, const PrinterSetup& setup,
     if (setup) {
         setup(printer);
     }
-    if (!printer.isValid() ||
-        (printer.outputFormat() == QPrinter::NativeFormat && printer.printerName().isEmpty())) {
+    if (!canTakeJob(printer)) {
         prompts.showError(parent, QStringLiteral("印刷できません: プリンターがありません。"));
         return;
     }

@@ -82,6 +82,7 @@ TDBMainteForm::TDBMainteForm(ChartIndex& index, UserPrompts& prompts, QWidget* p
     bar->addSeparator();
     m_edit1->setObjectName(QStringLiteral("Edit1"));
     m_edit1->setToolTip(QStringLiteral("患者番号"));
+    m_edit1->setAccessibleName(m_edit1->toolTip());
     QFont large = m_edit1->font();
     large.setPointSizeF(large.pointSizeF() * 1.5);
     m_edit1->setFont(large);
@@ -94,6 +95,7 @@ TDBMainteForm::TDBMainteForm(ChartIndex& index, UserPrompts& prompts, QWidget* p
     layout->addWidget(bar);
 
     m_grid->setObjectName(QStringLiteral("Grid"));
+    m_grid->setAccessibleName(QStringLiteral("索引の行"));
     m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |

@@ -69,6 +69,7 @@ TDBRegChkForm::TDBRegChkForm(ChartIndex& index, TRegistory& settings, UserPrompt
     auto* upper = new QSplitter(Qt::Horizontal, split);
     m_tree = new FolderTree(upper);
     m_tree->setObjectName(QStringLiteral("FolderTree"));
+    m_tree->setAccessibleName(QStringLiteral("確認するフォルダーの選択"));
     auto* right = new QWidget(upper);
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->addWidget(buildFileArea());
@@ -96,6 +97,7 @@ TDBRegChkForm::TDBRegChkForm(ChartIndex& index, TRegistory& settings, UserPrompt
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     m_log = new ResultList(lower);
     m_log->setObjectName(QStringLiteral("LogMemo"));
+    m_log->setAccessibleName(QStringLiteral("確認結果"));
     lowerLayout->addWidget(m_log, 1);
     auto* walkBar = new QHBoxLayout;
     walkBar->setContentsMargins(6, 2, 6, 2);
@@ -181,6 +183,8 @@ QWidget* TDBRegChkForm::buildFileArea() {
     m_idEdit = new QLineEdit(box);
     m_idEdit->setObjectName(QStringLiteral("IdEdit"));
     m_volNoEdit = new QLineEdit(QStringLiteral("0"), box);
+    m_idEdit->setAccessibleName(QStringLiteral("患者番号"));
+    m_volNoEdit->setAccessibleName(QStringLiteral("連番"));
     m_volNoEdit->setObjectName(QStringLiteral("VolNoEdit"));
     m_idEdit->setMaxLength(12);
     m_volNoEdit->setMaxLength(6);
@@ -205,6 +209,7 @@ QWidget* TDBRegChkForm::buildKeywordArea() {
         m_keyLabels[n]->setObjectName(QStringLiteral("KeyLabel%1").arg(row + 1));
         m_keyBoxes[n] = new QComboBox(area);
         m_keyBoxes[n]->setObjectName(QStringLiteral("KeyBox%1").arg(row + 1));
+        m_keyBoxes[n]->setAccessibleName(QStringLiteral("キーワード%1").arg(row + 1));
         m_keyBoxes[n]->setEditable(true);
         // The lists grow only through the add buttons, not by Enter in the box.
         m_keyBoxes[n]->setInsertPolicy(QComboBox::NoInsert);

@@ -72,6 +72,8 @@ TPeloraExistForm::TPeloraExistForm(ChartIndex& index, UserPrompts& prompts, QWid
     bar->addWidget(new QLabel(QStringLiteral("範囲"), top));
     m_fromEdit->setObjectName(QStringLiteral("FromEdit"));
     m_toEdit->setObjectName(QStringLiteral("ToEdit"));
+    m_fromEdit->setAccessibleName(QStringLiteral("患者番号の範囲の始め"));
+    m_toEdit->setAccessibleName(QStringLiteral("患者番号の範囲の終わり"));
     for (QLineEdit* box : {m_fromEdit, m_toEdit}) {
         box->setMaxLength(12);
         box->setFixedWidth(100);
@@ -93,6 +95,7 @@ TPeloraExistForm::TPeloraExistForm(ChartIndex& index, UserPrompts& prompts, QWid
     layout->addWidget(top);
 
     m_resultMemo->setObjectName(QStringLiteral("ResultMemo"));
+    m_resultMemo->setAccessibleName(QStringLiteral("確認結果"));
     layout->addWidget(m_resultMemo, 1);
     layout->addWidget(m_status);
 

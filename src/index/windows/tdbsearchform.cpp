@@ -22,6 +22,7 @@ TDBSearchForm::TDBSearchForm(QWidget* parent) : QDialog(parent) {
         edit->setObjectName(QStringLiteral("Edit%1").arg(key + 1));
         edit->setMinimumWidth(220);
         caption->setBuddy(edit);
+        edit->setAccessibleName(QStringLiteral("キーワード%1").arg(key + 1)); // until captioned
         grid->addWidget(caption, key + 1, 0);
         grid->addWidget(edit, key + 1, 1);
         m_captions.at(size_t(key)) = caption;
@@ -58,6 +59,9 @@ TDBSearchForm::TDBSearchForm(QWidget* parent) : QDialog(parent) {
 void TDBSearchForm::setKeyLabels(const std::array<QString, 4>& labels) {
     for (size_t key = 0; key < labels.size(); ++key) {
         m_captions.at(key)->setText(labels.at(key));
+        // An empty caption would leave the field without a name for a screen reader.
+        m_edits.at(key)->setAccessibleName(
+            labels.at(key).isEmpty() ? QStringLiteral("キーワード%1").arg(key + 1) : QString());
     }
 }
 

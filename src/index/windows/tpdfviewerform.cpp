@@ -3,6 +3,7 @@
 #include "index/windows/indexmessages.h"
 #include "index/windows/tview.h"
 #include "platform/userprompts.h"
+#include "settings/integertext.h"
 #include "settings/tpathstring.h"
 #include "settings/tregistory.h"
 
@@ -48,9 +49,9 @@ QString TPdfViewerForm::errorText() const {
 }
 
 int TPdfViewerForm::patientNumber(const QString& text) {
-    bool ok = false;
-    const qint64 number = text.toLongLong(&ok);
-    return ok && number > 0 && number < TPathString::NumberModulus ? int(number) : 0;
+    // As every number box reads its text: blanks and a sign before the digits, nothing after.
+    const std::optional<int> number = parseSignedInteger(text);
+    return number && *number > 0 && *number < TPathString::NumberModulus ? *number : 0;
 }
 
 void TPdfViewerForm::showEvent(QShowEvent* event) {

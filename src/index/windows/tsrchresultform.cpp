@@ -45,6 +45,7 @@ TSrchResultForm::TSrchResultForm(UrlOpener& opener, QWidget* parent)
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
+    m_grid->setAccessibleName(QStringLiteral("検索結果"));
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);

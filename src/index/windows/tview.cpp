@@ -56,6 +56,7 @@ TView::TView(UrlOpener& opener, QWidget* parent) : QDialog(parent), m_opener(ope
         auto* button = new QToolButton(bar);
         button->setIcon(style()->standardIcon(tools[n].first));
         button->setToolTip(QString::fromUtf16(tools[n].second));
+        button->setAccessibleName(button->toolTip());
         button->setCheckable(true);
         button->setAutoExclusive(true);
         button->setObjectName(QStringLiteral("StyleButton%1").arg(n + 1));
@@ -68,6 +69,8 @@ TView::TView(UrlOpener& opener, QWidget* parent) : QDialog(parent), m_opener(ope
     m_listView->setObjectName(QStringLiteral("ListView"));
     m_detailsView = new QTreeView(this);
     m_detailsView->setObjectName(QStringLiteral("DetailsView"));
+    m_listView->setAccessibleName(QStringLiteral("カルテ一覧"));
+    m_detailsView->setAccessibleName(QStringLiteral("カルテ一覧"));
     m_detailsView->setRootIsDecorated(false);
     m_detailsView->setItemsExpandable(false);
     m_detailsView->setSortingEnabled(true);

@@ -1,0 +1,5 @@
+#include "platform/productversion.h"
+
+QString productVersion() {
+    return QStringLiteral(PELORA_VERSION);
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+/// The version of the package, the project's version in CMakeLists.txt: what every program
+/// prints for --version, the product information window shows and the Debian package carries.
+QString productVersion();
