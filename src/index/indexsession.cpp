@@ -220,11 +220,14 @@ std::optional<QSqlQuery> IndexSession::runOnce(const Statement& statement,
                                                bool* connectionLost) {
     QSqlDatabase db = database();
     QSqlQuery q(db);
-    q.setForwardOnly(true);
     // Inside a transaction a statement that found the table locked is taken back to a
     // savepoint before it is tried again: the server otherwise refuses everything after it.
     const bool guarded =
         m_inTransaction && statement.waitsForLocks && !statement.endsTransaction;
+    // A forward-only result is fetched row by row as it is read, and the server's driver drops
+    // what is still unread when the next statement runs: a guarded statement's own result
+    // (RETURNING) is fetched whole before its savepoint is released.
+    q.setForwardOnly(!guarded);
     auto attempt = [&] {
         QSqlQuery savepoint(db);
         if (guarded && !savepoint.exec(QStringLiteral("SAVEPOINT lock_wait"))) {

@@ -68,7 +68,8 @@ bool PostgresBackend::startSession(QSqlDatabase& db, int lockWaitMs, int stateme
 
 std::function<void()> PostgresBackend::interrupter(const QSqlDatabase& db) const {
     const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "PGconn*") != 0) {
+    // Qt names the type by the compiler's spelling of it: the struct behind the typedef.
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0) {
         return {};
     }
     PGconn* connection = *static_cast<PGconn* const*>(handle.constData());

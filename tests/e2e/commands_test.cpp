@@ -140,6 +140,31 @@ private slots:
         QCOMPARE(run("pelorafile-admin", {}).exitCode, 64);
     }
 
+    void theSavesOwnFilesAreNeverOfferedListedOrRegistered() {
+        // Save, then the registration check and the lookup, each a process of its own, as a
+        // hot folder and a nightly job run them on the same folders.
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) { s.FolderClear = true; });
+        scanPages(2);
+        const Run saved =
+            run("pelorafile-save", {"--patient", "42", "--program-folder", path("program")});
+        QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+        const QString chart = saved.out.trimmed();
+        const QString folder = QFileInfo(chart).path();
+        QVERIFY(QFile::exists(folder + "/.pelorafile.lock"));
+        QFile writing(folder + "/.HP77_42_1.pdf.0123456789abcdef0123456789abcdef.tmp");
+        QVERIFY(writing.open(QIODevice::WriteOnly)); // another save's chart being written
+        writing.close();
+        const Run check = run("pelorafile-admin", {"--program-folder", path("program"),
+                                                   "check-registration", path("archive")});
+        QVERIFY2(check.exitCode == 0, qPrintable(check.out + check.err));
+        QVERIFY(check.out.isEmpty());
+        const Run lookup =
+            run("pelorafile-admin", {"--program-folder", path("program"), "lookup", "42"});
+        QCOMPARE(lookup.exitCode, 0);
+        QCOMPARE(lookup.out.trimmed(), chart);
+    }
+
     void batchSaveFilesTheChart() {
         QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
         writeSettings([](TRegistory& s) { s.FolderClear = true; });

@@ -152,7 +152,8 @@ TEST_P(IndexQueriesTest, CursorReadsEveryRowOnceAcrossPages) {
         rows.push_back(row);
     }
     ChartIndex::BulkImport import(m_index);
-    ASSERT_TRUE(import.add(rows) && import.commit()) << m_index.lastError().toStdString();
+    ASSERT_TRUE(import.add(rows)) << m_index.lastError().toStdString();
+    ASSERT_TRUE(import.commit()) << m_index.lastError().toStdString();
     IndexCursor cursor = m_index.allRows();
     int n = 0;
     qint64 lastId = 0;

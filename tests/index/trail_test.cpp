@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -151,6 +153,42 @@ TEST_P(TrailTest, VerificationFindsEveryKindOfDamage) {
         EXPECT_EQ(found.count(path) ? found[path] : ChartState::Matches, expected[path]);
     }
     EXPECT_EQ(summary->problems, qint64(cases.size()) - 1);
+}
+
+TEST_P(TrailTest, APipeInAChartsPlaceIsUnreadableAndALinkIsAChange) {
+    const QString piped = file("piped.pdf", "%PDF-pipe", 1);
+    const QString linked = file("linked.pdf", "%PDF-link", 1);
+    ASSERT_TRUE(QFile::remove(piped));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(piped).constData(), 0600), 0);
+    // The same bytes, but elsewhere: the link is not the archived file.
+    QTemporaryDir outside;
+    const QString copy = outside.filePath("copy.pdf");
+    QFile(linked).copy(copy);
+    ASSERT_TRUE(QFile::remove(linked));
+    ASSERT_TRUE(QFile::link(copy, linked));
+    ::alarm(60); // a reader blocked on the pipe would never return
+    std::map<QString, ChartState> found;
+    const auto summary = chartverification::verifyCharts(
+        m_testbed->folder(), std::pair{1, 1}, 2,
+        [&](const chartverification::Finding& finding) { found[finding.filePath] = finding.state; });
+    ::alarm(0);
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(found[piped], ChartState::Unreadable);
+    EXPECT_EQ(found[linked], ChartState::Changed);
+    EXPECT_EQ(chartverification::checkChart(piped, "x"), ChartState::Unreadable);
+}
+
+TEST_P(TrailTest, AVerificationWhoseHashesCannotBeReadEndsWithTheReason) {
+    for (int n = 0; n < 40; ++n) {
+        file(QStringLiteral("c%1.pdf").arg(n), QByteArray("%PDF-").append(QByteArray::number(n)), 1);
+    }
+    IndexTestbed::Peer(*m_testbed).exec("DROP TABLE ChartHash");
+    QString error;
+    int reported = 0;
+    const auto summary = chartverification::verifyCharts(
+        m_testbed->folder(), std::nullopt, 4, [&](const auto&) { ++reported; }, {}, &error);
+    EXPECT_FALSE(summary);
+    EXPECT_FALSE(error.isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, TrailTest, ::testing::Values(Backend::Sqlite, Backend::Postgres),

@@ -1,6 +1,7 @@
 // pelorafile-admin check-existence and check-registration, run as a cron job runs them.
 
 #include "maintenancetesting.h"
+#include "platform/sha256.h"
 #include "settings/settingsfile.h"
 #include "settings/tregistory.h"
 
@@ -98,6 +99,55 @@ TEST_P(AdminCheckTest, CheckRegistrationPrintsTheFilesWithoutARow) {
     }
     EXPECT_EQ(admin({"check-registration"}).exitCode, 64);
     QDir(sibling).removeRecursively();
+}
+
+TEST_P(AdminCheckTest, CheckRegistrationKeepsOneFileALineAndStaysInsideTheArchive) {
+    writeSettings(m_archive.path());
+    // A name holding a line break would read as two paths, the second naming another file.
+    const QString broken = makeFile("00/00/00/01/a\nPeloraFileDB.db");
+    Result found = admin({"check-registration", m_archive.path()});
+    EXPECT_EQ(found.exitCode, 1) << found.errors.toStdString();
+    EXPECT_EQ(found.lines, QStringList{archivePath("00/00/00/01/a\\nPeloraFileDB.db")});
+    QFile::remove(broken);
+
+    // A folder inside the archive that is a link to one outside it is refused.
+    QTemporaryDir outside;
+    QFile(outside.filePath("secret.txt")).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(outside.path(), archivePath("elsewhere")));
+    Result refused = admin({"check-registration", archivePath("elsewhere")});
+    EXPECT_EQ(refused.exitCode, 3) << refused.errors.toStdString();
+    EXPECT_TRUE(refused.lines.isEmpty());
+    // The walk of the archive does not follow it either.
+    Result whole = admin({"check-registration", m_archive.path()});
+    EXPECT_EQ(whole.exitCode, 0) << whole.lines.join('\n').toStdString();
+}
+
+TEST_P(AdminCheckTest, VerifyAndAuditCheckFindAChartRewrittenWithItsHash) {
+    // A chart and its stored hash rewritten together match each other; only the trail tells.
+    const QByteArray bytes = "%PDF-1.2 chart";
+    const QString chart = makeFile("00/00/00/03/HP_3_0.pdf", bytes);
+    Sha256 hash;
+    hash.add(bytes.constData(), std::size_t(bytes.size()));
+    ASSERT_TRUE(m_index.insertChart({3, 0, chart, {}, hash.hexDigest()}));
+    EXPECT_EQ(admin({"verify"}).exitCode, 0);
+    EXPECT_EQ(admin({"audit", "--check"}).exitCode, 0);
+    {
+        QFile file(chart);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("%PDF-1.2 forged");
+    }
+    Sha256 forged;
+    forged.add("%PDF-1.2 forged", 15);
+    m_testbed->exec(QStringLiteral("UPDATE ChartHash SET Sha256 = '%1'")
+                        .arg(QString::fromLatin1(forged.hexDigest())));
+    Result verified = admin({"verify"});
+    EXPECT_EQ(verified.exitCode, 1);
+    EXPECT_TRUE(verified.lines.join('\n').contains("trail")) << verified.errors.toStdString();
+    EXPECT_EQ(admin({"audit", "--check"}).exitCode, 1);
+    for (const QStringList& bad : {QStringList{"0", "0"}, QStringList{"-5", "-1"},
+                                   QStringList{"1", "100000000"}, QStringList{"5", "4"}}) {
+        EXPECT_EQ(admin(QStringList{"verify"} + bad).exitCode, 64) << bad.join(' ').toStdString();
+    }
 }
 
 PELORA_INSTANTIATE_BACKENDS(AdminCheckTest);

@@ -4,6 +4,8 @@
 #include "index/maintenance/statuspanels.h"
 #include "index/maintenance/tpeloraexistform.h"
 #include "maintenancetesting.h"
+
+#include <sys/stat.h>
 #include "platform/rtfwriter.h"
 #include "platform/sha256.h"
 
@@ -128,6 +130,20 @@ TEST_P(ExistenceCheckTest, CheckingContentsListsChangedChartsUnderTheirOwnHeadin
     EXPECT_EQ(m_form->resultMemo()->lines(), (QStringList{gone, "", texts::ChangedCharts, changed,
                                                           "", texts::UnhashedCharts, copiedIn}));
     EXPECT_EQ(panel(Panel::Count), "3");
+    EXPECT_EQ(panel(Panel::Message), texts::Done);
+}
+
+TEST_P(ExistenceCheckTest, APipeInAChartsPlaceIsNoChartAndHoldsNothing) {
+    const QString piped = archivePath("00/00/00/02/HP_2_0.pdf");
+    QDir().mkpath(QFileInfo(piped).path());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(piped).constData(), 0600), 0);
+    chartindex::ChartRow row = chartRow(2, piped);
+    row.sha256 = "00";
+    ASSERT_TRUE(m_index.insertChart(row));
+    QTest::mouseClick(m_form->contentCheck(), Qt::LeftButton);
+    run("2", "2");
+    // Not a regular file: no chart is there, and nothing waits for the pipe to be written.
+    EXPECT_EQ(m_form->resultMemo()->lines(), QStringList{piped});
     EXPECT_EQ(panel(Panel::Message), texts::Done);
 }
 

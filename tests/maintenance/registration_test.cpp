@@ -129,6 +129,27 @@ TEST_P(RegistrationCheckTest, OnlyAFolderInsideTheArchiveIsWalked) {
     QDir(sibling).removeRecursively();
 }
 
+TEST_P(RegistrationCheckTest, TheProgramsOwnFilesAreNeverOffered) {
+    const QString chart = makeFile("00/00/00/05/HP_5_0.pdf");
+    makeFile("00/00/00/05/.pelorafile.lock");                                       // a save's lock
+    makeFile("00/00/00/05/.HP_5_1.pdf.0123456789abcdef0123456789abcdef.tmp");      // being written
+    makeFile(".pelorafile-spool/00000001/0001.jpg");                              // a spool
+    clickFolder(m_archive.path());
+    explore();
+    EXPECT_EQ(m_form->log()->lines(), QStringList{chart});
+    EXPECT_EQ(m_form->candidates(), QStringList{chart});
+}
+
+TEST_P(RegistrationCheckTest, ALinkLeadingOutOfTheArchiveIsRefused) {
+    QTemporaryDir outside;
+    QFile(outside.filePath("HP_9_0.pdf")).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(outside.path(), archivePath("elsewhere")));
+    clickFolder(archivePath("elsewhere"));
+    explore();
+    EXPECT_EQ(panel(Panel::Message), texts::FolderRefused);
+    EXPECT_EQ(m_form->log()->lineCount(), 0);
+}
+
 TEST_P(RegistrationCheckTest, ListsAndRegistersFilesWithoutARow) {
     addRow(12, makeFile("00/00/00/12/HP_12_0.pdf"));
     const QString second = makeFile("00/00/00/12/HP_12_1.pdf");
