@@ -1,4 +1,5 @@
 #include "app/chartsaver.h"
+#include "platform/programfiles.h"
 
 #include "app/creationlog.h"
 #include "app/keywordtext.h"
@@ -99,6 +100,21 @@ bool liesInside(const QString& folder, const QString& base) {
 } // namespace
 
 ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd) const {
+    Checked result = checkBeforeLock(input, frontEnd);
+    if (result.outcome != SaveOutcome::Saved) {
+        return result;
+    }
+    const Locked locked =
+        lockFolder(result.plan, [&frontEnd] { frontEnd.showWaiting(ChartBusyText); });
+    if (locked.outcome != SaveOutcome::Saved) {
+        reportLockRefusal(result.plan, locked, frontEnd);
+        result.outcome = locked.outcome;
+    }
+    return result;
+}
+
+ChartSaver::Checked ChartSaver::checkBeforeLock(const Input& input,
+                                                SaveFrontEnd& frontEnd) const {
     Checked result;
     frontEnd.showStatus(QString());
 
@@ -187,30 +203,6 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
         result.outcome = SaveOutcome::FolderError;
         return result;
     }
-    QString lockError;
-    plan.folderLock = FileLock::acquire(
-        QDir(plan.folder).filePath(temporarychart::lockFileName()),
-        std::chrono::milliseconds(FolderLockPatienceMs),
-        [&frontEnd] { frontEnd.showWaiting(ChartBusyText); }, &lockError);
-    if (!plan.folderLock) {
-        frontEnd.addErrorLogLine(lockError);
-        frontEnd.showCannotCreate(plan.fileName);
-        result.outcome = SaveOutcome::FolderError;
-        return result;
-    }
-    // Under the lock no other save writes into the folder, so every temporary chart no writer
-    // holds is a leftover of a save that was killed.
-    temporarychart::removeStale(plan.folder);
-    if (plan.overwriteForbidden && folder.Exists(plan.fileName)) {
-        return refuseOverwrite(plan, frontEnd); // saved by another while we waited
-    }
-    const QFileInfo existing(plan.chartPath);
-    if (existing.exists() && (!existing.isFile() || existing.isSymLink())) {
-        frontEnd.showCannotCreate(plan.fileName); // only a chart file is ever replaced
-        result.outcome = SaveOutcome::FolderError;
-        return result;
-    }
-
     plan.pageWidth = m_settings.PdfPageWidth;
     plan.pageHeight = m_settings.PdfPageHeight;
     plan.quality = m_settings.Quality;
@@ -219,6 +211,44 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
     plan.scannerFolder = m_settings.ScannerDir;
     plan.archiveBase = m_settings.Target;
     return result;
+}
+
+ChartSaver::Locked ChartSaver::lockFolder(Plan& plan, const std::function<void()>& waiting) {
+    Locked result;
+    plan.folderLock = FileLock::acquire(QDir(plan.folder).filePath(temporarychart::lockFileName()),
+                                        std::chrono::milliseconds(FolderLockPatienceMs), waiting,
+                                        &result.error);
+    if (!plan.folderLock) {
+        result.outcome = SaveOutcome::FolderError;
+        return result;
+    }
+    // Under the lock no other save writes into the folder, so every temporary chart no writer
+    // holds is a leftover of a save that was killed.
+    temporarychart::removeStale(plan.folder);
+    const QFileInfo existing(plan.chartPath);
+    if (plan.overwriteForbidden && (existing.exists() || existing.isSymLink())) {
+        plan.releaseLock();
+        result.outcome = SaveOutcome::OverwriteRefused; // saved by another while we waited
+        return result;
+    }
+    if (existing.exists() && (!existing.isFile() || existing.isSymLink())) {
+        plan.releaseLock();
+        result.outcome = SaveOutcome::FolderError; // only a chart file is ever replaced
+        return result;
+    }
+    return result;
+}
+
+void ChartSaver::reportLockRefusal(const Plan& plan, const Locked& locked,
+                                   SaveFrontEnd& frontEnd) {
+    if (locked.outcome == SaveOutcome::OverwriteRefused) {
+        refuseOverwrite(plan, frontEnd);
+        return;
+    }
+    if (!locked.error.isEmpty()) {
+        frontEnd.addErrorLogLine(locked.error);
+    }
+    frontEnd.showCannotCreate(plan.fileName);
 }
 
 void ChartSaver::Plan::releaseLock() const {
@@ -420,6 +450,11 @@ SaveOutcome ChartSaver::finish(const Plan& plan, const Written& written, SaveFro
     plan.releaseLock();
     if (!inserted) {
         frontEnd.addErrorLogLine(index.lastError());
+        // The hash taken while writing stays beside the chart for the registration check.
+        QString why;
+        if (!programfiles::keepWrittenHash(plan.chartPath, written.sha256, &why)) {
+            frontEnd.addErrorLogLine(why);
+        }
         frontEnd.showStatus(DatabaseErrorText);
         return SaveOutcome::IndexError;
     }

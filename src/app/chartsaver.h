@@ -130,8 +130,23 @@ public:
 
     /// Steps before anything is written: the numbers, the first-page rule, a page that can be
     /// written at all, the file name, the overwrite rule, the question about pages the crop cuts
-    /// to less than half, and the patient folder.
+    /// to less than half, the patient folder, and its lock (lockFolder()).
     Checked check(const Input& input, SaveFrontEnd& frontEnd) const;
+    /// The steps of check() before the lock: all that may ask the operator. A window runs
+    /// lockFolder() on the thread that then writes, so that its own thread never waits for
+    /// another workstation's save.
+    Checked checkBeforeLock(const Input& input, SaveFrontEnd& frontEnd) const;
+
+    struct Locked {
+        SaveOutcome outcome = SaveOutcome::Saved; ///< FolderError, OverwriteRefused or Saved
+        QString error;                            ///< why the lock could not be had, if known
+    };
+    /// Takes the patient folder's lock for \p plan, waiting up to FolderLockPatienceMs while
+    /// another save holds it (\p waiting is called once when it starts to wait), then checks
+    /// again what another save may have written meanwhile. Asks nothing: any thread may run it.
+    static Locked lockFolder(Plan& plan, const std::function<void()>& waiting);
+    /// Tells the operator why lockFolder() refused.
+    static void reportLockRefusal(const Plan& plan, const Locked& locked, SaveFrontEnd& frontEnd);
 
     struct Written {
         SaveOutcome outcome = SaveOutcome::Saved;

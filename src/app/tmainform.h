@@ -51,6 +51,7 @@ namespace workjournal {
 struct Work;
 }
 
+class BackgroundJob;
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -316,8 +317,7 @@ private:
     QProgressBar* m_progress = nullptr;
     bool m_redrawing = false;
     bool m_saving = false;
-    QFutureWatcher<ChartSaver::Written>* m_saveWatcher = nullptr;
-    QThreadPool m_saveThread; // one thread that writes charts, apart from Qt's global pool
+    BackgroundJob* m_saveJob = nullptr; // takes the folder's lock and writes the chart; a child
     friend class MainFormSaveFrontEnd;
     PatientCheckView* m_patientCheck = nullptr;
     TKeywordPanel* m_keywords = nullptr;

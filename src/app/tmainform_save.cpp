@@ -2,6 +2,7 @@
 // the steps after it back on the GUI thread, with the page list commands held off meanwhile.
 
 #include "app/tmainform.h"
+#include "platform/backgroundjob.h"
 
 #include "app/creationlog.h"
 #include "app/keywordpanel.h"
@@ -111,7 +112,7 @@ void TMainForm::saveChart() {
 
     MainFormSaveFrontEnd frontEnd(*this);
     const ChartSaver saver(*m_settings, m_services.clock);
-    ChartSaver::Checked checked = saver.check(input, frontEnd);
+    ChartSaver::Checked checked = saver.checkBeforeLock(input, frontEnd);
     if (checked.outcome != SaveOutcome::Saved) {
         return;
     }
@@ -123,31 +124,35 @@ void TMainForm::saveChart() {
     m_progress->setValue(0);
     m_progress->setVisible(true);
 
-    const ChartSaver::Plan plan = checked.plan;
-    auto progress = [this](int done, int, const QString& imageFile) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, done, imageFile] {
-                setStatusText(StatusPanel::Message, imageFile);
-                m_progress->setValue(done);
-            },
-            Qt::QueuedConnection);
-    };
-    m_saveWatcher = new QFutureWatcher<ChartSaver::Written>(this);
-    connect(m_saveWatcher, &QFutureWatcherBase::finished, this, [this, plan] {
-        const ChartSaver::Written written = m_saveWatcher->result();
-        m_saveWatcher->deleteLater();
-        m_saveWatcher = nullptr;
-        onChartWritten(plan, written);
+    // The job takes the patient folder's lock (another workstation may hold it for a while)
+    // and writes; this thread goes on answering. The plan is the job's until it has ended,
+    // then the window's again: it holds the lock the job took.
+    auto plan = std::make_shared<ChartSaver::Plan>(std::move(checked.plan));
+    m_saveJob = BackgroundJob::start(this, [this, plan](JobContext& job) {
+        const ChartSaver::Locked locked = ChartSaver::lockFolder(*plan, [this, &job] {
+            job.send([this] { setStatusText(StatusPanel::Message, ChartSaver::ChartBusyText); });
+        });
+        ChartSaver::Written written;
+        if (locked.outcome != SaveOutcome::Saved) {
+            written.outcome = locked.outcome;
+            written.error = locked.error;
+        } else {
+            written = ChartSaver::write(*plan, [this, &job](int done, int, const QString& file) {
+                job.send([this, done, file] {
+                    setStatusText(StatusPanel::Message, file);
+                    m_progress->setValue(done);
+                });
+            });
+        }
+        job.send([this, plan, written] {
+            m_saveJob = nullptr;
+            onChartWritten(*plan, written);
+        });
     });
-    m_saveThread.setMaxThreadCount(1);
-    m_saveWatcher->setFuture(QtConcurrent::run(
-        &m_saveThread, [plan, progress] { return ChartSaver::write(plan, progress); }));
+    connect(m_saveJob, &BackgroundJob::finished, m_saveJob, &QObject::deleteLater);
 }
 
 void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::Written& written) {
-    // Progress messages queued by the worker arrive before this; the outcome has the last word.
-    QCoreApplication::sendPostedEvents(this);
     m_saving = false;
     updateBusyCommands();
     MainFormSaveFrontEnd frontEnd(*this);
@@ -187,9 +192,6 @@ void TMainForm::onChartWritten(const ChartSaver::Plan& plan, const ChartSaver::W
 
 void TMainForm::waitForSave() {
     while (m_saving) {
-        if (m_saveWatcher) {
-            m_saveWatcher->waitForFinished();
-        }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
 }

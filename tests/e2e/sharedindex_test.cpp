@@ -4,7 +4,9 @@
 #include "index/chartindex.h"
 #include "index/chartindexschema.h"
 #include "platform/filelock.h"
+#include "platform/programfiles.h"
 #include "platform/registryfile.h"
+#include "platform/sha256.h"
 #include "privateserver.h"
 #include "settings/tregistory.h"
 #include "support/testimages.h"
@@ -247,7 +249,18 @@ private slots:
         QCOMPARE(ended.exitCode, 9); // the chart is written, its row is not
         QVERIFY2(took < 30000, qPrintable(QString::number(took)));
         QVERIFY2(ended.err.contains("HP77_42_0.pdf"), qPrintable(ended.err));
-        QVERIFY(QFile::exists(folder + "/HP77_42_0.pdf"));
+        const QString chart = folder + "/HP77_42_0.pdf";
+        QVERIFY(QFile::exists(chart));
+
+        // The hash taken while writing stays beside the chart for the registration check,
+        // which offers the chart and never that side file.
+        QString unread;
+        const auto hash = Sha256::ofFile(chart, &unread);
+        QVERIFY2(hash, qPrintable(unread));
+        QCOMPARE(programfiles::writtenHash(chart), hash);
+        const Run check =
+            admin({"--program-folder", shared, "check-registration", path("archive")});
+        QVERIFY2(check.out.trimmed() == chart, qPrintable(check.out + check.err));
     }
 
     void eightSavesAtOnceFileEveryRow() {

@@ -1,5 +1,7 @@
 // The chart registration check window, driven with clicks and keys on both index backends.
 
+#include "platform/sha256.h"
+#include "platform/programfiles.h"
 #include "index/chartverification.h"
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/statuspanels.h"
@@ -271,6 +273,7 @@ TEST_P(RegistrationCheckTest, InterruptAndCloseEndAWalkKeepingWhatItListed) {
         makeFile(QString("00/00/%1/01/HP_1_%2.pdf").arg(n % 20, 2, 10, QChar('0')).arg(n));
     }
     m_form->setBatchLength(std::chrono::milliseconds(0)); // a few dozen entries a batch
+    m_form->setBatchRest(std::chrono::milliseconds(5));    // still walking when stopped
     for (bool byClose : {false, true}) {
         SCOPED_TRACE(byClose ? "closing the window" : "中断");
         m_form->prepareToShow();
@@ -387,6 +390,24 @@ TEST_P(RegistrationCheckTest, SavesPrintsCopiesAndClearsTheLog) {
     clickMenuEntry(bar, m_form->clearLogAction());
     EXPECT_EQ(m_form->log()->lineCount(), 0);
     EXPECT_TRUE(m_form->log()->toPlainText().isEmpty());
+}
+
+TEST_P(RegistrationCheckTest, AChartWhoseRowFailedIsFiledWithTheHashTakenWhenItWasWritten) {
+    const QString chart = makeFile("00/00/00/08/HP_8_0.pdf", "%PDF-1.2\nas written\n");
+    QString error;
+    const QByteArray written = Sha256::ofFile(chart, &error).value();
+    ASSERT_TRUE(programfiles::keepWrittenHash(chart, written, &error)) << error.toStdString();
+    // The chart changes before anyone registers it.
+    makeFile("00/00/00/08/HP_8_0.pdf", "%PDF-1.2\nchanged since\n");
+    clickFolder(m_archive.path());
+    explore();
+    EXPECT_EQ(m_form->log()->lines(), QStringList{chart}); // never the side file
+    ASSERT_EQ(m_form->currentFile(), chart);
+    type(m_form->idEdit(), "8");
+    click(m_form->registerButton());
+    EXPECT_EQ(panel(Panel::Message), texts::Registered);
+    EXPECT_EQ(m_index.storedHash(chart), written);
+    EXPECT_FALSE(QFile::exists(programfiles::writtenHashPath(chart)));
 }
 
 TEST_P(RegistrationCheckTest, AFailedInsertReportsTheDatabaseFault) {

@@ -47,7 +47,9 @@ TEST_P(UtilityMenuTest, EachEntryShowsItsWindow) {
     });
     open(TMainForm::Command::Maintenance, "DBMainteForm", [](QDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "データベースメンテナンス（全件）");
-        EXPECT_EQ(dialog.findChild<StatusPanels*>()->text(Panel::Count), "2");
+        auto* panels = dialog.findChild<StatusPanels*>();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panels->text(Panel::Count) == "2"; }))
+            << panels->text(Panel::Count).toStdString();
     });
 
     m_main->settings().KeyLabel2 = "部位";

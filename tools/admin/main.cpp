@@ -73,14 +73,18 @@ const QList<AdminCommand>& commands() {
          QStringLiteral("print the file path of every row of patients FROM to TO whose file is "
                         "missing\n      (a folder of that name counts as missing), one a line "
                         "(exit 1: files are\n      missing, 2: the index cannot be opened, 3: "
-                        "reading its rows failed)"),
+                        "reading its rows failed);\n      a tab, line break or backslash in a "
+                        "path is written \\t, \\n, \\r or \\\\"),
          runCheckExistence},
         {QStringLiteral("check-registration"), QStringLiteral("FOLDER"),
          QStringLiteral("print every file below FOLDER that no row of the index holds, one "
                         "full path a\n      line; FOLDER must lie inside the archive base "
                         "folder of the settings file\n      (exit 1: files without a row, 2: "
                         "the index cannot be opened or read, 3: FOLDER\n      is refused, 4: a "
-                        "folder cannot be listed, 5: the settings file cannot be read)"),
+                        "folder cannot be listed, 5: the settings file cannot be read);\n"
+                        "      a tab, line break or backslash in a path is written \\t, \\n, "
+                        "\\r or \\\\;\n      the program's own files (.pelorafile.lock, "
+                        ".pelorafile-*) are never listed"),
          runCheckRegistration},
         {QStringLiteral("recover-info"), QStringLiteral("[SCANNER-FOLDER | JOURNAL-FILE]"),
          QStringLiteral("print what the work journal of a scanner folder (that of the settings "

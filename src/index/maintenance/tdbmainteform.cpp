@@ -252,8 +252,7 @@ void TDBMainteForm::search() {
         return;
     }
     if (m_rows->rowCount() == 0) {
-        showTotal(0);
-        m_status->setText(Panel::Message, texts::NoMatch);
+        m_status->setText(Panel::Message, texts::NoMatch); // the count keeps its number
         return;
     }
     if (m_rows->atEnd()) {

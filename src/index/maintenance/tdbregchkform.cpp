@@ -4,6 +4,7 @@
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/registrationwalk.h"
 #include "index/maintenance/statuspanels.h"
+#include "platform/programfiles.h"
 #include "platform/sha256.h"
 #include "index/indexjob.h"
 #include "platform/backgroundjob.h"
@@ -13,6 +14,7 @@
 #include "settings/tpathstring.h"
 #include "settings/tregistory.h"
 
+#include <thread>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -305,7 +307,7 @@ void TDBRegChkForm::explore() {
     TDBRegChkForm* self = this; // what the job sends runs here, while the job lives
     m_job = BackgroundJob::start(this, [self, folder = m_index.programFolder(),
                                         walked = QDir::cleanPath(m_chosenFolder),
-                                        batch = m_batch](JobContext& job) {
+                                        batch = m_batch, rest = m_rest](JobContext& job) {
         using State = RegistrationWalk::State;
         State state = State::IndexFailed;
         chartindex::withReadingIndex(
@@ -319,6 +321,9 @@ void TDBRegChkForm::explore() {
                     job.send([self, found = std::move(found), file = walk.currentFile()] {
                         self->takeFound(found, file);
                     });
+                    if (rest.count() > 0 && !job.stopRequested()) {
+                        std::this_thread::sleep_for(rest);
+                    }
                 } while ((state == State::Reading || state == State::Walking) &&
                          !job.stopRequested());
             },
@@ -427,15 +432,23 @@ void TDBRegChkForm::registerCurrentFile() {
     for (size_t n = 0; n < row.keys.size(); ++n) {
         row.keys[n] = blankControls(m_keyBoxes[n]->currentText());
     }
-    // The hash lets a later verification tell whether the file is still the one registered;
-    // a file that cannot be read now is registered without one, as a file of any kind is.
+    // The hash lets a later verification tell whether the file is still the one registered.
+    // A chart whose save could not write its row left the hash taken while it was written:
+    // that one, so that a chart changed since is found out. Otherwise the file as it is now; a
+    // file that cannot be read now is registered without one, as a file of any kind is.
+    const auto keptHash = programfiles::writtenHash(m_currentFile);
     QString unread;
-    if (auto hash = Sha256::ofFile(m_currentFile, &unread)) {
+    if (keptHash) {
+        row.sha256 = *keptHash;
+    } else if (auto hash = Sha256::ofFile(m_currentFile, &unread)) {
         row.sha256 = *hash;
     }
     if (!m_index.registerChart(row)) {
         m_status->setText(Panel::Message, texts::DatabaseFault);
         return;
+    }
+    if (keptHash) {
+        programfiles::forgetWrittenHash(m_currentFile);
     }
     m_status->setText(Panel::Message, texts::Registered);
     m_registerButton->setEnabled(false);

@@ -79,6 +79,8 @@ public:
     void setPrinterSetup(resultlist::PrinterSetup setup) { m_printerSetup = std::move(setup); }
     /// How much of a walk the job does before it sends what it found.
     void setBatchLength(std::chrono::milliseconds length) { m_batch = length; }
+    /// How long the job rests after each batch: a test stops a walk midway with it.
+    void setBatchRest(std::chrono::milliseconds rest) { m_rest = rest; }
     static constexpr std::chrono::milliseconds DefaultBatch{100};
 
 protected:
@@ -106,6 +108,7 @@ private:
     UserPrompts& m_prompts;
     resultlist::PrinterSetup m_printerSetup;
     std::chrono::milliseconds m_batch = DefaultBatch;
+    std::chrono::milliseconds m_rest{0};
 
     FolderTree* m_tree = nullptr;
     QLabel* m_fileDisplay = nullptr;
