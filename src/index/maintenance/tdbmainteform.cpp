@@ -147,9 +147,7 @@ void TDBMainteForm::prepareToShow() {
             job.send([self, total] {
                 self->m_totalCounter->deleteLater();
                 self->m_totalCounter = nullptr;
-                if (!self->m_rows) {
-                    self->showTotal(total);
-                }
+                self->showTotal(total);
             });
         });
 }
@@ -243,6 +241,12 @@ void TDBMainteForm::search() {
             m_status->setText(Panel::Message, texts::PatientNumberError);
             return; // the previous result stays in the grid
         }
+    }
+    if (m_totalCounter) {
+        // The search's own count takes the panel.
+        m_totalCounter->stop();
+        m_totalCounter->deleteLater();
+        m_totalCounter = nullptr;
     }
     IndexCursor cursor = pidno ? m_index.patientRows(*pidno) : m_index.allRows();
     setRows(std::make_unique<MaintenanceRowModel>(std::move(cursor)));

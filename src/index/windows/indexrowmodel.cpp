@@ -91,7 +91,9 @@ bool IndexRowModel::canFetchMore(const QModelIndex& parent) const {
 }
 
 void IndexRowModel::fetchMore(const QModelIndex& parent) {
-    if (!parent.isValid()) {
+    // While the job reads to the end, the rows come from it alone: the cursor here stands
+    // where the job began.
+    if (!parent.isValid() && !m_reader) {
         fetchRows(FetchRows);
     }
 }
