@@ -2,6 +2,8 @@
 // the keyboard, page numbers and the page count, where a saved chart went, drops from a file
 // manager and the drag of a page inside the list.
 
+#include "app/chartsaver.h"
+#include "platform/filelock.h"
 #include "app/pageworkspace.h"
 #include "app/patientcheckview.h"
 #include "app/pelorafileapplication.h"
@@ -14,6 +16,7 @@
 #include "support/mainwindow.h"
 #include "support/testimages.h"
 
+#include <QElapsedTimer>
 #include <QDialogButtonBox>
 #include <QDrag>
 #include <QFile>
@@ -287,6 +290,34 @@ private slots:
         QCOMPARE(m_opener.opened.size(), 1);
         QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
                  QStringLiteral("ファイルを開くことができません。"));
+    }
+
+    void theWindowAnswersWhileAnotherSaveHoldsThePatientFolder() {
+        intake(2);
+        // Another workstation's save holds patient 42's folder.
+        const QString folder = archive() + "/00/00/00/42";
+        QVERIFY(QDir().mkpath(folder));
+        QString error;
+        auto held = FileLock::acquire(folder + "/.pelorafile.lock", std::chrono::seconds(5), {},
+                                      &error);
+        QVERIFY2(held, qPrintable(error));
+        m_form->idEdit()->setText("42");
+        m_form->idEdit()->setFocus();
+        QTest::keyClick(m_form->idEdit(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_COMPARE(m_form->statusText(TMainForm::StatusPanel::Message), ChartSaver::ChartBusyText);
+        // Meanwhile the window takes typing and timers run on time.
+        QElapsedTimer waited;
+        waited.start();
+        QTest::keyClicks(m_form->volNoEdit(), "7");
+        QTest::qWait(300);
+        QVERIFY2(waited.elapsed() < 1000, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY(m_form->volNoEdit()->text().endsWith("7"));
+        QVERIFY(QDir(folder).entryList({"*.pdf"}, QDir::Files).isEmpty());
+        held->release();
+        m_form->waitForSave();
+        QCOMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
+                 QStringLiteral("保存しました。"));
+        QCOMPARE(QDir(folder).entryList({"*.pdf"}, QDir::Files).size(), 1);
     }
 
     void patientCheckMarksWhatACroppedSaveKeeps() {
