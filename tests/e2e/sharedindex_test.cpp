@@ -305,6 +305,37 @@ private slots:
         }
     }
 
+    void aWorkstationRoleThatMayNotWriteTheTrailIsRefusedBeforeAnythingIsWritten() {
+        const QString shared = serverFolder("norights");
+        QVERIFY(!shared.isEmpty());
+        QCOMPARE(admin({"create-index", shared}).exitCode, 0);
+        // The workstations' role, as a clinic set it up, but without INSERT on the trail.
+        const QString role = "ws_" + m_lastDatabase;
+        QString error;
+        QVERIFY2(m_server->exec(m_lastDatabase, "CREATE ROLE " + role + " LOGIN", &error) &&
+                     m_server->exec(m_lastDatabase, "REVOKE INSERT ON ChartAudit FROM PUBLIC",
+                                    &error),
+                 qPrintable(error));
+        auto address = m_server->address(m_lastDatabase);
+        address.user = role;
+        QFile conf(shared + "/" + chartindex::confFileName);
+        QVERIFY(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        conf.write(PrivateServer::confText(address));
+        conf.close();
+        QDir().mkpath(path("scanner"));
+        QVERIFY(writeSettings(path("config"), path("scanner")));
+        QVERIFY(testimages::save(testimages::page(100, 100), path("scanner/1.jpg")));
+        QProcess save;
+        start(save, "pelorafile-save", {"--patient", "43", "--program-folder", shared},
+              path("config"));
+        const Run refused = finished(save);
+        QCOMPARE(refused.exitCode, 10);
+        QVERIFY2(refused.err.contains("ChartAudit") && refused.err.contains("INSERT"),
+                 qPrintable(refused.err));
+        QVERIFY(!QFileInfo::exists(path("archive/00/00/00/43")));
+        QVERIFY(QFile::exists(path("scanner/1.jpg")));
+    }
+
     void aServerThatIsDownStopsTheSaveBeforeAnythingIsWritten() {
         QDir().mkpath(path("down"));
         QFile conf(path("down/" + chartindex::confFileName));
