@@ -10,9 +10,9 @@
 #include "app/tmainform.h"
 #include "benchcorpus.h"
 #include "index/chartindexschema.h"
+#include "platform/registryfile.h"
 #include "platform/urlopener.h"
 #include "platform/userprompts.h"
-#include "platform/registryfile.h"
 #include "settings/blankpagesettings.h"
 #include "settings/tregistory.h"
 

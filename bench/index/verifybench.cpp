@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
             timer.start();
             qint64 problems = 0;
             const auto summary = chartverification::verifyCharts(
-                folder.path(), std::nullopt, pass, [&](const chartverification::Finding&) { ++problems; });
+                folder.path(), std::nullopt, pass,
+                [&](const chartverification::Finding&) { ++problems; });
             const double seconds = double(timer.nsecsElapsed()) / 1e9;
             if (!summary || problems != 0) {
                 out << "the verification failed or found problems\n";

@@ -113,8 +113,7 @@ ChartSaver::Checked ChartSaver::check(const Input& input, SaveFrontEnd& frontEnd
     return result;
 }
 
-ChartSaver::Checked ChartSaver::checkBeforeLock(const Input& input,
-                                                SaveFrontEnd& frontEnd) const {
+ChartSaver::Checked ChartSaver::checkBeforeLock(const Input& input, SaveFrontEnd& frontEnd) const {
     Checked result;
     frontEnd.showStatus(QString());
 
@@ -215,9 +214,9 @@ ChartSaver::Checked ChartSaver::checkBeforeLock(const Input& input,
 
 ChartSaver::Locked ChartSaver::lockFolder(Plan& plan, const std::function<void()>& waiting) {
     Locked result;
-    plan.folderLock = FileLock::acquire(QDir(plan.folder).filePath(temporarychart::lockFileName()),
-                                        std::chrono::milliseconds(FolderLockPatienceMs), waiting,
-                                        &result.error);
+    plan.folderLock =
+        FileLock::acquire(QDir(plan.folder).filePath(temporarychart::lockFileName()),
+                          std::chrono::milliseconds(FolderLockPatienceMs), waiting, &result.error);
     if (!plan.folderLock) {
         result.outcome = SaveOutcome::FolderError;
         return result;
@@ -239,8 +238,7 @@ ChartSaver::Locked ChartSaver::lockFolder(Plan& plan, const std::function<void()
     return result;
 }
 
-void ChartSaver::reportLockRefusal(const Plan& plan, const Locked& locked,
-                                   SaveFrontEnd& frontEnd) {
+void ChartSaver::reportLockRefusal(const Plan& plan, const Locked& locked, SaveFrontEnd& frontEnd) {
     if (locked.outcome == SaveOutcome::OverwriteRefused) {
         refuseOverwrite(plan, frontEnd);
         return;

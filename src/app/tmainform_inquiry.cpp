@@ -12,7 +12,6 @@
 #include "platform/userprompts.h"
 #include "settings/tregistory.h"
 
-
 struct TMainForm::InquiryWindows {
     TDBSearchForm* search = nullptr;
     TSrchResultForm* results = nullptr;

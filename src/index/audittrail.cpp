@@ -98,12 +98,8 @@ ChartIndex::AuditRow ChartIndex::auditRow(const QSqlQuery& rows) {
 QByteArray ChartIndex::lineHash(const AuditRow& line) {
     // Everything the line says, in a fixed text form; not its identity, which a copy of the
     // index renumbers, nor its own hash.
-    QStringList parts{timestampText(line.at),
-                      escaped(line.host),
-                      escaped(line.user),
-                      escaped(line.action),
-                      QString::number(line.pidno),
-                      escaped(line.filePath)};
+    QStringList parts{timestampText(line.at), escaped(line.host),          escaped(line.user),
+                      escaped(line.action),   QString::number(line.pidno), escaped(line.filePath)};
     for (const Keywords* keys : {&line.oldKeys, &line.newKeys}) {
         for (const QString& key : *keys) {
             parts << escaped(key);
@@ -124,10 +120,10 @@ bool ChartIndex::readChainHead() {
             return false;
         }
     }
-    auto last = run({QStringLiteral("SELECT %1 FROM %2 ORDER BY %3 DESC LIMIT 1")
-                         .arg(auditColumns(), chartindex::auditTableName,
-                              chartindex::identityColumn),
-                     {}});
+    auto last =
+        run({QStringLiteral("SELECT %1 FROM %2 ORDER BY %3 DESC LIMIT 1")
+                 .arg(auditColumns(), chartindex::auditTableName, chartindex::identityColumn),
+             {}});
     if (!last) {
         return false;
     }
@@ -178,7 +174,8 @@ bool ChartIndex::appendAudit(const std::vector<AuditEntry>& entries) {
                 insert.values << (key.isNull() ? QStringLiteral("") : key); // a null is NULL
             }
         }
-        insert.values << (line.rowRef ? QVariant(*line.rowRef) : QVariant(QMetaType::fromType<qint64>()))
+        insert.values << (line.rowRef ? QVariant(*line.rowRef)
+                                      : QVariant(QMetaType::fromType<qint64>()))
                       << (line.subNo ? QVariant(*line.subNo) : QVariant(QMetaType::fromType<int>()))
                       << QString::fromLatin1(line.sha256) << QString::fromLatin1(line.prevSha256)
                       << QString::fromLatin1(line.lineSha256);
@@ -194,10 +191,10 @@ bool ChartIndex::appendAudit(const std::vector<AuditEntry>& entries) {
 bool ChartIndex::forEachAuditRow(std::optional<int> pidno,
                                  const std::function<void(const AuditRow&)>& visit) {
     const QString where = pidno ? QStringLiteral("WHERE Pidno = ?") : QString();
-    auto rows = run({QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4")
-                         .arg(auditColumns(), chartindex::auditTableName, where,
-                              chartindex::identityColumn),
-                     pidno ? QVariantList{*pidno} : QVariantList{}});
+    auto rows = run(
+        {QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY %4")
+             .arg(auditColumns(), chartindex::auditTableName, where, chartindex::identityColumn),
+         pidno ? QVariantList{*pidno} : QVariantList{}});
     if (!rows) {
         return false;
     }
@@ -245,17 +242,15 @@ bool ChartIndex::checkTrail(const std::function<void(const TrailFinding&)>& find
             action == u"baseline") {
             if (line.rowRef) {
                 rows[*line.rowRef] = {
-                    rowDigest(line.pidno, line.subNo, line.filePath, line.newKeys),
-                    line.filePath};
+                    rowDigest(line.pidno, line.subNo, line.filePath, line.newKeys), line.filePath};
             }
             if (!line.sha256.isEmpty()) {
                 hashes.insert(line.filePath, line.sha256);
             }
         } else if (action == u"edit" && line.rowRef) {
             auto it = rows.find(*line.rowRef);
-            if (it == rows.end() ||
-                it->second.digest !=
-                    rowDigest(line.pidno, line.subNo, line.filePath, line.oldKeys)) {
+            if (it == rows.end() || it->second.digest != rowDigest(line.pidno, line.subNo,
+                                                                   line.filePath, line.oldKeys)) {
                 report(QStringLiteral("%1 edits row %2, which the trail does not show as edited")
                            .arg(name)
                            .arg(*line.rowRef));
@@ -299,8 +294,8 @@ bool ChartIndex::checkTrail(const std::function<void(const TrailFinding&)>& find
                    .arg(id)
                    .arg(recorded.filePath));
     }
-    auto storedHashes = run(
-        {QStringLiteral("SELECT FilePath, Sha256 FROM %1").arg(chartindex::hashTableName), {}});
+    auto storedHashes =
+        run({QStringLiteral("SELECT FilePath, Sha256 FROM %1").arg(chartindex::hashTableName), {}});
     if (!storedHashes) {
         return false;
     }

@@ -37,7 +37,8 @@ namespace chartindex {
 /// How a change of the index ended.
 enum class ChangeStatus : quint8 {
     Done,     ///< written whole
-    Conflict, ///< the row is not what the caller saw (changed or deleted meanwhile); nothing written
+    Conflict, ///< the row is not what the caller saw (changed or deleted meanwhile); nothing
+              ///< written
     Failed,   ///< the database refused or could not be reached; nothing written
 };
 
@@ -193,8 +194,8 @@ public:
         QString action; ///< "insert", "register", "edit", "delete", "rehash", "import", "baseline"
         int pidno = 0;
         QString filePath;
-        Keywords oldKeys; ///< empty for an insert
-        Keywords newKeys; ///< empty for a deletion
+        Keywords oldKeys;             ///< empty for an insert
+        Keywords newKeys;             ///< empty for a deletion
         std::optional<qint64> rowRef; ///< the row the line is about; none in unchained lines
         std::optional<int> subNo;     ///< the row's serial number; none in unchained lines
         QByteArray sha256;            ///< the chart's hash the line records, if any
@@ -224,7 +225,15 @@ private:
     friend class IndexCursor;
     friend class BulkImport;
 
-    enum class AuditAction : quint8 { Insert, Register, EditKeywords, Delete, Rehash, Import, Baseline };
+    enum class AuditAction : quint8 {
+        Insert,
+        Register,
+        EditKeywords,
+        Delete,
+        Rehash,
+        Import,
+        Baseline
+    };
     static QString auditActionName(AuditAction action);
     /// Who changes the index: written into each audit line.
     struct Workstation {

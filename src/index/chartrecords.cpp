@@ -306,16 +306,15 @@ bool ChartIndex::BulkImport::add(const std::vector<StoredRow>& rows,
     }
     for (size_t first = 0; first < rows.size(); first += BulkBatchRows) {
         const size_t end = std::min(rows.size(), first + BulkBatchRows);
-        Statement insert{QStringLiteral("INSERT INTO %1 (%2) VALUES ")
-                             .arg(chartindex::tableName, InsertColumns),
-                         {},
-                         true};
+        Statement insert{
+            QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(chartindex::tableName, InsertColumns),
+            {},
+            true};
         QStringList tuples;
         for (size_t n = first; n < end; ++n) {
             const StoredRow& row = rows[n];
             tuples << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?)");
-            insert.values << row.pidno << row.subNo << timestampText(row.createdAt)
-                          << row.filePath;
+            insert.values << row.pidno << row.subNo << timestampText(row.createdAt) << row.filePath;
             for (const auto& key : cutKeys(row.keys)) {
                 insert.values << key;
             }

@@ -263,12 +263,11 @@ std::optional<Summary> verifyCharts(const QString& programFolder,
     std::optional<Summary> result;
     QObject::connect(&verification, &Verification::found, &verification,
                      [&](const Finding& finding) { report(finding); });
-    QObject::connect(&verification, &Verification::progressed, &verification,
-                     [&](qint64 done) {
-                         if (progress) {
-                             progress(done);
-                         }
-                     });
+    QObject::connect(&verification, &Verification::progressed, &verification, [&](qint64 done) {
+        if (progress) {
+            progress(done);
+        }
+    });
     QObject::connect(&verification, &Verification::finished, &verification,
                      [&](const Summary& summary, const QString& why) {
                          if (why.isEmpty()) {

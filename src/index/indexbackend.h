@@ -75,8 +75,8 @@ public:
     virtual QString trailLockStatement() const { return {}; }
     /// The columns of \p table: lower-case name -> upper-case declared type; empty when there
     /// is no such table.
-    virtual bool readColumns(QSqlDatabase& db, const QString& table, QHash<QString, QString>* columns,
-                             QString* error) const = 0;
+    virtual bool readColumns(QSqlDatabase& db, const QString& table,
+                             QHash<QString, QString>* columns, QString* error) const = 0;
     /// The statements that add the table of the index's own facts (its schema version) where it
     /// is missing and record \p version.
     QStringList metaStatements(int version) const;

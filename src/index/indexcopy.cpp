@@ -124,8 +124,7 @@ bool ChartIndex::copyFrom(ChartIndex& source, const std::function<void(qint64 do
         }
     }
     if (rows.failed()) {
-        return copyFailed(QStringLiteral("reading the rows of ") + source.location(),
-                          rows.error());
+        return copyFailed(QStringLiteral("reading the rows of ") + source.location(), rows.error());
     }
     if (!flushRows()) {
         return copyFailed(QStringLiteral("the copy of the rows"), m_lastError);
@@ -137,9 +136,9 @@ bool ChartIndex::copyFrom(ChartIndex& source, const std::function<void(qint64 do
     }
 
     // Hashes, as they are.
-    auto hashes = source.run({QStringLiteral("SELECT FilePath, Sha256, HashedAt FROM %1")
-                                  .arg(chartindex::hashTableName),
-                              {}});
+    auto hashes = source.run(
+        {QStringLiteral("SELECT FilePath, Sha256, HashedAt FROM %1").arg(chartindex::hashTableName),
+         {}});
     if (!hashes) {
         return copyFailed(QStringLiteral("reading the hashes of ") + source.location(),
                           source.lastError());

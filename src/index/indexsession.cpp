@@ -222,8 +222,7 @@ std::optional<QSqlQuery> IndexSession::runOnce(const Statement& statement,
     QSqlQuery q(db);
     // Inside a transaction a statement that found the table locked is taken back to a
     // savepoint before it is tried again: the server otherwise refuses everything after it.
-    const bool guarded =
-        m_inTransaction && statement.waitsForLocks && !statement.endsTransaction;
+    const bool guarded = m_inTransaction && statement.waitsForLocks && !statement.endsTransaction;
     // A forward-only result is fetched row by row as it is read, and the server's driver drops
     // what is still unread when the next statement runs: a guarded statement's own result
     // (RETURNING) is fetched whole before its savepoint is released.
@@ -298,8 +297,7 @@ bool WriteTransaction::commit() {
     }
     // Still inside the transaction while COMMIT runs: a lost connection must fail it, never
     // send COMMIT again on a new connection, where it would commit nothing and succeed.
-    const bool committed =
-        m_session.run({QStringLiteral("COMMIT"), {}, true, true}).has_value();
+    const bool committed = m_session.run({QStringLiteral("COMMIT"), {}, true, true}).has_value();
     if (!committed) {
         rollBack();
         return false;

@@ -102,10 +102,10 @@ bool PostgresBackend::readColumns(QSqlDatabase& db, const QString& table,
 
 QString PostgresBackend::rowAsSeenCondition() const {
     QStringList same;
-    for (const QString& column : {QStringLiteral("Pidno"), QStringLiteral("SubNo"),
-                                  QStringLiteral("FilePath"), QStringLiteral("Key1"),
-                                  QStringLiteral("Key2"), QStringLiteral("Key3"),
-                                  QStringLiteral("Key4")}) {
+    for (const QString& column :
+         {QStringLiteral("Pidno"), QStringLiteral("SubNo"), QStringLiteral("FilePath"),
+          QStringLiteral("Key1"), QStringLiteral("Key2"), QStringLiteral("Key3"),
+          QStringLiteral("Key4")}) {
         same << QStringLiteral("%1 IS NOT DISTINCT FROM ?").arg(column);
     }
     return same.join(QStringLiteral(" AND "));

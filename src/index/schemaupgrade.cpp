@@ -31,9 +31,9 @@ std::optional<int> ChartIndex::storedSchemaVersion() {
     if (columns.isEmpty()) {
         return 1; // made before the index kept facts of its own
     }
-    auto version = run({QStringLiteral("SELECT Value FROM %1 WHERE Name = ?")
-                            .arg(chartindex::metaTableName),
-                        {chartindex::schemaVersionName}});
+    auto version =
+        run({QStringLiteral("SELECT Value FROM %1 WHERE Name = ?").arg(chartindex::metaTableName),
+             {chartindex::schemaVersionName}});
     if (!version) {
         return std::nullopt;
     }
@@ -133,8 +133,8 @@ bool ChartIndex::writeBaseline() {
         return true;
     }
     QHash<QString, QByteArray> hashes;
-    auto stored = run(
-        {QStringLiteral("SELECT FilePath, Sha256 FROM %1").arg(chartindex::hashTableName), {}});
+    auto stored =
+        run({QStringLiteral("SELECT FilePath, Sha256 FROM %1").arg(chartindex::hashTableName), {}});
     if (!stored) {
         return false;
     }

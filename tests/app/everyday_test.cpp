@@ -3,22 +3,22 @@
 // manager and the drag of a page inside the list.
 
 #include "app/chartsaver.h"
-#include "platform/filelock.h"
 #include "app/pageworkspace.h"
 #include "app/patientcheckview.h"
 #include "app/pelorafileapplication.h"
 #include "app/tmainform.h"
 #include "app/tpagelistview.h"
 #include "index/chartindexschema.h"
+#include "platform/filelock.h"
 #include "settings/foldertree.h"
 #include "settings/tregistory.h"
 #include "support/fakeprompts.h"
 #include "support/mainwindow.h"
 #include "support/testimages.h"
 
-#include <QElapsedTimer>
 #include <QDialogButtonBox>
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -298,13 +298,14 @@ private slots:
         const QString folder = archive() + "/00/00/00/42";
         QVERIFY(QDir().mkpath(folder));
         QString error;
-        auto held = FileLock::acquire(folder + "/.pelorafile.lock", std::chrono::seconds(5), {},
-                                      &error);
+        auto held =
+            FileLock::acquire(folder + "/.pelorafile.lock", std::chrono::seconds(5), {}, &error);
         QVERIFY2(held, qPrintable(error));
         m_form->idEdit()->setText("42");
         m_form->idEdit()->setFocus();
         QTest::keyClick(m_form->idEdit(), Qt::Key_S, Qt::ControlModifier);
-        QTRY_COMPARE(m_form->statusText(TMainForm::StatusPanel::Message), ChartSaver::ChartBusyText);
+        QTRY_COMPARE(m_form->statusText(TMainForm::StatusPanel::Message),
+                     ChartSaver::ChartBusyText);
         // Meanwhile the window takes typing and timers run on time.
         QElapsedTimer waited;
         waited.start();

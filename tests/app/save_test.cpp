@@ -1,8 +1,6 @@
 // Saving a chart: every check and message, the order of the effects, the creation log line and
 // the index row, and the failures that must never lose or misfile a chart.
 
-#include "platform/sha256.h"
-#include "platform/programfiles.h"
 #include "app/chartsaver.h"
 #include "app/creationlog.h"
 #include "app/keywordpanel.h"
@@ -14,6 +12,8 @@
 #include "index/chartindex.h"
 #include "index/chartindexschema.h"
 #include "platform/filelock.h"
+#include "platform/programfiles.h"
+#include "platform/sha256.h"
 #include "settings/tregistory.h"
 #include "support/desktoptrash.h"
 #include "support/fakeprompts.h"

@@ -169,7 +169,8 @@ private slots:
 
         const Run refused = admin({"copy-index", path("old"), shared});
         QCOMPARE(refused.exitCode, 1);
-        QVERIFY2(refused.err.contains("holds 3 rows and 3 audit lines already"), qPrintable(refused.err));
+        QVERIFY2(refused.err.contains("holds 3 rows and 3 audit lines already"),
+                 qPrintable(refused.err));
         QCOMPARE(to.rowCount(), 3);
         QCOMPARE(admin({"copy-index", path("old")}).exitCode, 64);
     }
@@ -231,8 +232,8 @@ private slots:
         const QString folder = path("archive/00/00/00/42");
         QVERIFY(QDir().mkpath(folder));
         QString error;
-        auto lock = FileLock::acquire(folder + "/.pelorafile.lock", std::chrono::seconds(5), {},
-                                      &error);
+        auto lock =
+            FileLock::acquire(folder + "/.pelorafile.lock", std::chrono::seconds(5), {}, &error);
         QVERIFY2(lock, qPrintable(error));
         QProcess save;
         start(save, "pelorafile-save", {"--patient", "42", "--program-folder", shared},
@@ -312,10 +313,10 @@ private slots:
         // The workstations' role, as a clinic set it up, but without INSERT on the trail.
         const QString role = "ws_" + m_lastDatabase;
         QString error;
-        QVERIFY2(m_server->exec(m_lastDatabase, "CREATE ROLE " + role + " LOGIN", &error) &&
-                     m_server->exec(m_lastDatabase, "REVOKE INSERT ON ChartAudit FROM PUBLIC",
-                                    &error),
-                 qPrintable(error));
+        QVERIFY2(
+            m_server->exec(m_lastDatabase, "CREATE ROLE " + role + " LOGIN", &error) &&
+                m_server->exec(m_lastDatabase, "REVOKE INSERT ON ChartAudit FROM PUBLIC", &error),
+            qPrintable(error));
         auto address = m_server->address(m_lastDatabase);
         address.user = role;
         QFile conf(shared + "/" + chartindex::confFileName);

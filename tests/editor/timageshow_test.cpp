@@ -7,9 +7,9 @@
 #include "editor/timageshow.h"
 #include "imaging/timageio.h"
 #include "support/fakeprompts.h"
-#include "support/typetext.h"
 #include "support/scannedpages.h"
 #include "support/skewmeasure.h"
+#include "support/typetext.h"
 
 #include <QClipboard>
 #include <QColorDialog>

@@ -172,7 +172,8 @@ TEST_P(IndexQueriesTest, CursorReadsEveryRowOnceAcrossPages) {
 
 TEST_P(IndexQueriesTest, ABulkImportKeepsNothingUnlessCommitted) {
     insert(1, "/kept");
-    const ChartIndex::StoredRow added{0, 2, 0, QDateTime(QDate(2024, 1, 1), QTime(8, 0)), "/new", {}};
+    const ChartIndex::StoredRow added{0,      2, 0, QDateTime(QDate(2024, 1, 1), QTime(8, 0)),
+                                      "/new", {}};
     {
         ChartIndex::BulkImport import(m_index);
         ASSERT_TRUE(import.active()) << m_index.lastError().toStdString();

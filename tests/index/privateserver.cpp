@@ -9,10 +9,10 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
-#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -97,8 +97,7 @@ bool PrivateServer::launch(QString* reason) {
               QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
               QStringLiteral("-o"), options, QStringLiteral("start")},
              &output)) {
-        *reason = QStringLiteral("the server did not start: %1 %2")
-                      .arg(output, log().right(2000));
+        *reason = QStringLiteral("the server did not start: %1 %2").arg(output, log().right(2000));
         return false;
     }
     return true;

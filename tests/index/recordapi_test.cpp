@@ -83,8 +83,7 @@ protected:
     void allowWrites(const QString& table) {
         if (GetParam() == Backend::Sqlite) {
             for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
-                m_testbed->exec(
-                    QStringLiteral("DROP TRIGGER refuse_%1_%2").arg(table, event));
+                m_testbed->exec(QStringLiteral("DROP TRIGGER refuse_%1_%2").arg(table, event));
             }
         } else {
             m_testbed->exec(QStringLiteral("DROP TRIGGER refuse_%1 ON %1").arg(table));
@@ -114,15 +113,22 @@ TEST_P(RecordApiTest, AFailureAtAnyStepOfAChangeLeavesNeitherRowNorHashNorLine) 
     };
     const std::vector<Change> changes{
         {"insert",
-         [](ChartIndex& index) { return index.insertChart({2, 0, "/new.pdf", {}, "bb22"}); },
+         [](ChartIndex& index) {
+             return index.insertChart({2, 0, "/new.pdf", {}, "bb22"});
+         },
          {"PeloraFileDB", "ChartHash", "ChartAudit"}},
         {"register",
-         [](ChartIndex& index) { return index.registerChart({3, 0, "/found.pdf", {}, "cc33"}); },
+         [](ChartIndex& index) {
+             return index.registerChart({3, 0, "/found.pdf", {}, "cc33"});
+         },
          {"PeloraFileDB", "ChartHash", "ChartAudit"}},
         {"keyword edit",
-         [&kept](ChartIndex& index) { return index.editKeywords(kept, {"腹部", "", "", ""}); },
+         [&kept](ChartIndex& index) {
+             return index.editKeywords(kept, {"腹部", "", "", ""});
+         },
          {"PeloraFileDB", "ChartAudit"}},
-        {"deletion", [&kept](ChartIndex& index) { return index.deleteChart(kept); },
+        {"deletion",
+         [&kept](ChartIndex& index) { return index.deleteChart(kept); },
          {"PeloraFileDB", "ChartAudit"}},
         {"hash update",
          [](ChartIndex& index) { return index.recordHash("/kept.pdf", "dd44"); },
@@ -192,8 +198,7 @@ TEST_P(RecordApiTest, TheTrailShowsEveryChangeMadeBehindTheProgramsBack) {
         }
         testbed.exec(damage.statement);
         QStringList found;
-        ASSERT_TRUE(
-            index.checkTrail([&](const auto& finding) { found << finding.what; }));
+        ASSERT_TRUE(index.checkTrail([&](const auto& finding) { found << finding.what; }));
         EXPECT_FALSE(found.isEmpty());
     }
 }
@@ -202,7 +207,8 @@ TEST_P(RecordApiTest, AWorkstationsRoleWorksButCanNeitherRewriteTheTrailNorWrite
     if (GetParam() != Backend::Postgres) {
         GTEST_SKIP() << "roles are the server's";
     }
-    const QString role = QStringLiteral("station_%1").arg(QUuid::createUuid().toString(QUuid::Id128).left(8));
+    const QString role =
+        QStringLiteral("station_%1").arg(QUuid::createUuid().toString(QUuid::Id128).left(8));
     m_testbed->exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role));
     m_testbed->connectAs(role);
     {
@@ -218,8 +224,8 @@ TEST_P(RecordApiTest, AWorkstationsRoleWorksButCanNeitherRewriteTheTrailNorWrite
     QString error;
     for (const char* statement :
          {"DELETE FROM ChartAudit", "UPDATE ChartAudit SET Action = 'x'", "TRUNCATE ChartAudit",
-          "ALTER TABLE ChartAudit DISABLE TRIGGER USER", "DROP TRIGGER ChartAuditAppendOnly ON ChartAudit",
-          "DROP TABLE ChartAudit"}) {
+          "ALTER TABLE ChartAudit DISABLE TRIGGER USER",
+          "DROP TRIGGER ChartAuditAppendOnly ON ChartAudit", "DROP TABLE ChartAudit"}) {
         EXPECT_FALSE(peer.tryExec(statement, &error)) << statement;
     }
     EXPECT_TRUE(trailFindings().empty());
@@ -288,30 +294,31 @@ TEST(IndexUpgrade, AnOlderIndexIsBroughtUpToDateAtItsFirstOpenWithoutLosingARow)
         db.setDatabaseName(file);
         ASSERT_TRUE(db.open());
         QSqlQuery q(db);
-        for (const char* statement : {
-                 "CREATE TABLE PeloraFileDB (Pidno INTEGER NOT NULL, SubNo INTEGER NOT NULL, "
-                 "CreateDateTime TIMESTAMP NOT NULL, FilePath VARCHAR(255) NOT NULL DEFAULT '', "
-                 "Key1 VARCHAR(50) NOT NULL DEFAULT '', Key2 VARCHAR(50) NOT NULL DEFAULT '', "
-                 "Key3 VARCHAR(50) NOT NULL DEFAULT '', Key4 VARCHAR(50) NOT NULL DEFAULT '', "
-                 "Extra TEXT DEFAULT 'kept')",
-                 "CREATE INDEX REGPATH ON PeloraFileDB (FilePath)",
-                 "CREATE TABLE ChartHash (FilePath TEXT PRIMARY KEY NOT NULL, Sha256 TEXT NOT NULL, "
-                 "HashedAt TIMESTAMP NOT NULL)",
-                 "CREATE TABLE ChartAudit (AuditAt TIMESTAMP NOT NULL, Host TEXT NOT NULL, OsUser "
-                 "TEXT NOT NULL, Action TEXT NOT NULL, Pidno INTEGER NOT NULL, FilePath TEXT NOT "
-                 "NULL, OldKey1 TEXT NOT NULL DEFAULT '', OldKey2 TEXT NOT NULL DEFAULT '', OldKey3 "
-                 "TEXT NOT NULL DEFAULT '', OldKey4 TEXT NOT NULL DEFAULT '', NewKey1 TEXT NOT NULL "
-                 "DEFAULT '', NewKey2 TEXT NOT NULL DEFAULT '', NewKey3 TEXT NOT NULL DEFAULT '', "
-                 "NewKey4 TEXT NOT NULL DEFAULT '')",
-                 "INSERT INTO PeloraFileDB (Pidno, SubNo, CreateDateTime, FilePath, Key1) VALUES "
-                 "(1, 0, '2020-01-01 00:00:00.000', '/a.pdf', '胸部'), "
-                 "(2, 0, '2020-01-02 00:00:00.000', '/b.pdf', ''), "
-                 "(3, 0, '2020-01-03 00:00:00.000', '/c.pdf', '')",
-                 "DELETE FROM PeloraFileDB WHERE Pidno = 2",
-                 "INSERT INTO ChartHash VALUES ('/a.pdf', 'aa', '2020-01-01 00:00:00.000')",
-                 "INSERT INTO ChartAudit (AuditAt, Host, OsUser, Action, Pidno, FilePath) VALUES "
-                 "('2020-01-01 00:00:00.000', 'h', 'u', 'insert', 1, '/a.pdf')",
-             }) {
+        for (
+            const char* statement : {
+                "CREATE TABLE PeloraFileDB (Pidno INTEGER NOT NULL, SubNo INTEGER NOT NULL, "
+                "CreateDateTime TIMESTAMP NOT NULL, FilePath VARCHAR(255) NOT NULL DEFAULT '', "
+                "Key1 VARCHAR(50) NOT NULL DEFAULT '', Key2 VARCHAR(50) NOT NULL DEFAULT '', "
+                "Key3 VARCHAR(50) NOT NULL DEFAULT '', Key4 VARCHAR(50) NOT NULL DEFAULT '', "
+                "Extra TEXT DEFAULT 'kept')",
+                "CREATE INDEX REGPATH ON PeloraFileDB (FilePath)",
+                "CREATE TABLE ChartHash (FilePath TEXT PRIMARY KEY NOT NULL, Sha256 TEXT NOT NULL, "
+                "HashedAt TIMESTAMP NOT NULL)",
+                "CREATE TABLE ChartAudit (AuditAt TIMESTAMP NOT NULL, Host TEXT NOT NULL, OsUser "
+                "TEXT NOT NULL, Action TEXT NOT NULL, Pidno INTEGER NOT NULL, FilePath TEXT NOT "
+                "NULL, OldKey1 TEXT NOT NULL DEFAULT '', OldKey2 TEXT NOT NULL DEFAULT '', OldKey3 "
+                "TEXT NOT NULL DEFAULT '', OldKey4 TEXT NOT NULL DEFAULT '', NewKey1 TEXT NOT NULL "
+                "DEFAULT '', NewKey2 TEXT NOT NULL DEFAULT '', NewKey3 TEXT NOT NULL DEFAULT '', "
+                "NewKey4 TEXT NOT NULL DEFAULT '')",
+                "INSERT INTO PeloraFileDB (Pidno, SubNo, CreateDateTime, FilePath, Key1) VALUES "
+                "(1, 0, '2020-01-01 00:00:00.000', '/a.pdf', '胸部'), "
+                "(2, 0, '2020-01-02 00:00:00.000', '/b.pdf', ''), "
+                "(3, 0, '2020-01-03 00:00:00.000', '/c.pdf', '')",
+                "DELETE FROM PeloraFileDB WHERE Pidno = 2",
+                "INSERT INTO ChartHash VALUES ('/a.pdf', 'aa', '2020-01-01 00:00:00.000')",
+                "INSERT INTO ChartAudit (AuditAt, Host, OsUser, Action, Pidno, FilePath) VALUES "
+                "('2020-01-01 00:00:00.000', 'h', 'u', 'insert', 1, '/a.pdf')",
+            }) {
             ASSERT_TRUE(q.exec(statement)) << statement << q.lastError().text().toStdString();
         }
         db.close();

@@ -169,8 +169,9 @@ TEST_P(TrailTest, APipeInAChartsPlaceIsUnreadableAndALinkIsAChange) {
     ::alarm(60); // a reader blocked on the pipe would never return
     std::map<QString, ChartState> found;
     const auto summary = chartverification::verifyCharts(
-        m_testbed->folder(), std::pair{1, 1}, 2,
-        [&](const chartverification::Finding& finding) { found[finding.filePath] = finding.state; });
+        m_testbed->folder(), std::pair{1, 1}, 2, [&](const chartverification::Finding& finding) {
+            found[finding.filePath] = finding.state;
+        });
     ::alarm(0);
     ASSERT_TRUE(summary);
     EXPECT_EQ(found[piped], ChartState::Unreadable);
@@ -180,7 +181,8 @@ TEST_P(TrailTest, APipeInAChartsPlaceIsUnreadableAndALinkIsAChange) {
 
 TEST_P(TrailTest, AVerificationWhoseHashesCannotBeReadEndsWithTheReason) {
     for (int n = 0; n < 40; ++n) {
-        file(QStringLiteral("c%1.pdf").arg(n), QByteArray("%PDF-").append(QByteArray::number(n)), 1);
+        file(QStringLiteral("c%1.pdf").arg(n), QByteArray("%PDF-").append(QByteArray::number(n)),
+             1);
     }
     IndexTestbed::Peer(*m_testbed).exec("DROP TABLE ChartHash");
     QString error;

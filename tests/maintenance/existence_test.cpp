@@ -5,9 +5,9 @@
 #include "index/maintenance/tpeloraexistform.h"
 #include "maintenancetesting.h"
 
-#include <sys/stat.h>
 #include "platform/rtfwriter.h"
 #include "platform/sha256.h"
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QCheckBox>

@@ -8,8 +8,8 @@
 #include "maintenancetesting.h"
 
 #include <QHeaderView>
-#include <QProcess>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTableView>
 #include <QToolBar>
 
@@ -304,7 +304,7 @@ TEST_P(MaintenanceWindowTest, AnEditOfARowDeletedMeanwhileIsReported) {
     typeIntoCell(0, IndexRowModel::Key1, "new");
     clickTool(m_form->postAction());
     EXPECT_EQ(panel(Panel::Message), texts::DeletedElsewhere);
-    EXPECT_TRUE(shownPatients().isEmpty()); // the row left the grid
+    EXPECT_TRUE(shownPatients().isEmpty());   // the row left the grid
     EXPECT_TRUE(registeredPaths().isEmpty()); // nothing was written in its place
     EXPECT_FALSE(m_form->postAction()->isEnabled());
 }

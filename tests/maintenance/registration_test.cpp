@@ -1,13 +1,13 @@
 // The chart registration check window, driven with clicks and keys on both index backends.
 
-#include "platform/sha256.h"
-#include "platform/programfiles.h"
 #include "index/chartverification.h"
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/statuspanels.h"
 #include "index/maintenance/tdbregchkform.h"
 #include "maintenancetesting.h"
+#include "platform/programfiles.h"
 #include "platform/rtfwriter.h"
+#include "platform/sha256.h"
 #include "settings/foldertree.h"
 #include "settings/tregistory.h"
 
@@ -133,9 +133,9 @@ TEST_P(RegistrationCheckTest, OnlyAFolderInsideTheArchiveIsWalked) {
 
 TEST_P(RegistrationCheckTest, TheProgramsOwnFilesAreNeverOffered) {
     const QString chart = makeFile("00/00/00/05/HP_5_0.pdf");
-    makeFile("00/00/00/05/.pelorafile.lock");                                       // a save's lock
-    makeFile("00/00/00/05/.HP_5_1.pdf.0123456789abcdef0123456789abcdef.tmp");      // being written
-    makeFile(".pelorafile-spool/00000001/0001.jpg");                              // a spool
+    makeFile("00/00/00/05/.pelorafile.lock");                                 // a save's lock
+    makeFile("00/00/00/05/.HP_5_1.pdf.0123456789abcdef0123456789abcdef.tmp"); // being written
+    makeFile(".pelorafile-spool/00000001/0001.jpg");                          // a spool
     clickFolder(m_archive.path());
     explore();
     EXPECT_EQ(m_form->log()->lines(), QStringList{chart});
@@ -273,7 +273,7 @@ TEST_P(RegistrationCheckTest, InterruptAndCloseEndAWalkKeepingWhatItListed) {
         makeFile(QString("00/00/%1/01/HP_1_%2.pdf").arg(n % 20, 2, 10, QChar('0')).arg(n));
     }
     m_form->setBatchLength(std::chrono::milliseconds(0)); // a few dozen entries a batch
-    m_form->setBatchRest(std::chrono::milliseconds(5));    // still walking when stopped
+    m_form->setBatchRest(std::chrono::milliseconds(5));   // still walking when stopped
     for (bool byClose : {false, true}) {
         SCOPED_TRACE(byClose ? "closing the window" : "中断");
         m_form->prepareToShow();

@@ -36,7 +36,8 @@ int runCopyIndex(const QStringList& arguments, const QString&) {
     }
     bool targetNotEmpty = false;
     qint64 copied = 0;
-    if (!target.copyFrom(source, [&copied](qint64 done) { copied = done; }, &targetNotEmpty)) {
+    if (!target.copyFrom(
+            source, [&copied](qint64 done) { copied = done; }, &targetNotEmpty)) {
         err << target.lastError() << '\n';
         return targetNotEmpty ? ExitTargetNotEmpty : ExitCopyFailed;
     }

@@ -1,6 +1,5 @@
 #include "index/maintenance/existencecheck.h"
 
-
 #include <QFile>
 #include <sys/stat.h>
 #include <vector>
@@ -61,8 +60,8 @@ ExistenceCheck::State ExistenceCheck::step(std::chrono::milliseconds budget, QSt
             using chartverification::ChartState;
             const std::optional<QByteArray> stored = m_contents->storedHash(row->filePath);
             if (!stored || stored->isEmpty()) {
-                contents->push_back({row->filePath,
-                                     stored ? ChartState::NotHashed : ChartState::Unreadable});
+                contents->push_back(
+                    {row->filePath, stored ? ChartState::NotHashed : ChartState::Unreadable});
             } else {
                 const ChartState state =
                     chartverification::checkChart(row->filePath, *stored, nullptr, m_stopRequested);

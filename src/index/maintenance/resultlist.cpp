@@ -5,10 +5,10 @@
 
 #include <QClipboard>
 #include <QFile>
-#include <QGuiApplication>
-#include <QKeyEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTextBlock>

@@ -1,11 +1,11 @@
 #include "index/maintenance/tdbmainteform.h"
 
 #include "index/chartindex.h"
+#include "index/indexjob.h"
 #include "index/maintenance/maintenancerowmodel.h"
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/statuspanels.h"
 #include "index/windows/recordnavigator.h"
-#include "index/indexjob.h"
 #include "platform/backgroundjob.h"
 #include "platform/userprompts.h"
 #include "settings/integertext.h"
@@ -337,8 +337,7 @@ void TDBMainteForm::updateNavigator() {
     m_last->setEnabled(row >= 0 && (row + 1 < rows || more));
     m_delete->setEnabled(row >= 0);
     // "レコードの登録" also posts a keyword still being typed in its cell.
-    m_post->setEnabled(m_rows && (m_rows->pendingRow().has_value() ||
-                                  m_grid->isEditing()));
+    m_post->setEnabled(m_rows && (m_rows->pendingRow().has_value() || m_grid->isEditing()));
 }
 
 void TDBMainteForm::done(int result) {

@@ -1,20 +1,19 @@
 #include "index/maintenance/tdbregchkform.h"
 
 #include "index/chartindex.h"
+#include "index/indexjob.h"
 #include "index/maintenance/maintenancetexts.h"
 #include "index/maintenance/registrationwalk.h"
 #include "index/maintenance/statuspanels.h"
+#include "platform/backgroundjob.h"
 #include "platform/programfiles.h"
 #include "platform/sha256.h"
-#include "index/indexjob.h"
-#include "platform/backgroundjob.h"
 #include "platform/userprompts.h"
 #include "settings/foldertree.h"
 #include "settings/integertext.h"
 #include "settings/tpathstring.h"
 #include "settings/tregistory.h"
 
-#include <thread>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -29,6 +28,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <thread>
 
 using maintenance::RegistrationWalk;
 namespace texts = maintenance::texts;
@@ -306,8 +306,8 @@ void TDBRegChkForm::explore() {
     m_status->showProgress(0, 0);
     TDBRegChkForm* self = this; // what the job sends runs here, while the job lives
     m_job = BackgroundJob::start(this, [self, folder = m_index.programFolder(),
-                                        walked = QDir::cleanPath(m_chosenFolder),
-                                        batch = m_batch, rest = m_rest](JobContext& job) {
+                                        walked = QDir::cleanPath(m_chosenFolder), batch = m_batch,
+                                        rest = m_rest](JobContext& job) {
         using State = RegistrationWalk::State;
         State state = State::IndexFailed;
         chartindex::withReadingIndex(

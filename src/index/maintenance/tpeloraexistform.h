@@ -93,6 +93,6 @@ private:
     BackgroundJob* m_job = nullptr;
     bool m_contentsChecked = false;
     bool m_listStopped = false; // the list is what a stopped run found
-    
+
     qint64 m_rowsToCheck = 0;
 };

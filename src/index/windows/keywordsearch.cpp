@@ -27,4 +27,3 @@ KeywordSearchOutcome runKeywordSearch(ChartIndex& index, const chartindex::Keywo
     }
     return outcome;
 }
-

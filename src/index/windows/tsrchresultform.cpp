@@ -9,11 +9,11 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
-#include <QKeyEvent>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -90,15 +90,14 @@ void TSrchResultForm::setRows(std::unique_ptr<IndexRowModel> rows,
         m_countPanel->setText(QString::number(*recordCount));
     } else {
         m_countPanel->clear();
-        connect(m_rows.get(), &IndexRowModel::counted, this,
-                [this](std::optional<qint64> count) {
-                    if (count) {
-                        m_countPanel->setText(QString::number(*count));
-                    } else {
-                        m_messagePanel->setText(indexmessages::SearchFailed);
-                    }
-                    emit recordCountShown();
-                });
+        connect(m_rows.get(), &IndexRowModel::counted, this, [this](std::optional<qint64> count) {
+            if (count) {
+                m_countPanel->setText(QString::number(*count));
+            } else {
+                m_messagePanel->setText(indexmessages::SearchFailed);
+            }
+            emit recordCountShown();
+        });
         m_rows->startCount();
     }
     if (m_rows->rowCount() == 0) {
