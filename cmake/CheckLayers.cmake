@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by the test "layers" (see PeloraLayers.cmake): every include of a project header in a
 # target's sources must name one of the target's own headers or one of a target it links.
 cmake_minimum_required(VERSION 3.25)

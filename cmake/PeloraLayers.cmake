@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The layer rule, enforced twice:
 #
 # 1. Each library target exposes only its own headers. Its include directory is a folder of its

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Helpers that register test executables with CTest, labelled by layer.
 #
 #   pelora_add_gtest(NAME <name> LABEL <layer> SOURCES <files...> LIBS <targets...>)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The work of one fuzz input, shared by the libFuzzer targets and by the test that runs the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A libFuzzer target for one decoder, chosen at build time by PELORA_FUZZ_FORMAT (one of the
 // imaging::ImageFormat names). Run it on its seed folder, e.g. fuzz_tiff fuzz/corpus/tiff.
 

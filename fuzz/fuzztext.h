@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The work of one fuzz input for the two text parsers (the registry file and the list files),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A libFuzzer target for one text parser, chosen at build time by PELORA_FUZZ_CHECK (one of the
 // check functions of fuzztext.h). Run it on its seed folder, e.g.
 // fuzz_registry fuzz/corpus/registry.

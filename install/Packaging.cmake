@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation and the Debian package: the program and its companions in bin, their manual
 # pages, a menu entry with its icon and AppStream metadata, the operator's manual (which the
 # program finds from its own folder, ../share/pelorafile), and the package's copyright file,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pagecheck-bench CORPUS [PAGES]: for PAGES colour scans of the corpus that make_corpus.sh
 // builds (300 dpi A4, 20 by default), the time per page of
 //   - the thumbnail's decode as intake makes it, and the blank-page check over that decode;

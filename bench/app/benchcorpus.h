@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Shared by the benchmarks: a scanner folder filled from the corpus that make_corpus.sh builds.

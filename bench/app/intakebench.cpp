@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // intake-bench CORPUS [PAGES] [--no-blank-check]: scanner intake of PAGES colour scans (100 by
 // default) in the main window, until the last thumbnail is shown. Prints the time, the time per
 // page, and the longest the window went without answering (the largest gap between ticks of a

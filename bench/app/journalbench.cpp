@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // journal-bench [PAGES] [CHANGES]: the work journal of a main window holding PAGES pages (300 by
 // default), each with a caption and a two-line note. CHANGES changes (200 by default: moves,
 // captions, notes, a typed patient number) are made one at a time, each followed by the window's

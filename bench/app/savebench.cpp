@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // save-bench CORPUS [crop|stretch] [PAGES]: writes one chart of PAGES colour scans (50 by
 // default) with the default settings (700 x 1000 points, quality 80) cropped or stretched, as
 // the save button does, and prints the time per page and the peak memory of the process. It runs

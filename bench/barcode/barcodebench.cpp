@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // barcode-bench [CORPUS_DIR]: the time from a first page's file to its patient number, as the
 // main window reads it after an intake. The pages are corpus scans (make_corpus.sh; without a
 // corpus, plain paper) at 2480 x 3508 with a label of each symbology pasted on, written as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // editor-bench [CORPUS]: times the page editor on the first colour scan of the corpus that
 // make_corpus.sh builds (default /tmp/perfcorpus), on a copy of it, and prints the figures.
 

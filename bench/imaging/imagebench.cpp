@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // imaging-bench: how long the image component takes per scanned page for what its callers do
 // with it: a full load (page editor, patient check), a decode for a 64-pixel thumbnail (page
 // list) and a decode of the top-left 634 x 934 pixels (the chart composer's crop at the default

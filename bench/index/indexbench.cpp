@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // index-bench [--rows N] [--server-folder DIR]: builds an index of N rows (1,000,000 by default)
 // on SQLite and on PostgreSQL, then prints how long the index windows wait for the first 100
 // rows of a keyword search, for one patient's rows, and for a path look-up. PostgreSQL runs in

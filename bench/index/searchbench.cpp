@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // search-bench [--rows N] [--server-folder DIR]: on an index of N rows (1,000,000 by default) on
 // SQLite and on PostgreSQL, prints the time from "検索の実行" to the result window showing its
 // first rows, and the window's longest stall while the operator scrolls to the last row.

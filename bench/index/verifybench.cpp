@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // verify-bench [--charts N] [--kib K]: files N chart files of K KiB (10,000 of 256 KiB by
 // default) in an SQLite index with their hashes, then prints how fast the verification reads
 // them back from the page cache, on one thread and on the threads verify uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // maintenance-bench [--rows N]: an index of N rows (100,000 by default) and as many chart files
 // in a real folder tree of the archive layout, with one row in a hundred whose file is missing
 // and one file in a hundred without a row. On SQLite and on a private PostgreSQL server it

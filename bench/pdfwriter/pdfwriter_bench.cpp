@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the report layer writing a chart: one JPEG page after another through the chart page
 // layout, then EndDoc with its fsync. Prints milliseconds per page.
 //

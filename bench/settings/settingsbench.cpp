@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // settings-bench [N ...]: a settings file with the program's values and N extra values in its
 // key (as left behind by other versions or tools), for each N given (10,000, 40,000 and
 // 200,000 by default). Prints how long loading it into the settings object takes, and saving

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The session of scripts/package-check inside the clean Debian 12 root, run as its root user
 # with the package as $1: installs it with apt-get alone, then starts and uses the installed
 # programs as a new operating-system user, as an operator and a nightly job would. Every step

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/blankpage.h"
 
 #include "analysis/greypage_p.h"

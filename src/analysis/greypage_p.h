@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The darkness of a page at a reduced size, shared by the blank-page decision and the skew

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program: finds its program folder, runs the first-start setup when there are no settings
 // yet, creates the main window and the other windows, then runs the event loop.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The patient number read from the label's barcode: after an intake the number of the label
 // fills an empty patient number box, and a save asks before it files a chart under a typed
 // number that is not the label's, or when the label gives two different numbers.

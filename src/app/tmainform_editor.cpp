@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page editor as the main window opens it: one window for the whole run, handed one page
 // at a time from the page list, with the comment and bookmark lists that the main window loads
 // at start and writes back at exit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "照会" menu: the keyword search with its result list, and the lookup of a patient's charts.
 
 #include "app/tmainform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The work journal as the main window keeps it: every change of the page list and of the number
 // and keyword boxes is handed, as a copy, to the journal's writer thread; at start, the work of a
 // run that did not end cleanly is offered back.

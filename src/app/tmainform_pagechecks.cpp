@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Blank pages and skewed pages in the page list: each intake looks for blank pages as it makes
 // the thumbnails, marks them and says how many it found; "白紙ページを選択" selects them for the
 // operator to look at and delete; "選択ページの傾き補正" straightens the selected pages' files

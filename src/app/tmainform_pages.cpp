@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's page commands: intake, import, scanning, deletion, redrawing, the patient
 // check and the clearing of the scanner folder.
 

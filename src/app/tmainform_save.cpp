@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's save command: checks on the GUI thread, the PDF on a worker thread, and
 // the steps after it back on the GUI thread, with the page list commands held off meanwhile.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The decoders and encoders behind TImageIO and the fast reads. Each format lives in its own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Byte sources the decoders read from and the sink the encoders write to. Decoders never see a

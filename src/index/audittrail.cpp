@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audit trail: every change of the index leaves a line, and each line carries the hash of
 // the line before it, so a line removed or rewritten breaks the chain. Replaying the lines gives
 // the rows and hashes the tables must hold, so a row or hash changed without its line shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and closing the chart index: where it is, the checks before it is used, and the
 // session its statements run on. The record API, the trail, the reading of rows and the
 // bringing up to date of older indexes each have a file of their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record API: every change of the index as one transaction that writes the row, its hash
 // and its audit line, or nothing.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copying a whole index into an empty one (an SQLite file onto a server): rows with their
 // identities, hashes and the audit trail line for line, all or nothing.
 

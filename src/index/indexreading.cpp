@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the index: look-ups, counts and the cursors that page through rows.
 
 #include "index/chartindex.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bringing an index made by an earlier version up to the current schema at its first open,
 // in one transaction: the hash and audit tables, the chain of the audit trail with a first
 // line for every row and hash already there, and an identity that is never handed out again.

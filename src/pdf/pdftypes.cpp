@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pdf/pdftypes.h"
 
 #include "platform/codepage/cp932.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Blank pages as intake finds them: each page drawn, written as a scanner writes it, and
 // decided from the decode the thumbnail is made from.
 

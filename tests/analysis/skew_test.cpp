@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Straightening turned pages in their files: the page is level afterwards by a measure of the
 // test's own, keeps its file's kind, and pages the limits exclude, or files that changed
 // meanwhile, are left as they are.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every input of the main window and of every dialog it creates has a name a screen reader can
 // say: a buddy label or an accessible name of its own.
 

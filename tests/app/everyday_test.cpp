@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's everyday comforts as an operator meets them: Qt's own texts in Japanese,
 // the keyboard, page numbers and the page count, where a saved chart went, drops from a file
 // manager and the drag of a page inside the list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's start: the setup dialog of a first start, written before the main window opens,
 // and the settings dialogs that write the settings file when their OK is pressed.
 

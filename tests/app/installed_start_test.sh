@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build folder $1 (source folder $2) into a temporary prefix, checks what was
 # installed, and runs the installed programs as a new user would: the window's first start makes
 # an empty chart index in the user's data folder, and both companions, without

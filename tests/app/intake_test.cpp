@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page list as the operator uses it: intake from the scanner folder and from a file
 // dialog, import, scanning, deletion, dragging, captions, clearing the scanner folder, the
 // patient check and the thumbnail options.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The work journal: its file format refuses anything but a whole journal of its own version, the
 // writer keeps the journal whole and merges changes, one program holds a scanner folder's
 // journal, and the main window brings back work that was not saved.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/creationlog.h"
 #include "app/terrorlogform.h"
 #include "app/tlog.h"

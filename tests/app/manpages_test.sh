@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages of install/man/ against the programs of the build folder $1 (source folder
 # $2): each page names exactly the long options its program's --help lists (and for
 # pelorafile-admin exactly its commands), carries the version that --version prints, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Blank pages and skewed pages in the main window: intake marks the blank pages and counts
 // them, "白紙ページを選択" selects them for the Delete key, and "選択ページの傾き補正"
 // straightens the selected pages' files on a worker. The commands are reached by clicks on the

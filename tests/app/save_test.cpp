@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving a chart: every check and message, the order of the effects, the creation log line and
 // the index row, and the failures that must never lose or misfile a chart.
 

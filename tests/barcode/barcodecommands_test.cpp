@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pelorafile-save taking the patient number from the label's barcode, and splitting a stack of
 // several patients' charts at their labels, run as real processes on real folders.
 

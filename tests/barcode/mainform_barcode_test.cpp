@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window and the barcode of the first page's label: the number filled in after an
 // intake, the question before a save under another number, and the settings dialog under
 // "設定", all driven by clicks and keys.

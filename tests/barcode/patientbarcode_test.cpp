@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The patient number read from label pages written as scan-like JPEG files: every symbology at
 // 200 and 300 dpi, turned and noisy, and the pages that must yield no number.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pelorafile-save and pelorafile-admin as automation uses them: real processes, a settings file
 // of their own, a scanner folder, an archive and an index.
 

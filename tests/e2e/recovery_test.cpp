@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program on a virtual X server, driven by real keys and mouse drags from outside,
 // killed with SIGKILL at several moments (one of them in the middle of a journal write) and
 // started again: the chart it then saves holds the same pages in the same order, with the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A chart index shared by several workstations on a PostgreSQL server (the tests' own private
 // server): creating it, copying an SQLite index into it, and many batch saves at once.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's engines without a window: zoom table and coordinates, the three rotations, undo,
 // strokes and shapes, the eyedropper and text stamps, checked pixel by pixel.
 

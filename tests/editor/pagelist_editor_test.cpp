@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page editor as the page list opens it: right button, Enter and double click; what passes
 // between them (path, zoom, bookmark, note, the two lists); the thumbnail after a save; and one
 // page edited all the way into the chart PDF.

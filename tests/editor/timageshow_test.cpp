@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor window driven as the operator drives it: clicks on its tool buttons and menus,
 // drags on the page, typing in its boxes. Modal windows go through FakePrompts.
 

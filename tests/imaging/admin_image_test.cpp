@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pelorafile-admin image-info and image-convert, run as support staff and scripts run them:
 // the printed facts and the exit codes that tell the failures apart.
 

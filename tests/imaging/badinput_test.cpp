@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files that must not load: truncated, corrupt, mislabelled, empty and oversized ones, and
 // paths that cannot be opened. Each ends in IoFailed or the open error with the bitmap in a
 // defined state, never in a crash, a hang or a huge allocation (the suite also runs under

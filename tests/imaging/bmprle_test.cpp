@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-length compressed bitmaps of 4 and 8 bits, built byte by byte here so that every escape
 // code, padding rule and broken stream can be set up exactly and its pixels checked one by one.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast reads: header only, decoding for a target size, the top-left region, and loads on
 // several threads at once.
 

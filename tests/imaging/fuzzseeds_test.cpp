@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every seed of the fuzz corpus through the fuzz targets' work, so that the ordinary build
 // (and the AddressSanitizer build) covers the inputs the fuzzers start from and the crashes
 // they found.

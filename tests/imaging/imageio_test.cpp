@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and saving through TImageIO: every format and layout round trip, the TIFF
 // compression table in both directions, resolution, and the behaviours callers rely on.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Small helpers for the imaging tests: synthetic pages, file bytes, pixel comparison and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner side of TImageIO against the SANE test backend: a virtual scanner with a feeder.
 // Tests that scan through TImageIO use test:0 and set every option they depend on.
 // SANE_CONFIG_DIR points at a folder whose dll.conf names only that backend; the dialogs are

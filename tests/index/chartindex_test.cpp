@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening, inserting, looking up and waiting, once per backend; what only a file can suffer
 // (corruption, file permissions) on SQLite alone.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PeloraFileDB.conf moves the index to a server: what a conf file may hold, and what the
 // program does when the server refuses it, is down, or drops the connection.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The typed queries the index windows use, with the same answers on every backend: the keyword
 // search, a patient's rows, a range of patients, every row, keyword edits and deletions by the
 // row's identity, and several changes as one.

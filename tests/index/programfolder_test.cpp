@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one order in which every program of the package finds its program folder, and the rule
 // that only the user's own data folder is ever given an empty index.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every change of the index as one whole, on both backends: a failure at any step leaves no
 // trace, the chained trail shows every change made behind the program's back, a workstation's
 // role can neither rewrite the trail nor write half a change, an older index is brought up to

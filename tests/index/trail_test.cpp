@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hash kept beside each chart row and the audit trail of every change, on both backends:
 // what a save, a keyword edit and a deletion leave behind, a trail that cannot be rewritten,
 // and the verification of chart files against their hashes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pelorafile-admin search and lookup as a script runs them: real processes, their lines on
 // standard output and their exit codes.
 

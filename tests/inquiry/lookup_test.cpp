@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart lookup by patient number and the chart list over the patient's folder: the number
 // check, the folder of the archive layout, the four styles, opening, going up, refreshing,
 // properties and renaming in place, each through the keys and clicks the operator uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyword search as the operator runs it: "照会" > "検索", the four boxes under the
 // search-key labels, the result window with its navigator and "表示", on both index backends.
 

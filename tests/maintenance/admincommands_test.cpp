@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pelorafile-admin check-existence and check-registration, run as a cron job runs them.
 
 #include "maintenancetesting.h"

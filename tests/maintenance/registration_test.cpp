@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart registration check window, driven with clicks and keys on both index backends.
 
 #include "index/chartverification.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF writer of the result lists: what a word processor reads back.
 
 #include "platform/rtfwriter.h"

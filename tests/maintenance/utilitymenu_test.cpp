@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "ユーティリティ" menu of the main window opens the three maintenance windows.
 
 #include "app/tmainform.h"

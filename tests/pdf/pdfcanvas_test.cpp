@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pdf/pdfcanvas.h"
 #include "pdf/pdfdoc.h"
 #include "pdf/pdffonts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Outside readers judge every PDF that pdf_writer wrote: qpdf --check and pdfinfo must accept
 // each file, and the two-page chart must render with pdftoppm to its two pictures.
 

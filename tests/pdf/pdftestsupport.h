@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Shared helpers of the PDF writer's tests: fixtures, the pinned clock, golden files, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every seed of the text parsers' fuzz corpora through the fuzz targets' checks, so that
 // the ordinary build (and the sanitizer build) covers the inputs the fuzzers start from and the
 // crashes they found.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // index-peer: another workstation in a process of its own, changing the chart index of a
 // program folder through the program's own record API, for tests of what two workstations do
 // to one index at the same time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // image-info and image-convert: what the image component makes of a file, for support staff
 // looking at a page that will not load, and for scripted checks.
 

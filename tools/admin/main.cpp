@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pelorafile-admin: maintenance commands for support staff and scripts.
 
 #include "admincommand.h"

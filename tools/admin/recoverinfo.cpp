@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // recover-info: what a work journal holds (the pages in their order with their captions and
 // notes, the boxes), for support staff looking at work a window did not save, without the window.
 

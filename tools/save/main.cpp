@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pelorafile-save: saves one chart from the pages in the scanner folder, as the program's save
 // button does, without the window. For scanners that drop pages into a hot folder, and for
 // scripted checks. The save itself is batchsave::BatchSave; this file turns the arguments into

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows bitmap decoding: uncompressed 1, 4, 8, 16, 24 and 32 bits per pixel, 16 or 32 bits
 // with bit-field masks, and run-length compressed 4 and 8 bits (always stored bottom-up), under
 // any of the usual info headers. Embedded JPEG or PNG bitmaps are refused.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows bitmap encoding: 1 bit per pixel for black-and-white bitmaps, 24 bits for everything
 // else, bottom-up and uncompressed, with the resolution in pixels per metre.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG decoding with the IJG API of libjpeg-turbo.
 //
 // libjpeg reports errors by longjmp. Every call into it happens inside one of the small helpers

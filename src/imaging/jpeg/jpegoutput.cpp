@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG encoding with the IJG API of libjpeg-turbo: baseline (unless the parameters ask for
 // progressive), YCbCr from 24-bit RGB, JFIF with the resolution of the parameters.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG decoding with libpng.
 //
 // libpng reports errors by longjmp to the jump point of the call in progress. Each helper that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG encoding with libpng: 1-bit grey for black-and-white, 1-bit palette for other two-colour
 // bitmaps, 8-bit grey, 8-bit palette or 24-bit RGB, with the resolution in a pHYs chunk.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TIFF decoding with libtiff. Black-and-white, grey, palette and RGB images with contiguous
 // samples are read strip by strip or tile by tile into their own layouts; everything else
 // (separate planes, CMYK, YCbCr without JPEG) goes through libtiff's RGBA reader and arrives as

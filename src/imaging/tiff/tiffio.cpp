@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/tiff/tiffio_p.h"
 
 #include "imaging/inputsource_p.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Opening a TIFF on our byte sources. Errors and warnings go to a handler of the file alone,

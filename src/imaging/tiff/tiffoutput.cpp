@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TIFF encoding with libtiff: bilevel (min-is-white) for 1-bit bitmaps, 8-bit grey, and RGB
 // for everything in colour, compressed as the parameters say where the layout allows it.
 

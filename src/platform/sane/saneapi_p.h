@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Entry points of the scanner library, looked up with dlsym. Only the platform layer's sane

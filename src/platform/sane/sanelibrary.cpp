@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/sane/sanelibrary.h"
 
 #include "platform/sane/saneapi_p.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the BMP and PNG fixtures whose layouts need exact control (see FIXTURES.txt).
 # Every picture is 16 x 8 pixels: the left half one colour, the right half another.
 import struct
