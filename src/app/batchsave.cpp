@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/batchsave.h"
 
+#include "analysis/pagefile.h"
 #include "app/creationlog.h"
 #include "app/messages.h"
+#include "app/pageimages.h"
 #include "app/patientlabel.h"
 #include "settings/barcodesettings.h"
 #include "settings/integertext.h"
@@ -128,6 +130,9 @@ int BatchSave::run(const Request& request) {
     if (const int refused = takePages(); refused != 0) {
         return refused;
     }
+    if (const int refused = preparePages(request); refused != 0) {
+        return refused;
+    }
     if (const int refused = assignCharts(request); refused != 0) {
         return refused;
     }
@@ -167,11 +172,57 @@ int BatchSave::takePages() {
     return 0;
 }
 
+int BatchSave::preparePages(const Request& request) {
+    m_blankPages.clear();
+    if (request.dropBlankPages) {
+        std::vector<SavePage> kept;
+        for (SavePage& page : m_pages) {
+            const auto verdict = pageimages::blankVerdict(page.imageFile, *request.dropBlankPages);
+            const auto identity = scannerfolder::identify(page.imageFile);
+            // Only a page known to be blank, and known as the file it is, is left out.
+            if (verdict && verdict->blank && identity) {
+                m_err << QStringLiteral("白紙ページを除きます:") << ' ' << page.imageFile << '\n';
+                m_blankPages.push_back({kept.size(), {page.imageFile, *identity}});
+            } else {
+                kept.push_back(std::move(page));
+            }
+        }
+        m_pages = std::move(kept);
+    }
+    if (request.deskew) {
+        for (const SavePage& page : m_pages) {
+            const pagefile::Result turned = pagefile::straightenFile(page.imageFile);
+            if (turned.outcome != pagefile::Outcome::AlreadyLevel) {
+                m_err << page.imageFile << ": " << pagefile::describe(turned) << '\n';
+            }
+        }
+    }
+    return 0;
+}
+
+void BatchSave::attachBlankPages() {
+    if (m_charts.empty()) {
+        return;
+    }
+    for (const auto& [keptBefore, file] : m_blankPages) {
+        size_t pagesSoFar = 0;
+        ChartPages* owner = &m_charts.front();
+        for (ChartPages& chart : m_charts) {
+            if (keptBefore > pagesSoFar) {
+                owner = &chart;
+            }
+            pagesSoFar += chart.pages.size();
+        }
+        owner->removed.push_back(file);
+    }
+}
+
 int BatchSave::assignCharts(const Request& request) {
     m_charts.clear();
     switch (request.numbering) {
     case Numbering::Given:
         m_charts.push_back(ChartPages{request.patientText.value_or(QString()), m_pages, {}});
+        attachBlankPages();
         return 0;
     case Numbering::FromBarcode:
     case Numbering::SplitByBarcode:
@@ -183,7 +234,12 @@ int BatchSave::assignCharts(const Request& request) {
               << '\n';
         return int(Exit::NoBarcodeNumber);
     }
-    return request.numbering == Numbering::FromBarcode ? numberFromLabel(request) : splitByLabels();
+    const int refused =
+        request.numbering == Numbering::FromBarcode ? numberFromLabel(request) : splitByLabels();
+    if (refused == 0) {
+        attachBlankPages();
+    }
+    return refused;
 }
 
 int BatchSave::refuseAmbiguous(const QString& file, const QStringList& texts) {

@@ -8,6 +8,7 @@
 /// row). One refusal before the writing saves nothing; one failed write finishes nothing.
 /// Messages go to standard error, the paths of the saved charts to standard output.
 
+#include "analysis/blankpage.h"
 #include "app/chartsaver.h"
 #include "app/scannerfolder.h"
 
@@ -64,6 +65,10 @@ struct Request {
     std::array<QString, 4> keywords;
     /// Save also charts whose pages the crop cuts to less than half of their area.
     bool allowCrop = false;
+    /// Leave blank pages out, as pages the operator deleted, with these thresholds.
+    std::optional<blankpage::Thresholds> dropBlankPages;
+    /// Turn every page back level in its file before it is saved.
+    bool deskew = false;
     /// The text file the creation log lines are appended to; empty: none.
     QString creationLogPath;
 };
@@ -91,7 +96,10 @@ public:
     /// The steps of run(), in their order; each returns 0 to go on, or the exit code.
     /// The pages of the scanner folder, as the scanner intake of the window takes them.
     int takePages();
-    /// The charts of the pages and their patient numbers.
+    /// Blank pages left out, then the pages turned back level, as the request asks.
+    int preparePages(const Request& request);
+    /// The charts of the pages and their patient numbers; a blank page left out belongs to the
+    /// chart of the page before it (the first chart for one before every page).
     int assignCharts(const Request& request);
     /// Every chart through ChartSaver::check before any is written.
     int checkCharts(const Request& request);
@@ -106,6 +114,7 @@ public:
     std::vector<ChartPages>& charts() { return m_charts; }
 
 private:
+    void attachBlankPages();
     int numberFromLabel(const Request& request);
     int splitByLabels();
     int refuseAmbiguous(const QString& file, const QStringList& texts);
@@ -119,6 +128,8 @@ private:
     ChartSaver m_saver;
     std::unique_ptr<Console> m_console;
     std::vector<SavePage> m_pages;
+    /// Blank pages left out, each with the number of pages kept before it.
+    std::vector<std::pair<size_t, scannerfolder::IdentifiedFile>> m_blankPages;
     QStringList m_unreachable;
     std::vector<ChartPages> m_charts;
     std::vector<ChartSaver::Plan> m_plans;

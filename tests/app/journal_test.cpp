@@ -129,7 +129,10 @@ class JournalTest : public QObject {
     }
 
     static void flush(TMainForm& form) {
-        QCoreApplication::processEvents(); // the copy is taken once the window is idle again
+        // The copy is taken once the window is idle again; a change that reaches the window
+        // through queued events starts the journal's timer only when they have run.
+        QTest::qWait(20);
+        QCoreApplication::processEvents();
         form.journal()->writer().flush();
     }
 

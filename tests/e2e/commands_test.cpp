@@ -6,7 +6,9 @@
 #include "index/chartindexschema.h"
 #include "platform/registryfile.h"
 #include "settings/tregistory.h"
+#include "support/desktoptrash.h"
 #include "support/rawnamedfiles.h"
+#include "support/scannedpages.h"
 #include "support/testimages.h"
 
 #include <QDir>
@@ -164,6 +166,42 @@ private slots:
             run("pelorafile-admin", {"--program-folder", path("program"), "lookup", "42"});
         QCOMPARE(lookup.exitCode, 0);
         QCOMPARE(lookup.out.trimmed(), chart);
+    }
+
+    void batchSaveLeavesBlankPagesOutAndTurnsPagesLevel() {
+        QCOMPARE(run("pelorafile-admin", {"create-index", path("program")}).exitCode, 0);
+        writeSettings([](TRegistory& s) {
+            s.FolderClear = true;
+            s.Stretch = true;
+            s.FirstPage = true;
+        });
+        constexpr int Dpi = 150;
+        using scannedpages::Kind;
+        QVERIFY(scannedpages::write(scannedpages::page(Kind::Text, 3.0, Dpi, 1),
+                                    path("scanner/1.jpg"), Dpi));
+        QVERIFY(scannedpages::write(scannedpages::page(Kind::Blank, 0, Dpi, 2),
+                                    path("scanner/2.jpg"), Dpi));
+        QVERIFY(scannedpages::write(scannedpages::page(Kind::Text, 0, Dpi, 3),
+                                    path("scanner/3.jpg"), Dpi));
+        const DesktopTrash trash(path("home"));
+        const Run saved = run("pelorafile-save", {"--patient", "42", "--drop-blank-pages",
+                                                  "--deskew", "--program-folder", path("program")});
+        QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+        // The blank sheet is named and went to the trash as a page deleted from the list; the
+        // turned page was straightened, the level one left alone.
+        QVERIFY2(saved.err.contains("白紙ページを除きます: " + path("scanner/2.jpg")),
+                 qPrintable(saved.err));
+        QVERIFY2(saved.err.contains(path("scanner/1.jpg") + ": ") &&
+                     saved.err.contains("の傾きを補正しました。"),
+                 qPrintable(saved.err));
+        QVERIFY2(!saved.err.contains(path("scanner/3.jpg")), qPrintable(saved.err));
+        QCOMPARE(trash.files(), QStringList{"2.jpg"});
+        QVERIFY(QDir(path("scanner")).isEmpty());
+        QFile chart(saved.out.trimmed());
+        QVERIFY(chart.open(QIODevice::ReadOnly));
+        const QByteArray pdf = chart.readAll();
+        static const QRegularExpression pageObject(QStringLiteral("/Type\\s*/Page(?!s)"));
+        QCOMPARE(QString::fromLatin1(pdf).count(pageObject), 2);
     }
 
     void batchSaveFilesTheChart() {

@@ -5,11 +5,13 @@
 // its request.
 
 #include "app/batchsave.h"
+#include "app/pageimages.h"
 #include "index/chartindex.h"
 #include "index/programfolder.h"
 #include "platform/productversion.h"
 #include "platform/signalcleanup.h"
 #include "settings/barcodesettings.h"
+#include "settings/blankpagesettings.h"
 #include "settings/settingsfile.h"
 #include "settings/tregistory.h"
 
@@ -24,7 +26,7 @@ using batchsave::Exit;
 const char* const usage =
     "usage: pelorafile-save (--patient N | --patient-from-barcode [--patient N] |"
     " --split-by-barcode) [--serial S] [--key1 TEXT] ... [--key4 TEXT] [--allow-crop]"
-    " [--program-folder DIR] [--creation-log FILE]\n";
+    " [--drop-blank-pages] [--deskew] [--program-folder DIR] [--creation-log FILE]\n";
 
 QString exitCodeHelp() {
     QString text = QStringLiteral("\nExit codes:\n");
@@ -83,6 +85,14 @@ int main(int argc, char** argv) {
         QStringLiteral("allow-crop"),
         QStringLiteral("Save also when, without stretch, a page keeps less than half of its area "
                        "(refused with exit 23 otherwise)."));
+    const QCommandLineOption dropBlankPages(
+        QStringLiteral("drop-blank-pages"),
+        QStringLiteral("Leave blank pages out of the chart (listed on standard error); a clearing "
+                       "save moves them to the trash, as pages deleted from the list."));
+    const QCommandLineOption deskew(
+        QStringLiteral("deskew"),
+        QStringLiteral("Turn each page back level in its file before it is saved (pages off by "
+                       "less than 0.1 or more than 10 degrees are left alone)."));
     parser.addOption(patient);
     parser.addOption(serial);
     for (const auto& key : keys) {
@@ -93,6 +103,8 @@ int main(int argc, char** argv) {
     parser.addOption(fromBarcode);
     parser.addOption(splitByBarcode);
     parser.addOption(allowCrop);
+    parser.addOption(dropBlankPages);
+    parser.addOption(deskew);
     if (!parser.parse(app.arguments())) {
         err << parser.errorText() << '\n';
         return int(Exit::Usage);
@@ -143,6 +155,14 @@ int main(int argc, char** argv) {
     }
     BarcodeSettings barcodeSettings;
     barcodeSettings.load(settingsFile.path());
+    if (parser.isSet(dropBlankPages)) {
+        // The option asks for the check even where the window's check is switched off.
+        BlankPageSettings blankSettings;
+        blankSettings.load(settingsFile.path());
+        blankSettings.Enabled = true;
+        request.dropBlankPages = pageimages::blankCheck(blankSettings);
+    }
+    request.deskew = parser.isSet(deskew);
     QString problem;
     const auto folder =
         programfolder::find(programfolder::placesOf(parser.value(programFolder)), &problem);
